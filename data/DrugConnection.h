@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+// The program's one connection to its encrypted drug file. It never creates a file in
+// place of a missing one; only create() makes a new file.
+class DrugConnection {
+public:
+    DrugConnection() = default;
+    ~DrugConnection();
+    DrugConnection(const DrugConnection&) = delete;
+    DrugConnection& operator=(const DrugConnection&) = delete;
+
+    // Opens the file named by a connection string "...Data Source=PATH;...Password=PW".
+    void Open(const QString& connectionString);
+    // Opens an existing drug file; throws DatabaseError with the engine's message when the
+    // file is missing, the password is wrong or the file holds no drug table.
+    void open(const QString& path, const QString& password);
+    // Makes a new, empty drug file; refuses an existing file and a missing folder.
+    static void create(const QString& path, const QString& password);
+
+    bool isOpen() const { return m_db != nullptr; }
+    void close();
+    const QString& path() const { return m_path; }
+
+    void execute(const QString& sql);
+    void beginTransaction();
+    void commit();
+    void rollback() noexcept;
+
+    sqlite3* handle() const { return m_db; }
+
+private:
+    sqlite3* m_db = nullptr;
+    QString m_path;
+};
+
+// The data source and password pieces of a connection string.
+struct ConnectionParts {
+    QString dataSource;
+    QString password;
+};
+ConnectionParts ParseConnectionString(const QString& connectionString);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "data/DrugConnection.h"
+#include "data/DrugRecordset.h"
+
+#include <QString>
+#include <QStringList>
+
+// The drug file, its table and the program's own connection to it.
+
+inline const QString DrugFileName = QStringLiteral("qintabo.m");
+inline const QString DrugPassword = QStringLiteral("rlomvexd316k2p");
+inline const QString DrugTableName = QStringLiteral("西药");
+inline const QString KeyColumn = QStringLiteral("编号");
+
+// The leaflet is the last column: a search by initials then never reads a leaflet's
+// overflow pages. A deleted drug's key is never given to a new one.
+inline const QString DrugTableSchema = QStringLiteral(
+    "CREATE TABLE 西药 (编号 INTEGER PRIMARY KEY AUTOINCREMENT, 中文名 TEXT, 英文名 TEXT, 拼音 TEXT, "
+    "类别 TEXT, 规格 TEXT, 用量 TEXT, 用法 TEXT, 剂型 TEXT, 药物说明书 TEXT)");
+
+// Every column of the drug table, in the order in which the companion tool exchanges them.
+QStringList DrugColumns();
+
+// The connection string of the drug file in programFolder; the folder is used exactly as
+// given, and the separator before the file name is the platform's.
+QString DrugConnectionString(const QString& programFolder);
+
+// The one connection and the one recordset of the program, alive for the whole run.
+DrugConnection& TheDrugConnection();
+DrugRecordset& TheDrugRecordset();
+
+// Opens the drug file in programFolder on TheDrugConnection(); throws DatabaseError.
+void OpenDrugDatabase(const QString& programFolder);

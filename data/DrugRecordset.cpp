@@ -1,0 +1,319 @@
+#include "data/DrugRecordset.h"
+
+#include "data/DatabaseError.h"
+#include "data/DrugConnection.h"
+#include "data/Statement.h"
+
+#include <sqlcipher/sqlite3.h>
+
+namespace {
+
+QString quoted(const QString& identifier)
+{
+    QString text = identifier;
+    text.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + text + u'"';
+}
+
+// True when column is the table's INTEGER PRIMARY KEY, the engine's own row key.
+bool isRowKey(sqlite3* db, const QString& table, const QString& column)
+{
+    const char* type = nullptr;
+    int primaryKey = 0;
+    if (sqlite3_table_column_metadata(db, nullptr, table.toUtf8().constData(), column.toUtf8().constData(), &type,
+                                      nullptr, nullptr, &primaryKey, nullptr) != SQLITE_OK)
+        return false;
+    return primaryKey && type && qstricmp(type, "INTEGER") == 0;
+}
+
+} // namespace
+
+void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType)
+{
+    Close();
+    if (cursorType != adOpenKeyset || (lockType != adLockReadOnly && lockType != adLockOptimistic))
+        throw DatabaseError(QStringLiteral("记录集的打开方式不受支持"));
+    if (!connection.isOpen())
+        throw DatabaseError(QStringLiteral("数据库没有打开"));
+    try {
+        Statement statement(connection.handle(), sql);
+        if (!statement.isReadOnly())
+            throw DatabaseError(QStringLiteral("记录集只能由查询语句打开"));
+        const int columnCount = statement.columnCount();
+        for (int i = 0; i < columnCount; ++i)
+            m_columns.append(statement.columnName(i));
+        m_editable = lockType == adLockOptimistic;
+        if (m_editable)
+            readEditInfo(statement);
+        // The whole result is read now: the count is true and the rows stay those selected.
+        while (statement.step()) {
+            std::vector<Cell> row;
+            row.reserve(columnCount);
+            for (int i = 0; i < columnCount; ++i)
+                row.push_back(statement.column(i));
+            m_rows.push_back(std::move(row));
+        }
+    } catch (const DatabaseError&) {
+        Close();
+        throw;
+    }
+    m_connection = &connection;
+    m_position = 0;
+    m_open = true;
+}
+
+void DrugRecordset::readEditInfo(const Statement& statement)
+{
+    m_table.clear();
+    for (int i = 0; i < statement.columnCount(); ++i) {
+        const QString table = statement.columnTableName(i);
+        m_originColumns.append(statement.columnOriginName(i));
+        if (i == 0)
+            m_table = table;
+        else if (table != m_table)
+            m_table.clear(); // rows from several tables, or computed values: not editable
+    }
+    for (int i = 0; i < m_originColumns.size() && !m_table.isEmpty(); ++i) {
+        if (m_originColumns[i].isEmpty()) {
+            m_table.clear();
+            break;
+        }
+    }
+}
+
+void DrugRecordset::Close()
+{
+    m_open = false;
+    m_editable = false;
+    m_connection = nullptr;
+    m_columns.clear();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_position = 0;
+    m_table.clear();
+    m_originColumns.clear();
+    m_keyColumn = -1;
+    m_pending = Pending::None;
+    m_writes.clear();
+}
+
+void DrugRecordset::failAndClose(const QString& message)
+{
+    Close();
+    throw DatabaseError(message);
+}
+
+void DrugRecordset::requireOpen()
+{
+    if (!m_open)
+        failAndClose(QStringLiteral("记录集没有打开"));
+}
+
+void DrugRecordset::requireEditable()
+{
+    requireOpen();
+    if (!m_editable)
+        failAndClose(QStringLiteral("记录集是只读的，不能修改"));
+    if (m_table.isEmpty())
+        failAndClose(QStringLiteral("这个查询的结果不能修改"));
+    if (m_keyColumn < 0) {
+        for (int i = 0; i < m_originColumns.size(); ++i) {
+            if (isRowKey(m_connection->handle(), m_table, m_originColumns[i])) {
+                m_keyColumn = i;
+                break;
+            }
+        }
+        if (m_keyColumn < 0)
+            failAndClose(QStringLiteral("这个查询的结果不含记录的编号，不能修改"));
+    }
+}
+
+void DrugRecordset::requireCurrentRow()
+{
+    requireOpen();
+    if (m_position >= m_rows.size())
+        failAndClose(QStringLiteral("没有当前记录"));
+}
+
+qint64 DrugRecordset::RecordCount() const
+{
+    if (!m_open)
+        throw DatabaseError(QStringLiteral("记录集没有打开"));
+    return static_cast<qint64>(m_rows.size());
+}
+
+bool DrugRecordset::atEnd() const
+{
+    return !m_open || m_position >= m_rows.size();
+}
+
+void DrugRecordset::MoveNext()
+{
+    requireOpen();
+    if (m_pending != Pending::None)
+        Update();
+    if (m_position >= m_rows.size())
+        failAndClose(QStringLiteral("已经到了最后一条记录之后"));
+    ++m_position;
+}
+
+int DrugRecordset::columnIndex(const QString& column)
+{
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i].compare(column, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    failAndClose(QStringLiteral("记录集中没有这一列：%1").arg(column));
+}
+
+Cell DrugRecordset::field(const QString& column)
+{
+    requireOpen();
+    const int index = columnIndex(column);
+    if (m_pending == Pending::Add || m_pending == Pending::Change) {
+        for (const auto& [name, value] : m_writes) {
+            if (name == m_columns[index])
+                return value;
+        }
+        if (m_pending == Pending::Add)
+            return Cell::null();
+    }
+    requireCurrentRow();
+    return m_rows[m_position][index];
+}
+
+void DrugRecordset::setField(const QString& column, const Cell& value)
+{
+    requireEditable();
+    const int index = columnIndex(column);
+    if (index == m_keyColumn)
+        failAndClose(QStringLiteral("编号由数据库分配，不能写入"));
+    if (m_pending == Pending::Delete)
+        failAndClose(QStringLiteral("记录已标为删除，不能再写入"));
+    if (m_pending == Pending::None) {
+        requireCurrentRow();
+        m_pending = Pending::Change;
+    }
+    const QString& name = m_columns[index];
+    for (auto& [written, writtenValue] : m_writes) {
+        if (written == name) {
+            writtenValue = value;
+            return;
+        }
+    }
+    m_writes.emplace_back(name, value);
+}
+
+void DrugRecordset::AddNew()
+{
+    requireEditable();
+    if (m_pending != Pending::None)
+        Update();
+    m_pending = Pending::Add;
+    m_writes.clear();
+}
+
+void DrugRecordset::Delete()
+{
+    requireEditable();
+    if (m_pending == Pending::Add) { // deleting a row not yet stored just drops it
+        m_pending = Pending::None;
+        m_writes.clear();
+        return;
+    }
+    requireCurrentRow();
+    m_pending = Pending::Delete;
+    m_writes.clear();
+}
+
+void DrugRecordset::Update()
+{
+    requireOpen();
+    try {
+        switch (m_pending) {
+        case Pending::None:
+            return;
+        case Pending::Add:
+            storeAddedRow();
+            break;
+        case Pending::Change:
+            storeChangedRow();
+            break;
+        case Pending::Delete:
+            storeDeletion();
+            break;
+        }
+    } catch (const DatabaseError& error) {
+        failAndClose(error.message());
+    }
+    m_pending = Pending::None;
+    m_writes.clear();
+}
+
+void DrugRecordset::storeAddedRow()
+{
+    sqlite3* db = m_connection->handle();
+    QStringList names;
+    QStringList marks;
+    for (const auto& [name, value] : m_writes) {
+        names.append(quoted(m_originColumns[columnIndex(name)]));
+        marks.append(QStringLiteral("?"));
+    }
+    const QString sql = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
+                                        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                              .arg(quoted(m_table), names.join(u','), marks.join(u','));
+    {
+        Statement insert(db, sql);
+        for (int i = 0; i < static_cast<int>(m_writes.size()); ++i)
+            insert.bind(i + 1, m_writes[i].second);
+        insert.step();
+    }
+    const qint64 key = sqlite3_last_insert_rowid(db);
+
+    // Read the stored row back, so the key and every default are there to read.
+    QStringList origins;
+    for (const QString& origin : std::as_const(m_originColumns))
+        origins.append(quoted(origin));
+    Statement select(db, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(origins.join(u','), quoted(m_table)));
+    select.bind(1, Cell(key));
+    std::vector<Cell> row;
+    if (select.step()) {
+        for (int i = 0; i < select.columnCount(); ++i)
+            row.push_back(select.column(i));
+    } else {
+        row.assign(m_columns.size(), Cell::null());
+        row[m_keyColumn] = Cell(key);
+    }
+    m_rows.push_back(std::move(row));
+    m_position = m_rows.size() - 1;
+}
+
+void DrugRecordset::storeChangedRow()
+{
+    sqlite3* db = m_connection->handle();
+    QStringList assignments;
+    for (const auto& [name, value] : m_writes)
+        assignments.append(quoted(m_originColumns[columnIndex(name)]) + QStringLiteral(" = ?"));
+    Statement update(
+        db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(m_table), assignments.join(QStringLiteral(", "))));
+    int position = 1;
+    for (const auto& [name, value] : m_writes)
+        update.bind(position++, value);
+    update.bind(position, m_rows[m_position][m_keyColumn]);
+    update.step();
+    if (sqlite3_changes(db) == 0)
+        throw DatabaseError(QStringLiteral("这条记录已不存在"));
+    for (const auto& [name, value] : m_writes)
+        m_rows[m_position][columnIndex(name)] = value.isEmpty() ? Cell::null() : value;
+}
+
+void DrugRecordset::storeDeletion()
+{
+    sqlite3* db = m_connection->handle();
+    Statement remove(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
+    remove.bind(1, m_rows[m_position][m_keyColumn]);
+    remove.step();
+    if (sqlite3_changes(db) == 0)
+        throw DatabaseError(QStringLiteral("这条记录已不存在"));
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(m_position));
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "data/Cell.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+class DrugConnection;
+
+// Cursor and lock types of Open(); the program uses only these three values.
+constexpr int adOpenKeyset = 1;
+constexpr int adLockReadOnly = 1;
+constexpr int adLockOptimistic = 3;
+
+// The program's one recordset: the rows a query selected when it opened (so RecordCount is
+// true from the start), walked in the store's order. In the optimistic lock mode the rows
+// can be changed, deleted and added; each change is on the disk when Update() returns.
+// Any failed step throws DatabaseError, drops what was pending and leaves the recordset
+// closed and ready for the next Open().
+class DrugRecordset {
+public:
+    void Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType);
+    void Close();
+    bool isOpen() const { return m_open; }
+
+    qint64 RecordCount() const;
+    bool atEnd() const; // past the last row
+    void MoveNext();
+
+    // Column read and write by name on the current row, or on the row begun by AddNew().
+    Cell field(const QString& column);
+    void setField(const QString& column, const Cell& value);
+
+    void AddNew();
+    void Delete();
+    void Update();
+
+private:
+    enum class Pending { None, Add, Change, Delete };
+
+    void requireOpen();
+    void requireEditable();
+    void requireCurrentRow();
+    int columnIndex(const QString& column);
+    [[noreturn]] void failAndClose(const QString& message);
+    void readEditInfo(const class Statement& statement);
+    void storeAddedRow();
+    void storeChangedRow();
+    void storeDeletion();
+
+    DrugConnection* m_connection = nullptr;
+    bool m_open = false;
+    bool m_editable = false;
+    QStringList m_columns;
+    std::vector<std::vector<Cell>> m_rows;
+    size_t m_position = 0;
+
+    // Edit mode: the one table behind the rows and the column holding each row's key.
+    QString m_table;
+    QStringList m_originColumns;
+    int m_keyColumn = -1;
+
+    Pending m_pending = Pending::None;
+    std::vector<std::pair<QString, Cell>> m_writes;
+};

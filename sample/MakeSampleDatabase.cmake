@@ -1,0 +1,17 @@
+# cmake -DTOOL=xiyao-db -DCSV=drugs.csv -DDB=qintabo.m -P MakeSampleDatabase.cmake
+if(EXISTS "${DB}")
+    return()
+endif()
+# Built under another name and renamed at the end, so a failed import leaves no half-made file.
+set(NEW_DB "${DB}.new")
+file(REMOVE "${NEW_DB}")
+execute_process(COMMAND "${TOOL}" create "${NEW_DB}" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "xiyao-db create failed")
+endif()
+execute_process(COMMAND "${TOOL}" import "${NEW_DB}" "${CSV}" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    file(REMOVE "${NEW_DB}")
+    message(FATAL_ERROR "xiyao-db import failed")
+endif()
+file(RENAME "${NEW_DB}" "${DB}")

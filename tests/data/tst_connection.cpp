@@ -1,0 +1,168 @@
+#include "data/DatabaseError.h"
+#include "data/DrugDatabase.h"
+#include "data/SqlTexts.h"
+#include "tests/support/DrugFileFixture.h"
+
+#include <QtTest>
+
+namespace {
+
+QString openError(const QString& path, const QString& password)
+{
+    DrugConnection connection;
+    try {
+        connection.open(path, password);
+    } catch (const DatabaseError& error) {
+        if (connection.isOpen())
+            return QStringLiteral("open after failure");
+        return error.message();
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestConnection : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void connectionString();
+    void connectionStringWithOddFolder();
+    void opensTheFileInTheProgramFolder();
+    void wrongPasswordLeavesFileUntouched();
+    void missingFileIsNotCreated();
+    void fileThatIsNotADrugDatabase_data();
+    void fileThatIsNotADrugDatabase();
+    void fileHoldsNoPlainText();
+    void createRefusesExistingFileAndMissingFolder();
+    void sqlTexts();
+    void refusedSqlTexts_data();
+    void refusedSqlTexts();
+};
+
+void TestConnection::connectionString()
+{
+    QCOMPARE(DrugConnectionString(QStringLiteral("/opt/xiyao")),
+             QStringLiteral("Provider=Microsoft.Jet.Oledb.4.0;Data Source=/opt/xiyao/qintabo.m;"
+                            "Jet OleDb:DataBase Password=rlomvexd316k2p"));
+    const ConnectionParts parts = ParseConnectionString(DrugConnectionString(QStringLiteral("/opt/xiyao")));
+    QCOMPARE(parts.dataSource, QStringLiteral("/opt/xiyao/qintabo.m"));
+    QCOMPARE(parts.password, QStringLiteral("rlomvexd316k2p"));
+}
+
+void TestConnection::connectionStringWithOddFolder()
+{
+    const QString folder = QStringLiteral("/home/用户/a;b=c");
+    QCOMPARE(ParseConnectionString(DrugConnectionString(folder)).dataSource, folder + QStringLiteral("/qintabo.m"));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, ParseConnectionString(QStringLiteral("Provider=x")));
+}
+
+void TestConnection::opensTheFileInTheProgramFolder()
+{
+    DrugFileFixture file;
+    file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
+    OpenDrugDatabase(file.folder());
+    QVERIFY(TheDrugConnection().isOpen());
+    QCOMPARE(TheDrugConnection().path(), file.path());
+    TheDrugConnection().close();
+}
+
+void TestConnection::wrongPasswordLeavesFileUntouched()
+{
+    DrugFileFixture file;
+    file.insert(QStringLiteral("阿莫西林"));
+    const QByteArray before = file.bytes();
+    QCOMPARE(openError(file.path(), QStringLiteral("wrong")), QStringLiteral("file is encrypted or is not a database"));
+    QCOMPARE(file.bytes(), before);
+}
+
+void TestConnection::missingFileIsNotCreated()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(DrugFileName);
+    QCOMPARE(openError(path, DrugPassword), QStringLiteral("unable to open database file"));
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+void TestConnection::fileThatIsNotADrugDatabase_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("text") << QByteArray(8192, 'x') << QStringLiteral("file is encrypted or is not a database");
+    QTest::newRow("empty file") << QByteArray() << QStringLiteral("no such table: 西药");
+}
+
+void TestConnection::fileThatIsNotADrugDatabase()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(DrugFileName);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    QCOMPARE(openError(path, DrugPassword), message);
+    QFile reread(path);
+    QVERIFY(reread.open(QIODevice::ReadOnly));
+    QCOMPARE(reread.readAll(), content);
+}
+
+void TestConnection::fileHoldsNoPlainText()
+{
+    DrugFileFixture file;
+    const QString marker = QStringLiteral("MarkerAmoxicillin");
+    file.insert(QStringLiteral("阿莫西林胶囊"), Cell(QStringLiteral("AMXLJN")), marker, QStringLiteral("说明书正文"));
+    const QByteArray bytes = file.bytes();
+    QVERIFY(!bytes.isEmpty());
+    QCOMPARE(bytes.size() % 4096, 0);
+    QVERIFY(!bytes.contains("SQLite format 3"));
+    QVERIFY(!bytes.contains(marker.toUtf8()));
+    QVERIFY(!bytes.contains(QStringLiteral("阿莫西林").toUtf8()));
+    QVERIFY(!bytes.contains(QStringLiteral("西药").toUtf8()));
+    QVERIFY(!bytes.contains("CREATE TABLE"));
+}
+
+void TestConnection::createRefusesExistingFileAndMissingFolder()
+{
+    DrugFileFixture file;
+    file.insert(QStringLiteral("阿莫西林"));
+    const QByteArray before = file.bytes();
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, DrugConnection::create(file.path(), DrugPassword));
+    QCOMPARE(file.bytes(), before);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                             DrugConnection::create(file.folder() + QStringLiteral("/no/such/x.m"), DrugPassword));
+    QVERIFY(!QFile::exists(file.folder() + QStringLiteral("/no")));
+}
+
+void TestConnection::sqlTexts()
+{
+    QCOMPARE(KeyQuery(QStringLiteral("17")), QStringLiteral("select *from 西药 where 编号=17"));
+    QCOMPARE(KeypadQuery(QStringLiteral("ab")), QStringLiteral("SELECT * from 西药  where 拼音 like'%ab%'"));
+    QCOMPARE(KeypadQuery(QString()), QStringLiteral("SELECT * from 西药  where 拼音 like'%%'"));
+    QCOMPARE(FullTableQuery, QStringLiteral("select *from 西药"));
+}
+
+void TestConnection::refusedSqlTexts_data()
+{
+    QTest::addColumn<QString>("letters");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("quote") << QStringLiteral("a'b") << QStringLiteral("1 or 1=1");
+    QTest::newRow("upper case and blank") << QStringLiteral("A") << QStringLiteral(" 17");
+    QTest::newRow("wildcards") << QStringLiteral("a%") << QStringLiteral("1.5");
+    QTest::newRow("digits and empty key") << QStringLiteral("1") << QString();
+    QTest::newRow("full-width letter") << QStringLiteral("ａ") << QStringLiteral("１７");
+    QTest::newRow("statement") << QStringLiteral("_") << QStringLiteral("17;drop table 西药");
+}
+
+void TestConnection::refusedSqlTexts()
+{
+    QFETCH(QString, letters);
+    QFETCH(QString, key);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, KeypadQuery(letters));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, KeyQuery(key));
+}
+
+QTEST_GUILESS_MAIN(TestConnection)
+#include "tst_connection.moc"

@@ -1,0 +1,324 @@
+#include "data/DatabaseError.h"
+#include "data/DrugDatabase.h"
+#include "data/SqlTexts.h"
+#include "data/Statement.h"
+#include "tests/support/DrugFileFixture.h"
+
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QString ChineseName = QStringLiteral("中文名");
+const QString EnglishName = QStringLiteral("英文名");
+const QString Leaflet = QStringLiteral("药物说明书");
+const QString Initials = QStringLiteral("拼音");
+const QString Key = QStringLiteral("编号");
+
+QStringList walkNames(DrugRecordset& recordset)
+{
+    QStringList names;
+    const qint64 count = recordset.RecordCount();
+    for (qint64 i = 0; i < count; ++i) {
+        names.append(recordset.field(ChineseName).toText());
+        recordset.MoveNext();
+    }
+    return names;
+}
+
+} // namespace
+
+class TestRecordset : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void keypadMatches_data();
+    void keypadMatches();
+    void fullTableListsNullInitials();
+    void zeroRows();
+    void addChangeDeleteInOneRun();
+    void keysAreNeverReused();
+    void valuesAreBoundNotSpliced();
+    void keysetKeepsTheRowsSelectedAtOpen();
+    void readOnlyRefusesWritesAndStaysUsable();
+    void refusesStatementsThatChangeData();
+    void failedUpdateOnReadOnlyFile();
+    void failedUpdateWhileAnotherConnectionWrites();
+    void changeOfRowDeletedMeanwhile();
+};
+
+void TestRecordset::keypadMatches_data()
+{
+    QTest::addColumn<QString>("letters");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("ab") << QStringLiteral("ab")
+                        << QStringList{QStringLiteral("XABY"), QStringLiteral("ab"), QStringLiteral("AB")};
+    QTest::newRow("none") << QString()
+                          << QStringList{QStringLiteral("XABY"), QStringLiteral("ab"), QStringLiteral("AB"),
+                                         QStringLiteral("BA"), QStringLiteral("A B"), QStringLiteral("empty")};
+    QTest::newRow("no match") << QStringLiteral("zz") << QStringList();
+}
+
+void TestRecordset::keypadMatches()
+{
+    QFETCH(QString, letters);
+    QFETCH(QStringList, expected);
+    DrugFileFixture file;
+    // Each drug is named after its initials, so the names tell which rows came back.
+    for (const char* initials : {"XABY", "ab", "AB", "BA", "A B"})
+        file.insert(QString::fromLatin1(initials), Cell(QString::fromLatin1(initials)));
+    file.insert(QStringLiteral("empty"), Cell(QString()));
+    file.insert(QStringLiteral("null"), Cell::null());
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+    recordset.Open(KeypadQuery(letters), connection, adOpenKeyset, adLockReadOnly);
+    QCOMPARE(recordset.RecordCount(), expected.size());
+    QStringList names = walkNames(recordset);
+    QVERIFY(recordset.atEnd());
+    QCOMPARE(recordset.RecordCount(), expected.size());
+    recordset.Close();
+    names.sort();
+    expected.sort();
+    QCOMPARE(names, expected);
+}
+
+void TestRecordset::fullTableListsNullInitials()
+{
+    DrugFileFixture file;
+    file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
+    file.insert(QStringLiteral("无拼音"), Cell::null());
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+    recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockReadOnly);
+    QCOMPARE(walkNames(recordset), (QStringList{QStringLiteral("阿莫西林"), QStringLiteral("无拼音")}));
+    recordset.Close();
+    recordset.Open(KeypadQuery(QString()), connection, adOpenKeyset, adLockReadOnly);
+    QCOMPARE(walkNames(recordset), QStringList{QStringLiteral("阿莫西林")});
+}
+
+void TestRecordset::zeroRows()
+{
+    DrugFileFixture file;
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+    recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockReadOnly);
+    QCOMPARE(recordset.RecordCount(), 0);
+    QVERIFY(recordset.atEnd());
+    // Reading a row that is not there fails and closes the recordset.
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.field(ChineseName));
+    QVERIFY(!recordset.isOpen());
+}
+
+void TestRecordset::addChangeDeleteInOneRun()
+{
+    DrugFileFixture file;
+    file.insert(QStringLiteral("先有的药"), Cell(QStringLiteral("XYDY")));
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+
+    recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockOptimistic);
+    recordset.AddNew();
+    recordset.setField(ChineseName, Cell(QStringLiteral("阿莫西林")));
+    recordset.setField(EnglishName, Cell(QStringLiteral("Amoxicillin")));
+    recordset.setField(Leaflet, Cell(QStringLiteral("第一行\r\n第二行")));
+    recordset.setField(Initials, Cell(QStringLiteral("AMXL")));
+    recordset.Update();
+    const QString key = recordset.field(Key).toText();
+    QCOMPARE(recordset.RecordCount(), 2);
+    recordset.Close();
+    QCOMPARE(key, QStringLiteral("2"));
+
+    // Durable at once: a second connection sees the row.
+    QList<DrugFileFixture::Drug> stored = file.readAll();
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(stored[1].leaflet.toText(), QStringLiteral("第一行\r\n第二行"));
+
+    recordset.Open(KeyQuery(key), connection, adOpenKeyset, adLockOptimistic);
+    QCOMPARE(recordset.RecordCount(), 1);
+    recordset.setField(EnglishName, Cell(QStringLiteral("Amoxicillin Capsules")));
+    recordset.setField(Initials, Cell(QStringLiteral("AMXLJN")));
+    recordset.Update();
+    QCOMPARE(recordset.field(EnglishName).toText(), QStringLiteral("Amoxicillin Capsules"));
+    recordset.Close();
+    stored = file.readAll();
+    QCOMPARE(stored[1].key, 2);
+    QCOMPARE(stored[1].chineseName.toText(), QStringLiteral("阿莫西林"));
+    QCOMPARE(stored[1].englishName.toText(), QStringLiteral("Amoxicillin Capsules"));
+    QCOMPARE(stored[1].initials.toText(), QStringLiteral("AMXLJN"));
+
+    recordset.Open(KeyQuery(key), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Delete();
+    QCOMPARE(file.readAll().size(), 2); // nothing happens before Update
+    recordset.Update();
+    recordset.Close();
+    stored = file.readAll();
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored[0].chineseName.toText(), QStringLiteral("先有的药"));
+}
+
+void TestRecordset::keysAreNeverReused()
+{
+    DrugFileFixture file;
+    const qint64 first = file.insert(QStringLiteral("甲"));
+    const qint64 second = file.insert(QStringLiteral("乙"));
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+    recordset.Open(KeyQuery(QString::number(second)), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Delete();
+    recordset.Update();
+    recordset.Close();
+    recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockOptimistic);
+    recordset.AddNew();
+    recordset.setField(ChineseName, Cell(QStringLiteral("丙")));
+    recordset.Update();
+    QCOMPARE(recordset.field(Key).toNumber(), double(second + 1));
+    QVERIFY(second > first);
+}
+
+void TestRecordset::valuesAreBoundNotSpliced()
+{
+    DrugFileFixture file;
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+    const QString tricky = QStringLiteral("O'Brien\"; DROP TABLE 西药; --");
+    recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockOptimistic);
+    recordset.AddNew();
+    recordset.setField(ChineseName, Cell(tricky));
+    recordset.setField(Leaflet, Cell::null());
+    recordset.Update();
+    recordset.Close();
+    const auto stored = file.readAll();
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored[0].chineseName.toText(), tricky);
+    QVERIFY(stored[0].leaflet.isNull());
+}
+
+void TestRecordset::keysetKeepsTheRowsSelectedAtOpen()
+{
+    DrugFileFixture file;
+    file.insert(QStringLiteral("甲"), Cell(QStringLiteral("J")));
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+    recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockReadOnly);
+    file.insert(QStringLiteral("乙"), Cell(QStringLiteral("Y")));
+    QCOMPARE(recordset.RecordCount(), 1);
+    QCOMPARE(walkNames(recordset), QStringList{QStringLiteral("甲")});
+}
+
+void TestRecordset::readOnlyRefusesWritesAndStaysUsable()
+{
+    DrugFileFixture file;
+    file.insert(QStringLiteral("甲"));
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+    recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockReadOnly);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.setField(ChineseName, Cell(QStringLiteral("乙"))));
+    QVERIFY(!recordset.isOpen());
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.Open(FullTableQuery, connection, 2, 1));
+    recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockOptimistic);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.setField(Key, Cell(99)));
+    QVERIFY(!recordset.isOpen());
+    QCOMPARE(file.readAll()[0].chineseName.toText(), QStringLiteral("甲"));
+}
+
+void TestRecordset::refusesStatementsThatChangeData()
+{
+    DrugFileFixture file;
+    file.insert(QStringLiteral("甲"));
+    const QByteArray before = file.bytes();
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+    for (const int lock : {adLockReadOnly, adLockOptimistic}) {
+        QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                                 recordset.Open(QStringLiteral("delete from 西药"), connection, adOpenKeyset, lock));
+        QVERIFY(!recordset.isOpen());
+    }
+    QCOMPARE(file.bytes(), before);
+}
+
+void TestRecordset::failedUpdateOnReadOnlyFile()
+{
+    if (geteuid() == 0)
+        QSKIP("the superuser writes to read-only files");
+    DrugFileFixture file;
+    file.insert(QStringLiteral("甲"));
+    QVERIFY(QFile::setPermissions(file.path(), QFileDevice::ReadOwner));
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+    recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockOptimistic);
+    recordset.AddNew();
+    recordset.setField(ChineseName, Cell(QStringLiteral("乙")));
+    try {
+        recordset.Update();
+        QFAIL("the update should fail");
+    } catch (const DatabaseError& error) {
+        QCOMPARE(error.message(), QStringLiteral("attempt to write a readonly database"));
+    }
+    QVERIFY(!recordset.isOpen());
+    recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockReadOnly);
+    QCOMPARE(recordset.RecordCount(), 1);
+}
+
+void TestRecordset::failedUpdateWhileAnotherConnectionWrites()
+{
+    DrugFileFixture file;
+    const qint64 key = file.insert(QStringLiteral("甲"));
+    DrugConnection other;
+    other.open(file.path(), DrugPassword);
+    other.beginTransaction(); // holds the write lock
+
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+    recordset.Open(KeyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    recordset.setField(ChineseName, Cell(QStringLiteral("乙")));
+    try {
+        recordset.Update();
+        QFAIL("the update should fail");
+    } catch (const DatabaseError& error) {
+        QCOMPARE(error.message(), QStringLiteral("database is locked"));
+    }
+    QVERIFY(!recordset.isOpen());
+    other.rollback();
+
+    // The pending change was dropped; the next operation works.
+    recordset.Open(KeyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    QCOMPARE(recordset.field(ChineseName).toText(), QStringLiteral("甲"));
+    recordset.setField(ChineseName, Cell(QStringLiteral("丙")));
+    recordset.Update();
+    recordset.Close();
+    QCOMPARE(file.readAll()[0].chineseName.toText(), QStringLiteral("丙"));
+}
+
+void TestRecordset::changeOfRowDeletedMeanwhile()
+{
+    DrugFileFixture file;
+    const qint64 key = file.insert(QStringLiteral("甲"));
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    DrugRecordset recordset;
+    recordset.Open(KeyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    {
+        DrugConnection other;
+        other.open(file.path(), DrugPassword);
+        other.execute(QStringLiteral("DELETE FROM 西药"));
+    }
+    recordset.setField(ChineseName, Cell(QStringLiteral("乙")));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.Update());
+    QVERIFY(!recordset.isOpen());
+    QCOMPARE(file.readAll().size(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestRecordset)
+#include "tst_recordset.moc"

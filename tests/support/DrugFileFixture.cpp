@@ -1,0 +1,61 @@
+#include "tests/support/DrugFileFixture.h"
+
+#include "data/DrugConnection.h"
+#include "data/DrugDatabase.h"
+#include "data/Statement.h"
+
+#include <QFile>
+
+DrugFileFixture::DrugFileFixture()
+{
+    DrugConnection::create(path(), DrugPassword);
+}
+
+QString DrugFileFixture::path() const
+{
+    return m_dir.filePath(DrugFileName);
+}
+
+QByteArray DrugFileFixture::bytes() const
+{
+    QFile file(path());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials, const QString& englishName,
+                               const QString& leaflet)
+{
+    DrugConnection connection;
+    connection.open(path(), DrugPassword);
+    Statement insert(connection.handle(),
+                     QStringLiteral("INSERT INTO 西药 (中文名, 英文名, 药物说明书, 拼音) VALUES (?, ?, ?, ?)"));
+    insert.bind(1, Cell(chineseName));
+    insert.bind(2, Cell(englishName));
+    insert.bind(3, Cell(leaflet));
+    insert.bind(4, initials);
+    insert.step();
+    Statement last(connection.handle(), QStringLiteral("SELECT max(编号) FROM 西药"));
+    last.step();
+    return static_cast<qint64>(last.column(0).toNumber());
+}
+
+QList<DrugFileFixture::Drug> DrugFileFixture::readAll() const
+{
+    DrugConnection connection;
+    connection.open(path(), DrugPassword);
+    Statement select(connection.handle(),
+                     QStringLiteral("SELECT 编号, 中文名, 英文名, 药物说明书, 拼音 FROM 西药 ORDER BY 编号"));
+    QList<Drug> drugs;
+    while (select.step()) {
+        Drug drug;
+        drug.key = static_cast<qint64>(select.column(0).toNumber());
+        drug.chineseName = select.column(1);
+        drug.englishName = select.column(2);
+        drug.leaflet = select.column(3);
+        drug.initials = select.column(4);
+        drugs.append(drug);
+    }
+    return drugs;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "data/Cell.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+// A temporary program folder holding a new, empty drug file. Rows are put in and read
+// back through connections of its own, so a test sees what the file really holds.
+class DrugFileFixture {
+public:
+    DrugFileFixture();
+
+    QString folder() const { return m_dir.path(); }
+    QString path() const;
+    QByteArray bytes() const;
+
+    struct Drug {
+        qint64 key = 0;
+        Cell chineseName;
+        Cell englishName;
+        Cell leaflet;
+        Cell initials;
+    };
+
+    // Stores a drug as given (initials may be Null) and returns its key.
+    qint64 insert(const QString& chineseName, const Cell& initials = Cell::null(),
+                  const QString& englishName = QString(), const QString& leaflet = QString());
+    QList<Drug> readAll() const;
+
+private:
+    QTemporaryDir m_dir;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <stdexcept>
+
+class QIODevice;
+
+// A CSV text that breaks the rules, with the line on which its record begins.
+class CsvError : public std::runtime_error {
+public:
+    CsvError(qint64 line, const QString& message)
+        : std::runtime_error(message.toStdString())
+        , m_line(line)
+        , m_message(message)
+    {
+    }
+    qint64 line() const { return m_line; }
+    const QString& message() const { return m_message; }
+
+private:
+    qint64 m_line;
+    QString m_message;
+};
+
+// Reads RFC 4180 records from a device, a block at a time: quoted fields may hold commas,
+// doubled quotes and line breaks, which are kept byte for byte. A leading UTF-8 BOM is
+// skipped, records end with CR LF, LF or CR, and blank lines are passed over. Fields stay
+// bytes; decoding them is the caller's business.
+class CsvReader {
+public:
+    explicit CsvReader(QIODevice& device);
+
+    // The next record's fields; false at the end of the text. Throws CsvError.
+    bool next(QList<QByteArray>& fields);
+    // The line on which the record last returned by next() begins, counting from 1.
+    qint64 recordLine() const { return m_recordLine; }
+
+private:
+    bool fill();
+    int peek();
+    int take();
+
+    QIODevice& m_device;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    bool m_atStart = true;
+    qint64 m_line = 1;
+    qint64 m_recordLine = 0;
+};
+
+// One CSV field, quoted when it holds a comma, a quote or a line break.
+QByteArray CsvField(const QByteArray& utf8);
+
+// Strict UTF-8 decoding; false when the bytes are not valid UTF-8.
+bool DecodeUtf8(const QByteArray& bytes, QString& text);
