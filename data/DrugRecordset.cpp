@@ -28,6 +28,9 @@ bool isRowKey(sqlite3* db, const QString& table, const QString& column)
 
 } // namespace
 
+DrugRecordset::DrugRecordset() = default;
+DrugRecordset::~DrugRecordset() = default;
+
 void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType)
 {
     Close();
@@ -36,22 +39,18 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
     if (!connection.isOpen())
         throw DatabaseError(QStringLiteral("数据库没有打开"));
     try {
-        Statement statement(connection.handle(), sql);
-        if (!statement.isReadOnly())
+        auto statement = std::make_unique<Statement>(connection.handle(), sql);
+        if (!statement->isReadOnly())
             throw DatabaseError(QStringLiteral("记录集只能由查询语句打开"));
-        const int columnCount = statement.columnCount();
-        for (int i = 0; i < columnCount; ++i)
-            m_columns.append(statement.columnName(i));
+        for (int i = 0; i < statement->columnCount(); ++i)
+            m_columns.append(statement->columnName(i));
         m_editable = lockType == adLockOptimistic;
-        if (m_editable)
-            readEditInfo(statement);
-        // The whole result is read now: the count is true and the rows stay those selected.
-        while (statement.step()) {
-            std::vector<Cell> row;
-            row.reserve(columnCount);
-            for (int i = 0; i < columnCount; ++i)
-                row.push_back(statement.column(i));
-            m_rows.push_back(std::move(row));
+        if (m_editable) {
+            readEditInfo(*statement);
+            m_unread = std::move(statement);
+        } else {
+            // The whole result is read now: the count is true and the rows stay those selected.
+            readRows(*statement);
         }
     } catch (const DatabaseError&) {
         Close();
@@ -60,6 +59,42 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
     m_connection = &connection;
     m_position = 0;
     m_open = true;
+}
+
+void DrugRecordset::readRows(Statement& statement)
+{
+    const int columnCount = statement.columnCount();
+    while (statement.step()) {
+        std::vector<Cell> row;
+        row.reserve(columnCount);
+        for (int i = 0; i < columnCount; ++i)
+            row.push_back(statement.column(i));
+        m_rows.push_back(std::move(row));
+    }
+}
+
+void DrugRecordset::ensureRows()
+{
+    if (!m_unread)
+        return;
+    try {
+        readRows(*m_unread);
+    } catch (const DatabaseError& error) {
+        failAndClose(error.message());
+    }
+    m_unread.reset();
+    m_position = 0;
+    if (m_addedBeforeRead) {
+        // The row added before the read stays the current one, whether the query found it or not.
+        const Cell key = (*m_addedBeforeRead)[m_keyColumn];
+        size_t found = 0;
+        while (found < m_rows.size() && !(m_rows[found][m_keyColumn] == key))
+            ++found;
+        if (found == m_rows.size())
+            m_rows.push_back(*m_addedBeforeRead);
+        m_position = found;
+        m_addedBeforeRead.reset();
+    }
 }
 
 void DrugRecordset::readEditInfo(const Statement& statement)
@@ -85,6 +120,8 @@ void DrugRecordset::Close()
 {
     m_open = false;
     m_editable = false;
+    m_unread.reset();
+    m_addedBeforeRead.reset();
     m_connection = nullptr;
     m_columns.clear();
     m_rows.clear();
@@ -131,20 +168,24 @@ void DrugRecordset::requireEditable()
 void DrugRecordset::requireCurrentRow()
 {
     requireOpen();
+    ensureRows();
     if (m_position >= m_rows.size())
         failAndClose(QStringLiteral("没有当前记录"));
 }
 
-qint64 DrugRecordset::RecordCount() const
+qint64 DrugRecordset::RecordCount()
 {
-    if (!m_open)
-        throw DatabaseError(QStringLiteral("记录集没有打开"));
+    requireOpen();
+    ensureRows();
     return static_cast<qint64>(m_rows.size());
 }
 
-bool DrugRecordset::atEnd() const
+bool DrugRecordset::atEnd()
 {
-    return !m_open || m_position >= m_rows.size();
+    if (!m_open)
+        return true;
+    ensureRows();
+    return m_position >= m_rows.size();
 }
 
 void DrugRecordset::MoveNext()
@@ -152,6 +193,7 @@ void DrugRecordset::MoveNext()
     requireOpen();
     if (m_pending != Pending::None)
         Update();
+    ensureRows();
     if (m_position >= m_rows.size())
         failAndClose(QStringLiteral("已经到了最后一条记录之后"));
     ++m_position;
@@ -178,6 +220,8 @@ Cell DrugRecordset::field(const QString& column)
         if (m_pending == Pending::Add)
             return Cell::null();
     }
+    if (m_unread && m_addedBeforeRead)
+        return (*m_addedBeforeRead)[index];
     requireCurrentRow();
     return m_rows[m_position][index];
 }
@@ -284,8 +328,12 @@ void DrugRecordset::storeAddedRow()
         row.assign(m_columns.size(), Cell::null());
         row[m_keyColumn] = Cell(key);
     }
-    m_rows.push_back(std::move(row));
-    m_position = m_rows.size() - 1;
+    if (m_unread) {
+        m_addedBeforeRead = std::move(row);
+    } else {
+        m_rows.push_back(std::move(row));
+        m_position = m_rows.size() - 1;
+    }
 }
 
 void DrugRecordset::storeChangedRow()

@@ -5,10 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
 class DrugConnection;
+class Statement;
 
 // Cursor and lock types of Open(); the program uses only these three values.
 constexpr int adOpenKeyset = 1;
@@ -18,16 +21,23 @@ constexpr int adLockOptimistic = 3;
 // The program's one recordset: the rows a query selected when it opened (so RecordCount is
 // true from the start), walked in the store's order. In the optimistic lock mode the rows
 // can be changed, deleted and added; each change is on the disk when Update() returns.
+// In the optimistic mode the rows are read when first needed, so adding a drug to a large
+// table does not read the table.
 // Any failed step throws DatabaseError, drops what was pending and leaves the recordset
 // closed and ready for the next Open().
 class DrugRecordset {
 public:
+    DrugRecordset();
+    ~DrugRecordset();
+    DrugRecordset(const DrugRecordset&) = delete;
+    DrugRecordset& operator=(const DrugRecordset&) = delete;
+
     void Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType);
     void Close();
     bool isOpen() const { return m_open; }
 
-    qint64 RecordCount() const;
-    bool atEnd() const; // past the last row
+    qint64 RecordCount();
+    bool atEnd(); // past the last row
     void MoveNext();
 
     // Column read and write by name on the current row, or on the row begun by AddNew().
@@ -46,7 +56,9 @@ private:
     void requireCurrentRow();
     int columnIndex(const QString& column);
     [[noreturn]] void failAndClose(const QString& message);
-    void readEditInfo(const class Statement& statement);
+    void readEditInfo(const Statement& statement);
+    void readRows(Statement& statement);
+    void ensureRows();
     void storeAddedRow();
     void storeChangedRow();
     void storeDeletion();
@@ -55,6 +67,8 @@ private:
     bool m_open = false;
     bool m_editable = false;
     QStringList m_columns;
+    std::unique_ptr<Statement> m_unread; // the query, while its rows are not read yet
+    std::optional<std::vector<Cell>> m_addedBeforeRead;
     std::vector<std::vector<Cell>> m_rows;
     size_t m_position = 0;
 

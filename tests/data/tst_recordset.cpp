@@ -309,6 +309,7 @@ void TestRecordset::changeOfRowDeletedMeanwhile()
     connection.open(file.path(), DrugPassword);
     DrugRecordset recordset;
     recordset.Open(KeyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    QCOMPARE(recordset.RecordCount(), 1);
     {
         DrugConnection other;
         other.open(file.path(), DrugPassword);
@@ -318,6 +319,11 @@ void TestRecordset::changeOfRowDeletedMeanwhile()
     QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.Update());
     QVERIFY(!recordset.isOpen());
     QCOMPARE(file.readAll().size(), 0);
+
+    // A key that matches no row: there is nothing to write to.
+    recordset.Open(KeyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.setField(ChineseName, Cell(QStringLiteral("乙"))));
+    QVERIFY(!recordset.isOpen());
 }
 
 QTEST_GUILESS_MAIN(TestRecordset)
