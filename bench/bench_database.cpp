@@ -21,15 +21,13 @@ namespace {
 constexpr int kDrugs = 100000;
 constexpr int kLeafletLength = 600;
 
-QString benchFolder()
-{
+QString benchFolder() {
     const QByteArray dir = qgetenv("XIYAO_BENCH_DIR");
     return dir.isEmpty() ? QStringLiteral("build/bench") : QString::fromLocal8Bit(dir);
 }
 
 // Characters that the keypad reaches: every unit whose initial is an upper-case letter.
-QString readableCharacters()
-{
+QString readableCharacters() {
     QString pool;
     for (uint32_t unit = 0x4E00; unit <= 0x9FA5; ++unit) {
         const char16_t initial = pinyin::InitialOf(static_cast<char16_t>(unit));
@@ -39,8 +37,7 @@ QString readableCharacters()
     return pool;
 }
 
-QString randomText(QRandomGenerator& random, const QString& pool, int length, bool lines)
-{
+QString randomText(QRandomGenerator& random, const QString& pool, int length, bool lines) {
     QString text;
     text.reserve(length);
     while (text.size() < length) {
@@ -52,8 +49,7 @@ QString randomText(QRandomGenerator& random, const QString& pool, int length, bo
     return text;
 }
 
-QStringList makeNames()
-{
+QStringList makeNames() {
     QRandomGenerator random(20261208);
     const QString pool = readableCharacters();
     QStringList names;
@@ -62,14 +58,12 @@ QStringList makeNames()
     return names;
 }
 
-const QStringList& names()
-{
+const QStringList& names() {
     static const QStringList list = makeNames();
     return list;
 }
 
-QString drugFile()
-{
+QString drugFile() {
     const QString folder = benchFolder();
     const QString path = QDir(folder).filePath(DrugFileName);
     if (QFile::exists(path))
@@ -101,16 +95,14 @@ QString drugFile()
     return path;
 }
 
-DrugConnection& connection()
-{
+DrugConnection& connection() {
     static DrugConnection opened;
     if (!opened.isOpen())
         opened.open(drugFile(), DrugPassword);
     return opened;
 }
 
-double peakMemoryMiB()
-{
+double peakMemoryMiB() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
@@ -121,8 +113,7 @@ double peakMemoryMiB()
 }
 
 // What the list refill does with each row: read the four columns it keeps.
-void fill(DrugRecordset& recordset, const QString& sql, benchmark::State& state)
-{
+void fill(DrugRecordset& recordset, const QString& sql, benchmark::State& state) {
     recordset.Open(sql, connection(), adOpenKeyset, adLockReadOnly);
     const qint64 count = recordset.RecordCount();
     for (qint64 i = 0; i < count; ++i) {
@@ -136,8 +127,7 @@ void fill(DrugRecordset& recordset, const QString& sql, benchmark::State& state)
     state.counters["rows"] = static_cast<double>(count);
 }
 
-void BM_OpenDrugFile(benchmark::State& state)
-{
+void BM_OpenDrugFile(benchmark::State& state) {
     const QString path = drugFile();
     for (auto _ : state) {
         DrugConnection opened;
@@ -146,8 +136,7 @@ void BM_OpenDrugFile(benchmark::State& state)
 }
 BENCHMARK(BM_OpenDrugFile)->Unit(benchmark::kMillisecond);
 
-void BM_KeypadSearch(benchmark::State& state)
-{
+void BM_KeypadSearch(benchmark::State& state) {
     const QString letters = state.range(0) == 0 ? QStringLiteral("zx") : QStringLiteral("a");
     DrugRecordset recordset;
     for (auto _ : state)
@@ -156,8 +145,7 @@ void BM_KeypadSearch(benchmark::State& state)
 }
 BENCHMARK(BM_KeypadSearch)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-void BM_FullTableReload(benchmark::State& state)
-{
+void BM_FullTableReload(benchmark::State& state) {
     DrugRecordset recordset;
     for (auto _ : state)
         fill(recordset, FullTableQuery, state);
@@ -165,8 +153,7 @@ void BM_FullTableReload(benchmark::State& state)
 }
 BENCHMARK(BM_FullTableReload)->Unit(benchmark::kMillisecond);
 
-void BM_AddDrug(benchmark::State& state)
-{
+void BM_AddDrug(benchmark::State& state) {
     DrugRecordset recordset;
     QStringList added;
     for (auto _ : state) {
@@ -190,8 +177,7 @@ void BM_AddDrug(benchmark::State& state)
 }
 BENCHMARK(BM_AddDrug)->Unit(benchmark::kMillisecond);
 
-void BM_ModifyDrug(benchmark::State& state)
-{
+void BM_ModifyDrug(benchmark::State& state) {
     DrugRecordset recordset;
     const QString key = QString::number(kDrugs / 2);
     for (auto _ : state) {
@@ -205,8 +191,7 @@ void BM_ModifyDrug(benchmark::State& state)
 }
 BENCHMARK(BM_ModifyDrug)->Unit(benchmark::kMillisecond);
 
-void BM_PinyinInitials(benchmark::State& state)
-{
+void BM_PinyinInitials(benchmark::State& state) {
     const QStringList& all = names();
     for (auto _ : state) {
         for (const QString& name : all)

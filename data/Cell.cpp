@@ -2,15 +2,13 @@
 
 #include <QDebug>
 
-Cell Cell::null()
-{
+Cell Cell::null() {
     Cell cell;
     cell.m_value = NullValue{};
     return cell;
 }
 
-Cell::Kind Cell::kind() const
-{
+Cell::Kind Cell::kind() const {
     switch (m_value.index()) {
     case 0:
         return Kind::Empty;
@@ -23,8 +21,7 @@ Cell::Kind Cell::kind() const
     }
 }
 
-QString Cell::toText() const
-{
+QString Cell::toText() const {
     if (const auto* text = std::get_if<QString>(&m_value))
         return *text;
     if (const auto* integer = std::get_if<qint64>(&m_value))
@@ -34,8 +31,7 @@ QString Cell::toText() const
     return QString();
 }
 
-double Cell::toNumber() const
-{
+double Cell::toNumber() const {
     if (const auto* integer = std::get_if<qint64>(&m_value))
         return static_cast<double>(*integer);
     if (const auto* real = std::get_if<double>(&m_value))
@@ -45,8 +41,7 @@ double Cell::toNumber() const
     return 0.0;
 }
 
-QDebug operator<<(QDebug debug, const Cell& cell)
-{
+QDebug operator<<(QDebug debug, const Cell& cell) {
     QDebugStateSaver saver(debug);
     switch (cell.kind()) {
     case Cell::Kind::Empty:

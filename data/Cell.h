@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <QMetaType>
+#include <QString>
 #include <QtGlobal>
 
 #include <variant>
@@ -15,25 +15,15 @@ public:
 
     Cell() = default;
     Cell(QString text) // NOLINT(google-explicit-constructor): cells take text as freely as variants do
-        : m_value(std::move(text))
-    {
-    }
+        : m_value(std::move(text)) {}
     Cell(const char16_t* text)
-        : m_value(QString::fromUtf16(text))
-    {
-    }
+        : m_value(QString::fromUtf16(text)) {}
     Cell(qint64 number)
-        : m_value(number)
-    {
-    }
+        : m_value(number) {}
     Cell(int number)
-        : m_value(static_cast<qint64>(number))
-    {
-    }
+        : m_value(static_cast<qint64>(number)) {}
     Cell(double number)
-        : m_value(number)
-    {
-    }
+        : m_value(number) {}
     static Cell null();
 
     Kind kind() const;

@@ -10,9 +10,7 @@ class DatabaseError : public std::exception {
 public:
     explicit DatabaseError(QString message)
         : m_message(std::move(message))
-        , m_utf8(m_message.toUtf8())
-    {
-    }
+        , m_utf8(m_message.toUtf8()) {}
     const QString& message() const noexcept { return m_message; }
     const char* what() const noexcept override { return m_utf8.constData(); }
 

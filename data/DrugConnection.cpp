@@ -18,8 +18,7 @@ constexpr int kBusyTimeoutMs = 1000;
 class PendingHandle {
 public:
     ~PendingHandle() { sqlite3_close(db); }
-    sqlite3* release()
-    {
+    sqlite3* release() {
         sqlite3* handle = db;
         db = nullptr;
         return handle;
@@ -27,24 +26,21 @@ public:
     sqlite3* db = nullptr;
 };
 
-void exec(sqlite3* db, const QString& sql)
-{
+void exec(sqlite3* db, const QString& sql) {
     Statement statement(db, sql);
     while (statement.step()) {
     }
 }
 
 // The key and the page size must come first, before anything reads the file.
-void applyKey(sqlite3* db, const QString& password)
-{
+void applyKey(sqlite3* db, const QString& password) {
     const QByteArray key = password.toUtf8();
     if (sqlite3_key(db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
         throw DatabaseError(EngineMessage(db));
     exec(db, QStringLiteral("PRAGMA cipher_page_size = 4096"));
 }
 
-void applyDurability(sqlite3* db)
-{
+void applyDurability(sqlite3* db) {
     // A change is on the disk when its statement returns.
     exec(db, QStringLiteral("PRAGMA synchronous = FULL"));
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
@@ -52,13 +48,11 @@ void applyDurability(sqlite3* db)
 
 } // namespace
 
-DrugConnection::~DrugConnection()
-{
+DrugConnection::~DrugConnection() {
     close();
 }
 
-void DrugConnection::close()
-{
+void DrugConnection::close() {
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -66,20 +60,18 @@ void DrugConnection::close()
     m_path.clear();
 }
 
-void DrugConnection::Open(const QString& connectionString)
-{
+void DrugConnection::Open(const QString& connectionString) {
     const ConnectionParts parts = ParseConnectionString(connectionString);
     open(parts.dataSource, parts.password);
 }
 
-void DrugConnection::open(const QString& path, const QString& password)
-{
+void DrugConnection::open(const QString& path, const QString& password) {
     close();
     PendingHandle pending;
     const QByteArray nativePath = QFile::encodeName(path);
     // No SQLITE_OPEN_CREATE: a missing file fails instead of becoming an empty database.
-    if (sqlite3_open_v2(nativePath.constData(), &pending.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
-                        nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(nativePath.constData(), &pending.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
+        SQLITE_OK)
         throw DatabaseError(EngineMessage(pending.db));
     applyKey(pending.db, password);
     // A wrong key shows here, at the first read, as "file is encrypted or is not a database";
@@ -91,8 +83,7 @@ void DrugConnection::open(const QString& path, const QString& password)
     m_path = path;
 }
 
-void DrugConnection::create(const QString& path, const QString& password)
-{
+void DrugConnection::create(const QString& path, const QString& password) {
     const QFileInfo info(path);
     if (info.exists() || info.isSymLink())
         throw DatabaseError(QStringLiteral("文件已存在，不会覆盖：%1").arg(QDir::toNativeSeparators(path)));
@@ -119,31 +110,26 @@ void DrugConnection::create(const QString& path, const QString& password)
     }
 }
 
-void DrugConnection::execute(const QString& sql)
-{
+void DrugConnection::execute(const QString& sql) {
     if (!m_db)
         throw DatabaseError(QStringLiteral("数据库没有打开"));
     exec(m_db, sql);
 }
 
-void DrugConnection::beginTransaction()
-{
+void DrugConnection::beginTransaction() {
     execute(QStringLiteral("BEGIN IMMEDIATE"));
 }
 
-void DrugConnection::commit()
-{
+void DrugConnection::commit() {
     execute(QStringLiteral("COMMIT"));
 }
 
-void DrugConnection::rollback() noexcept
-{
+void DrugConnection::rollback() noexcept {
     if (m_db && !sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-ConnectionParts ParseConnectionString(const QString& connectionString)
-{
+ConnectionParts ParseConnectionString(const QString& connectionString) {
     static const QString sourceKey = QStringLiteral("Data Source=");
     static const QString passwordKey = QStringLiteral(";Jet OleDb:DataBase Password=");
     // The folder may itself hold ';' or '=', so the data source runs up to the last password key.

@@ -15,9 +15,9 @@ inline const QString KeyColumn = QStringLiteral("编号");
 
 // The leaflet is the last column: a search by initials then never reads a leaflet's
 // overflow pages. A deleted drug's key is never given to a new one.
-inline const QString DrugTableSchema = QStringLiteral(
-    "CREATE TABLE 西药 (编号 INTEGER PRIMARY KEY AUTOINCREMENT, 中文名 TEXT, 英文名 TEXT, 拼音 TEXT, "
-    "类别 TEXT, 规格 TEXT, 用量 TEXT, 用法 TEXT, 剂型 TEXT, 药物说明书 TEXT)");
+inline const QString DrugTableSchema =
+    QStringLiteral("CREATE TABLE 西药 (编号 INTEGER PRIMARY KEY AUTOINCREMENT, 中文名 TEXT, 英文名 TEXT, 拼音 TEXT, "
+                   "类别 TEXT, 规格 TEXT, 用量 TEXT, 用法 TEXT, 剂型 TEXT, 药物说明书 TEXT)");
 
 // Every column of the drug table, in the order in which the companion tool exchanges them.
 QStringList DrugColumns();

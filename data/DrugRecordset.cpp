@@ -8,16 +8,14 @@
 
 namespace {
 
-QString quoted(const QString& identifier)
-{
+QString quoted(const QString& identifier) {
     QString text = identifier;
     text.replace(u'"', QStringLiteral("\"\""));
     return u'"' + text + u'"';
 }
 
 // True when column is the table's INTEGER PRIMARY KEY, the engine's own row key.
-bool isRowKey(sqlite3* db, const QString& table, const QString& column)
-{
+bool isRowKey(sqlite3* db, const QString& table, const QString& column) {
     const char* type = nullptr;
     int primaryKey = 0;
     if (sqlite3_table_column_metadata(db, nullptr, table.toUtf8().constData(), column.toUtf8().constData(), &type,
@@ -31,8 +29,7 @@ bool isRowKey(sqlite3* db, const QString& table, const QString& column)
 DrugRecordset::DrugRecordset() = default;
 DrugRecordset::~DrugRecordset() = default;
 
-void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType)
-{
+void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType) {
     Close();
     if (cursorType != adOpenKeyset || (lockType != adLockReadOnly && lockType != adLockOptimistic))
         throw DatabaseError(QStringLiteral("记录集的打开方式不受支持"));
@@ -61,8 +58,7 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
     m_open = true;
 }
 
-void DrugRecordset::readRows(Statement& statement)
-{
+void DrugRecordset::readRows(Statement& statement) {
     const int columnCount = statement.columnCount();
     while (statement.step()) {
         std::vector<Cell> row;
@@ -73,8 +69,7 @@ void DrugRecordset::readRows(Statement& statement)
     }
 }
 
-void DrugRecordset::ensureRows()
-{
+void DrugRecordset::ensureRows() {
     if (!m_unread)
         return;
     try {
@@ -97,8 +92,7 @@ void DrugRecordset::ensureRows()
     }
 }
 
-void DrugRecordset::readEditInfo(const Statement& statement)
-{
+void DrugRecordset::readEditInfo(const Statement& statement) {
     m_table.clear();
     for (int i = 0; i < statement.columnCount(); ++i) {
         const QString table = statement.columnTableName(i);
@@ -116,8 +110,7 @@ void DrugRecordset::readEditInfo(const Statement& statement)
     }
 }
 
-void DrugRecordset::Close()
-{
+void DrugRecordset::Close() {
     m_open = false;
     m_editable = false;
     m_unread.reset();
@@ -134,20 +127,17 @@ void DrugRecordset::Close()
     m_writes.clear();
 }
 
-void DrugRecordset::failAndClose(const QString& message)
-{
+void DrugRecordset::failAndClose(const QString& message) {
     Close();
     throw DatabaseError(message);
 }
 
-void DrugRecordset::requireOpen()
-{
+void DrugRecordset::requireOpen() {
     if (!m_open)
         failAndClose(QStringLiteral("记录集没有打开"));
 }
 
-void DrugRecordset::requireEditable()
-{
+void DrugRecordset::requireEditable() {
     requireOpen();
     if (!m_editable)
         failAndClose(QStringLiteral("记录集是只读的，不能修改"));
@@ -165,31 +155,27 @@ void DrugRecordset::requireEditable()
     }
 }
 
-void DrugRecordset::requireCurrentRow()
-{
+void DrugRecordset::requireCurrentRow() {
     requireOpen();
     ensureRows();
     if (m_position >= m_rows.size())
         failAndClose(QStringLiteral("没有当前记录"));
 }
 
-qint64 DrugRecordset::RecordCount()
-{
+qint64 DrugRecordset::RecordCount() {
     requireOpen();
     ensureRows();
     return static_cast<qint64>(m_rows.size());
 }
 
-bool DrugRecordset::atEnd()
-{
+bool DrugRecordset::atEnd() {
     if (!m_open)
         return true;
     ensureRows();
     return m_position >= m_rows.size();
 }
 
-void DrugRecordset::MoveNext()
-{
+void DrugRecordset::MoveNext() {
     requireOpen();
     if (m_pending != Pending::None)
         Update();
@@ -199,8 +185,7 @@ void DrugRecordset::MoveNext()
     ++m_position;
 }
 
-int DrugRecordset::columnIndex(const QString& column)
-{
+int DrugRecordset::columnIndex(const QString& column) {
     for (int i = 0; i < m_columns.size(); ++i) {
         if (m_columns[i].compare(column, Qt::CaseInsensitive) == 0)
             return i;
@@ -208,8 +193,7 @@ int DrugRecordset::columnIndex(const QString& column)
     failAndClose(QStringLiteral("记录集中没有这一列：%1").arg(column));
 }
 
-Cell DrugRecordset::field(const QString& column)
-{
+Cell DrugRecordset::field(const QString& column) {
     requireOpen();
     const int index = columnIndex(column);
     if (m_pending == Pending::Add || m_pending == Pending::Change) {
@@ -226,8 +210,7 @@ Cell DrugRecordset::field(const QString& column)
     return m_rows[m_position][index];
 }
 
-void DrugRecordset::setField(const QString& column, const Cell& value)
-{
+void DrugRecordset::setField(const QString& column, const Cell& value) {
     requireEditable();
     const int index = columnIndex(column);
     if (index == m_keyColumn)
@@ -248,8 +231,7 @@ void DrugRecordset::setField(const QString& column, const Cell& value)
     m_writes.emplace_back(name, value);
 }
 
-void DrugRecordset::AddNew()
-{
+void DrugRecordset::AddNew() {
     requireEditable();
     if (m_pending != Pending::None)
         Update();
@@ -257,8 +239,7 @@ void DrugRecordset::AddNew()
     m_writes.clear();
 }
 
-void DrugRecordset::Delete()
-{
+void DrugRecordset::Delete() {
     requireEditable();
     if (m_pending == Pending::Add) { // deleting a row not yet stored just drops it
         m_pending = Pending::None;
@@ -270,8 +251,7 @@ void DrugRecordset::Delete()
     m_writes.clear();
 }
 
-void DrugRecordset::Update()
-{
+void DrugRecordset::Update() {
     requireOpen();
     try {
         switch (m_pending) {
@@ -294,8 +274,7 @@ void DrugRecordset::Update()
     m_writes.clear();
 }
 
-void DrugRecordset::storeAddedRow()
-{
+void DrugRecordset::storeAddedRow() {
     sqlite3* db = m_connection->handle();
     QStringList names;
     QStringList marks;
@@ -336,14 +315,13 @@ void DrugRecordset::storeAddedRow()
     }
 }
 
-void DrugRecordset::storeChangedRow()
-{
+void DrugRecordset::storeChangedRow() {
     sqlite3* db = m_connection->handle();
     QStringList assignments;
     for (const auto& [name, value] : m_writes)
         assignments.append(quoted(m_originColumns[columnIndex(name)]) + QStringLiteral(" = ?"));
-    Statement update(
-        db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(m_table), assignments.join(QStringLiteral(", "))));
+    Statement update(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                             .arg(quoted(m_table), assignments.join(QStringLiteral(", "))));
     int position = 1;
     for (const auto& [name, value] : m_writes)
         update.bind(position++, value);
@@ -355,8 +333,7 @@ void DrugRecordset::storeChangedRow()
         m_rows[m_position][columnIndex(name)] = value.isEmpty() ? Cell::null() : value;
 }
 
-void DrugRecordset::storeDeletion()
-{
+void DrugRecordset::storeDeletion() {
     sqlite3* db = m_connection->handle();
     Statement remove(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
     remove.bind(1, m_rows[m_position][m_keyColumn]);

@@ -6,21 +6,18 @@
 
 namespace {
 
-QString fromUtf16(const void* text, int bytes)
-{
+QString fromUtf16(const void* text, int bytes) {
     return QString(static_cast<const QChar*>(text), bytes / 2);
 }
 
 } // namespace
 
-QString EngineMessage(sqlite3* db)
-{
+QString EngineMessage(sqlite3* db) {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(SQLITE_NOMEM));
 }
 
 Statement::Statement(sqlite3* db, const QString& sql)
-    : m_db(db)
-{
+    : m_db(db) {
     const int rc = sqlite3_prepare16_v2(m_db, sql.utf16(), static_cast<int>(sql.size() * 2), &m_stmt, nullptr);
     if (rc != SQLITE_OK)
         fail();
@@ -28,18 +25,15 @@ Statement::Statement(sqlite3* db, const QString& sql)
         throw DatabaseError(QStringLiteral("SQL 语句为空"));
 }
 
-Statement::~Statement()
-{
+Statement::~Statement() {
     sqlite3_finalize(m_stmt);
 }
 
-void Statement::fail() const
-{
+void Statement::fail() const {
     throw DatabaseError(EngineMessage(m_db));
 }
 
-void Statement::bind(int position, const Cell& value)
-{
+void Statement::bind(int position, const Cell& value) {
     int rc = SQLITE_OK;
     switch (value.kind()) {
     case Cell::Kind::Empty:
@@ -48,8 +42,7 @@ void Statement::bind(int position, const Cell& value)
         break;
     case Cell::Kind::Text: {
         const QString text = value.toText();
-        rc = sqlite3_bind_text16(m_stmt, position, text.utf16(), static_cast<int>(text.size() * 2),
-                                 SQLITE_TRANSIENT);
+        rc = sqlite3_bind_text16(m_stmt, position, text.utf16(), static_cast<int>(text.size() * 2), SQLITE_TRANSIENT);
         break;
     }
     case Cell::Kind::Number: {
@@ -66,8 +59,7 @@ void Statement::bind(int position, const Cell& value)
         fail();
 }
 
-bool Statement::step()
-{
+bool Statement::step() {
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
@@ -78,42 +70,35 @@ bool Statement::step()
     throw DatabaseError(message);
 }
 
-void Statement::reset()
-{
+void Statement::reset() {
     sqlite3_reset(m_stmt);
     sqlite3_clear_bindings(m_stmt);
 }
 
-bool Statement::isReadOnly() const
-{
+bool Statement::isReadOnly() const {
     return sqlite3_stmt_readonly(m_stmt) != 0;
 }
 
-int Statement::columnCount() const
-{
+int Statement::columnCount() const {
     return sqlite3_column_count(m_stmt);
 }
 
-QString Statement::columnName(int column) const
-{
+QString Statement::columnName(int column) const {
     const auto* name = static_cast<const char16_t*>(sqlite3_column_name16(m_stmt, column));
     return name ? QString::fromUtf16(name) : QString();
 }
 
-QString Statement::columnTableName(int column) const
-{
+QString Statement::columnTableName(int column) const {
     const auto* name = static_cast<const char16_t*>(sqlite3_column_table_name16(m_stmt, column));
     return name ? QString::fromUtf16(name) : QString();
 }
 
-QString Statement::columnOriginName(int column) const
-{
+QString Statement::columnOriginName(int column) const {
     const auto* name = static_cast<const char16_t*>(sqlite3_column_origin_name16(m_stmt, column));
     return name ? QString::fromUtf16(name) : QString();
 }
 
-Cell Statement::column(int column) const
-{
+Cell Statement::column(int column) const {
     switch (sqlite3_column_type(m_stmt, column)) {
     case SQLITE_NULL:
         return Cell::null();

@@ -12,11 +12,8 @@ constexpr int16_t kNoEncoding = 63;
 class Iconv {
 public:
     Iconv()
-        : m_cd(iconv_open("CP936", "UTF-16LE"))
-    {
-    }
-    ~Iconv()
-    {
+        : m_cd(iconv_open("CP936", "UTF-16LE")) {}
+    ~Iconv() {
         if (valid())
             iconv_close(m_cd);
     }
@@ -26,8 +23,7 @@ public:
     bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
     // Strict conversion of one unit: no transliteration, an error or no output gives kNoEncoding.
-    int16_t encode(char16_t unit)
-    {
+    int16_t encode(char16_t unit) {
         char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
         unsigned char out[8] = {};
         char* inPtr = in;
@@ -52,8 +48,7 @@ private:
 
 using CodeTable = std::array<int16_t, 65536>;
 
-CodeTable buildTable()
-{
+CodeTable buildTable() {
     CodeTable table;
     table.fill(kNoEncoding);
     Iconv converter;
@@ -66,8 +61,7 @@ CodeTable buildTable()
 
 } // namespace
 
-int16_t Cp936Code(char16_t unit)
-{
+int16_t Cp936Code(char16_t unit) {
     // A function-local static is initialised once and thread-safely.
     static const CodeTable table = buildTable();
     return table[unit];

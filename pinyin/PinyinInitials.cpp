@@ -59,8 +59,7 @@ struct CodedTables {
     std::array<int16_t, InitialBoundaries.size()> boundaryCodes{};
     std::vector<std::pair<int16_t, char16_t>> extraCodes;
 
-    CodedTables()
-    {
+    CodedTables() {
         for (size_t i = 0; i < InitialBoundaries.size(); ++i)
             boundaryCodes[i] = Cp936Code(InitialBoundaries[i].character);
         for (const ExtraGroup& group : ExtraCharInitials) {
@@ -69,8 +68,7 @@ struct CodedTables {
         }
     }
 
-    char16_t initialOf(char16_t unit) const
-    {
+    char16_t initialOf(char16_t unit) const {
         const int16_t v = Cp936Code(unit);
         if (v < boundaryCodes.front())
             return u'*';
@@ -90,8 +88,7 @@ struct CodedTables {
 
 using InitialTable = std::array<char16_t, 65536>;
 
-InitialTable buildInitialTable()
-{
+InitialTable buildInitialTable() {
     const CodedTables tables;
     InitialTable table;
     for (uint32_t unit = 0; unit < table.size(); ++unit)
@@ -101,16 +98,14 @@ InitialTable buildInitialTable()
 
 } // namespace
 
-char16_t InitialOf(char16_t unit)
-{
+char16_t InitialOf(char16_t unit) {
     static const InitialTable table = buildInitialTable();
     return table[unit];
 }
 
 } // namespace pinyin
 
-QString PinyinInitials(QString text)
-{
+QString PinyinInitials(QString text) {
     QString result;
     result.reserve(text.size());
     for (const QChar c : std::as_const(text)) {

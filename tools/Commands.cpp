@@ -17,19 +17,16 @@ const QString ChineseNameColumn = QStringLiteral("中文名");
 const QString InitialsColumn = QStringLiteral("拼音");
 constexpr qint64 kProgressStep = 10000;
 
-QString native(const QString& path)
-{
+QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-int fail(ToolStreams& streams, const QString& message)
-{
+int fail(ToolStreams& streams, const QString& message) {
     streams.err << QStringLiteral("xiyao-db：错误：") << message << Qt::endl;
     return 1;
 }
 
-QString quotedIdentifier(const QString& name)
-{
+QString quotedIdentifier(const QString& name) {
     QString text = name;
     text.replace(u'"', QStringLiteral("\"\""));
     return u'"' + text + u'"';
@@ -44,8 +41,7 @@ struct ImportPlan {
     QStringList targetColumns;
 };
 
-ImportPlan readHeader(CsvReader& reader)
-{
+ImportPlan readHeader(CsvReader& reader) {
     QList<QByteArray> fields;
     if (!reader.next(fields))
         throw CsvError(1, QStringLiteral("文件是空的，缺少表头"));
@@ -76,8 +72,7 @@ ImportPlan readHeader(CsvReader& reader)
 }
 
 // The record's fields as text, or CsvError for a row that must not be imported.
-QStringList decodeRow(const CsvReader& reader, const QList<QByteArray>& fields, const ImportPlan& plan)
-{
+QStringList decodeRow(const CsvReader& reader, const QList<QByteArray>& fields, const ImportPlan& plan) {
     if (fields.size() != plan.fieldCount)
         throw CsvError(reader.recordLine(),
                        QStringLiteral("有 %1 个字段，表头有 %2 个").arg(fields.size()).arg(plan.fieldCount));
@@ -94,8 +89,7 @@ QStringList decodeRow(const CsvReader& reader, const QList<QByteArray>& fields, 
     return texts;
 }
 
-bool openCsv(QFile& file, ToolStreams& streams)
-{
+bool openCsv(QFile& file, ToolStreams& streams) {
     if (!file.open(QIODevice::ReadOnly)) {
         fail(streams, QStringLiteral("无法读取 %1：%2").arg(native(file.fileName()), file.errorString()));
         return false;
@@ -105,8 +99,7 @@ bool openCsv(QFile& file, ToolStreams& streams)
 
 // The first pass reads every row without touching the drug file, so a bad row stops the
 // import before anything is written.
-qint64 countValidRows(QFile& file)
-{
+qint64 countValidRows(QFile& file) {
     CsvReader reader(file);
     const ImportPlan plan = readHeader(reader);
     QList<QByteArray> fields;
@@ -118,8 +111,7 @@ qint64 countValidRows(QFile& file)
     return rows;
 }
 
-void insertRows(QFile& file, DrugConnection& connection, qint64 total, ToolStreams& streams)
-{
+void insertRows(QFile& file, DrugConnection& connection, qint64 total, ToolStreams& streams) {
     CsvReader reader(file);
     const ImportPlan plan = readHeader(reader);
     QStringList columns;
@@ -130,9 +122,9 @@ void insertRows(QFile& file, DrugConnection& connection, qint64 total, ToolStrea
     }
     columns.append(quotedIdentifier(InitialsColumn));
     marks.append(QStringLiteral("?"));
-    Statement insert(connection.handle(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                              .arg(quotedIdentifier(DrugTableName), columns.join(u','),
-                                                   marks.join(u',')));
+    Statement insert(connection.handle(),
+                     QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                         .arg(quotedIdentifier(DrugTableName), columns.join(u','), marks.join(u',')));
     QList<QByteArray> fields;
     qint64 done = 0;
     while (reader.next(fields)) {
@@ -149,16 +141,14 @@ void insertRows(QFile& file, DrugConnection& connection, qint64 total, ToolStrea
     }
 }
 
-QString describeUnit(QChar c)
-{
+QString describeUnit(QChar c) {
     if (c.isSpace() || !c.isPrint() || c.isSurrogate())
         return QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
     return QString(c);
 }
 
 // The characters of a name that give the keypad no letter, each once, in order.
-QStringList charactersWithoutLetter(const QString& name)
-{
+QStringList charactersWithoutLetter(const QString& name) {
     QStringList found;
     for (const QChar c : name) {
         const char16_t initial = pinyin::InitialOf(c.unicode());
@@ -171,8 +161,7 @@ QStringList charactersWithoutLetter(const QString& name)
 
 } // namespace
 
-int CreateCommand(const QString& file, ToolStreams& streams)
-{
+int CreateCommand(const QString& file, ToolStreams& streams) {
     try {
         DrugConnection::create(file, DrugPassword);
     } catch (const DatabaseError& error) {
@@ -182,8 +171,7 @@ int CreateCommand(const QString& file, ToolStreams& streams)
     return 0;
 }
 
-int ImportCommand(const QString& file, const QString& csv, ToolStreams& streams)
-{
+int ImportCommand(const QString& file, const QString& csv, ToolStreams& streams) {
     QFile input(csv);
     if (!openCsv(input, streams))
         return 1;
@@ -201,18 +189,16 @@ int ImportCommand(const QString& file, const QString& csv, ToolStreams& streams)
         return 0;
     } catch (const CsvError& error) {
         connection.rollback();
-        return fail(streams, QStringLiteral("%1 第 %2 行：%3；数据库没有改动")
-                                 .arg(native(csv))
-                                 .arg(error.line())
-                                 .arg(error.message()));
+        return fail(
+            streams,
+            QStringLiteral("%1 第 %2 行：%3；数据库没有改动").arg(native(csv)).arg(error.line()).arg(error.message()));
     } catch (const DatabaseError& error) {
         connection.rollback();
         return fail(streams, QStringLiteral("%1：%2；数据库没有改动").arg(native(file), error.message()));
     }
 }
 
-int ExportCommand(const QString& file, ToolStreams& streams)
-{
+int ExportCommand(const QString& file, ToolStreams& streams) {
     try {
         DrugConnection connection;
         connection.open(file, DrugPassword);
@@ -221,9 +207,9 @@ int ExportCommand(const QString& file, ToolStreams& streams)
         for (const QString& column : columns)
             quoted.append(quotedIdentifier(column));
         streams.out.write(columns.join(u',').toUtf8() + "\r\n");
-        Statement select(connection.handle(), QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                                                  .arg(quoted.join(u','), quotedIdentifier(DrugTableName),
-                                                       quotedIdentifier(KeyColumn)));
+        Statement select(connection.handle(),
+                         QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                             .arg(quoted.join(u','), quotedIdentifier(DrugTableName), quotedIdentifier(KeyColumn)));
         while (select.step()) {
             QByteArray line;
             for (int i = 0; i < columns.size(); ++i) {
@@ -241,8 +227,7 @@ int ExportCommand(const QString& file, ToolStreams& streams)
     }
 }
 
-int CheckCommand(const QString& file, ToolStreams& streams)
-{
+int CheckCommand(const QString& file, ToolStreams& streams) {
     QTextStream out(&streams.out);
     try {
         DrugConnection connection;
@@ -294,8 +279,7 @@ int CheckCommand(const QString& file, ToolStreams& streams)
     }
 }
 
-int PinyinCommand(ToolStreams& streams)
-{
+int PinyinCommand(ToolStreams& streams) {
     QByteArray line;
     while (!(line = streams.in.readLine()).isEmpty()) {
         if (line.endsWith('\n'))
@@ -307,8 +291,7 @@ int PinyinCommand(ToolStreams& streams)
     return 0;
 }
 
-int RunTool(const QStringList& arguments, ToolStreams& streams)
-{
+int RunTool(const QStringList& arguments, ToolStreams& streams) {
     const QString usage = QStringLiteral("用法：\n"
                                          "  xiyao-db create 文件          新建空的加密药品数据库\n"
                                          "  xiyao-db import 文件 CSV      从 UTF-8 CSV 文件导入药品\n"

@@ -11,12 +11,9 @@ constexpr int kEnd = -1;
 } // namespace
 
 CsvReader::CsvReader(QIODevice& device)
-    : m_device(device)
-{
-}
+    : m_device(device) {}
 
-bool CsvReader::fill()
-{
+bool CsvReader::fill() {
     if (m_pos < m_buffer.size())
         return true;
     m_buffer = m_device.read(kBlockSize);
@@ -24,23 +21,20 @@ bool CsvReader::fill()
     return !m_buffer.isEmpty();
 }
 
-int CsvReader::peek()
-{
+int CsvReader::peek() {
     if (!fill())
         return kEnd;
     return static_cast<unsigned char>(m_buffer[m_pos]);
 }
 
-int CsvReader::take()
-{
+int CsvReader::take() {
     const int c = peek();
     if (c != kEnd)
         ++m_pos;
     return c;
 }
 
-bool CsvReader::next(QList<QByteArray>& fields)
-{
+bool CsvReader::next(QList<QByteArray>& fields) {
     fields.clear();
     if (m_atStart) {
         m_atStart = false;
@@ -119,8 +113,7 @@ bool CsvReader::next(QList<QByteArray>& fields)
     }
 }
 
-QByteArray CsvField(const QByteArray& utf8)
-{
+QByteArray CsvField(const QByteArray& utf8) {
     if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\r') && !utf8.contains('\n'))
         return utf8;
     QByteArray field = utf8;
@@ -128,9 +121,9 @@ QByteArray CsvField(const QByteArray& utf8)
     return '"' + field + '"';
 }
 
-bool DecodeUtf8(const QByteArray& bytes, QString& text)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+bool DecodeUtf8(const QByteArray& bytes, QString& text) {
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     text = decoder.decode(bytes);
     return !decoder.hasError();
 }

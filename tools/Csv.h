@@ -14,9 +14,7 @@ public:
     CsvError(qint64 line, const QString& message)
         : std::runtime_error(message.toStdString())
         , m_line(line)
-        , m_message(message)
-    {
-    }
+        , m_message(message) {}
     qint64 line() const { return m_line; }
     const QString& message() const { return m_message; }
 

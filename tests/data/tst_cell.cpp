@@ -10,8 +10,7 @@ private Q_SLOTS:
     void conversions();
 };
 
-void TestCell::conversions_data()
-{
+void TestCell::conversions_data() {
     QTest::addColumn<Cell>("cell");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("text");
@@ -28,8 +27,7 @@ void TestCell::conversions_data()
     QTest::newRow("real") << Cell(1.5) << int(Cell::Kind::Number) << QStringLiteral("1.5") << 1.5;
 }
 
-void TestCell::conversions()
-{
+void TestCell::conversions() {
     QFETCH(Cell, cell);
     QFETCH(int, kind);
     QFETCH(QString, text);

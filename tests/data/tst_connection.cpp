@@ -7,8 +7,7 @@
 
 namespace {
 
-QString openError(const QString& path, const QString& password)
-{
+QString openError(const QString& path, const QString& password) {
     DrugConnection connection;
     try {
         connection.open(path, password);
@@ -40,8 +39,7 @@ private Q_SLOTS:
     void refusedSqlTexts();
 };
 
-void TestConnection::connectionString()
-{
+void TestConnection::connectionString() {
     QCOMPARE(DrugConnectionString(QStringLiteral("/opt/xiyao")),
              QStringLiteral("Provider=Microsoft.Jet.Oledb.4.0;Data Source=/opt/xiyao/qintabo.m;"
                             "Jet OleDb:DataBase Password=rlomvexd316k2p"));
@@ -50,15 +48,13 @@ void TestConnection::connectionString()
     QCOMPARE(parts.password, QStringLiteral("rlomvexd316k2p"));
 }
 
-void TestConnection::connectionStringWithOddFolder()
-{
+void TestConnection::connectionStringWithOddFolder() {
     const QString folder = QStringLiteral("/home/用户/a;b=c");
     QCOMPARE(ParseConnectionString(DrugConnectionString(folder)).dataSource, folder + QStringLiteral("/qintabo.m"));
     QVERIFY_THROWS_EXCEPTION(DatabaseError, ParseConnectionString(QStringLiteral("Provider=x")));
 }
 
-void TestConnection::opensTheFileInTheProgramFolder()
-{
+void TestConnection::opensTheFileInTheProgramFolder() {
     DrugFileFixture file;
     file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
     OpenDrugDatabase(file.folder());
@@ -67,8 +63,7 @@ void TestConnection::opensTheFileInTheProgramFolder()
     TheDrugConnection().close();
 }
 
-void TestConnection::wrongPasswordLeavesFileUntouched()
-{
+void TestConnection::wrongPasswordLeavesFileUntouched() {
     DrugFileFixture file;
     file.insert(QStringLiteral("阿莫西林"));
     const QByteArray before = file.bytes();
@@ -76,8 +71,7 @@ void TestConnection::wrongPasswordLeavesFileUntouched()
     QCOMPARE(file.bytes(), before);
 }
 
-void TestConnection::missingFileIsNotCreated()
-{
+void TestConnection::missingFileIsNotCreated() {
     QTemporaryDir dir;
     const QString path = dir.filePath(DrugFileName);
     QCOMPARE(openError(path, DrugPassword), QStringLiteral("unable to open database file"));
@@ -85,16 +79,14 @@ void TestConnection::missingFileIsNotCreated()
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
-void TestConnection::fileThatIsNotADrugDatabase_data()
-{
+void TestConnection::fileThatIsNotADrugDatabase_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("message");
     QTest::newRow("text") << QByteArray(8192, 'x') << QStringLiteral("file is encrypted or is not a database");
     QTest::newRow("empty file") << QByteArray() << QStringLiteral("no such table: 西药");
 }
 
-void TestConnection::fileThatIsNotADrugDatabase()
-{
+void TestConnection::fileThatIsNotADrugDatabase() {
     QFETCH(QByteArray, content);
     QFETCH(QString, message);
     QTemporaryDir dir;
@@ -109,8 +101,7 @@ void TestConnection::fileThatIsNotADrugDatabase()
     QCOMPARE(reread.readAll(), content);
 }
 
-void TestConnection::fileHoldsNoPlainText()
-{
+void TestConnection::fileHoldsNoPlainText() {
     DrugFileFixture file;
     const QString marker = QStringLiteral("MarkerAmoxicillin");
     file.insert(QStringLiteral("阿莫西林胶囊"), Cell(QStringLiteral("AMXLJN")), marker, QStringLiteral("说明书正文"));
@@ -124,8 +115,7 @@ void TestConnection::fileHoldsNoPlainText()
     QVERIFY(!bytes.contains("CREATE TABLE"));
 }
 
-void TestConnection::createRefusesExistingFileAndMissingFolder()
-{
+void TestConnection::createRefusesExistingFileAndMissingFolder() {
     DrugFileFixture file;
     file.insert(QStringLiteral("阿莫西林"));
     const QByteArray before = file.bytes();
@@ -136,16 +126,14 @@ void TestConnection::createRefusesExistingFileAndMissingFolder()
     QVERIFY(!QFile::exists(file.folder() + QStringLiteral("/no")));
 }
 
-void TestConnection::sqlTexts()
-{
+void TestConnection::sqlTexts() {
     QCOMPARE(KeyQuery(QStringLiteral("17")), QStringLiteral("select *from 西药 where 编号=17"));
     QCOMPARE(KeypadQuery(QStringLiteral("ab")), QStringLiteral("SELECT * from 西药  where 拼音 like'%ab%'"));
     QCOMPARE(KeypadQuery(QString()), QStringLiteral("SELECT * from 西药  where 拼音 like'%%'"));
     QCOMPARE(FullTableQuery, QStringLiteral("select *from 西药"));
 }
 
-void TestConnection::refusedSqlTexts_data()
-{
+void TestConnection::refusedSqlTexts_data() {
     QTest::addColumn<QString>("letters");
     QTest::addColumn<QString>("key");
     QTest::newRow("quote") << QStringLiteral("a'b") << QStringLiteral("1 or 1=1");
@@ -156,8 +144,7 @@ void TestConnection::refusedSqlTexts_data()
     QTest::newRow("statement") << QStringLiteral("_") << QStringLiteral("17;drop table 西药");
 }
 
-void TestConnection::refusedSqlTexts()
-{
+void TestConnection::refusedSqlTexts() {
     QFETCH(QString, letters);
     QFETCH(QString, key);
     QVERIFY_THROWS_EXCEPTION(DatabaseError, KeypadQuery(letters));

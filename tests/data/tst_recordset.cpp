@@ -16,8 +16,7 @@ const QString Leaflet = QStringLiteral("药物说明书");
 const QString Initials = QStringLiteral("拼音");
 const QString Key = QStringLiteral("编号");
 
-QStringList walkNames(DrugRecordset& recordset)
-{
+QStringList walkNames(DrugRecordset& recordset) {
     QStringList names;
     const qint64 count = recordset.RecordCount();
     for (qint64 i = 0; i < count; ++i) {
@@ -48,20 +47,18 @@ private Q_SLOTS:
     void changeOfRowDeletedMeanwhile();
 };
 
-void TestRecordset::keypadMatches_data()
-{
+void TestRecordset::keypadMatches_data() {
     QTest::addColumn<QString>("letters");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("ab") << QStringLiteral("ab")
                         << QStringList{QStringLiteral("XABY"), QStringLiteral("ab"), QStringLiteral("AB")};
     QTest::newRow("none") << QString()
-                          << QStringList{QStringLiteral("XABY"), QStringLiteral("ab"), QStringLiteral("AB"),
-                                         QStringLiteral("BA"), QStringLiteral("A B"), QStringLiteral("empty")};
+                          << QStringList{QStringLiteral("XABY"), QStringLiteral("ab"),  QStringLiteral("AB"),
+                                         QStringLiteral("BA"),   QStringLiteral("A B"), QStringLiteral("empty")};
     QTest::newRow("no match") << QStringLiteral("zz") << QStringList();
 }
 
-void TestRecordset::keypadMatches()
-{
+void TestRecordset::keypadMatches() {
     QFETCH(QString, letters);
     QFETCH(QStringList, expected);
     DrugFileFixture file;
@@ -84,8 +81,7 @@ void TestRecordset::keypadMatches()
     QCOMPARE(names, expected);
 }
 
-void TestRecordset::fullTableListsNullInitials()
-{
+void TestRecordset::fullTableListsNullInitials() {
     DrugFileFixture file;
     file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
     file.insert(QStringLiteral("无拼音"), Cell::null());
@@ -99,8 +95,7 @@ void TestRecordset::fullTableListsNullInitials()
     QCOMPARE(walkNames(recordset), QStringList{QStringLiteral("阿莫西林")});
 }
 
-void TestRecordset::zeroRows()
-{
+void TestRecordset::zeroRows() {
     DrugFileFixture file;
     DrugConnection connection;
     connection.open(file.path(), DrugPassword);
@@ -113,8 +108,7 @@ void TestRecordset::zeroRows()
     QVERIFY(!recordset.isOpen());
 }
 
-void TestRecordset::addChangeDeleteInOneRun()
-{
+void TestRecordset::addChangeDeleteInOneRun() {
     DrugFileFixture file;
     file.insert(QStringLiteral("先有的药"), Cell(QStringLiteral("XYDY")));
     DrugConnection connection;
@@ -161,8 +155,7 @@ void TestRecordset::addChangeDeleteInOneRun()
     QCOMPARE(stored[0].chineseName.toText(), QStringLiteral("先有的药"));
 }
 
-void TestRecordset::keysAreNeverReused()
-{
+void TestRecordset::keysAreNeverReused() {
     DrugFileFixture file;
     const qint64 first = file.insert(QStringLiteral("甲"));
     const qint64 second = file.insert(QStringLiteral("乙"));
@@ -181,8 +174,7 @@ void TestRecordset::keysAreNeverReused()
     QVERIFY(second > first);
 }
 
-void TestRecordset::valuesAreBoundNotSpliced()
-{
+void TestRecordset::valuesAreBoundNotSpliced() {
     DrugFileFixture file;
     DrugConnection connection;
     connection.open(file.path(), DrugPassword);
@@ -200,8 +192,7 @@ void TestRecordset::valuesAreBoundNotSpliced()
     QVERIFY(stored[0].leaflet.isNull());
 }
 
-void TestRecordset::keysetKeepsTheRowsSelectedAtOpen()
-{
+void TestRecordset::keysetKeepsTheRowsSelectedAtOpen() {
     DrugFileFixture file;
     file.insert(QStringLiteral("甲"), Cell(QStringLiteral("J")));
     DrugConnection connection;
@@ -213,8 +204,7 @@ void TestRecordset::keysetKeepsTheRowsSelectedAtOpen()
     QCOMPARE(walkNames(recordset), QStringList{QStringLiteral("甲")});
 }
 
-void TestRecordset::readOnlyRefusesWritesAndStaysUsable()
-{
+void TestRecordset::readOnlyRefusesWritesAndStaysUsable() {
     DrugFileFixture file;
     file.insert(QStringLiteral("甲"));
     DrugConnection connection;
@@ -230,8 +220,7 @@ void TestRecordset::readOnlyRefusesWritesAndStaysUsable()
     QCOMPARE(file.readAll()[0].chineseName.toText(), QStringLiteral("甲"));
 }
 
-void TestRecordset::refusesStatementsThatChangeData()
-{
+void TestRecordset::refusesStatementsThatChangeData() {
     DrugFileFixture file;
     file.insert(QStringLiteral("甲"));
     const QByteArray before = file.bytes();
@@ -246,8 +235,7 @@ void TestRecordset::refusesStatementsThatChangeData()
     QCOMPARE(file.bytes(), before);
 }
 
-void TestRecordset::failedUpdateOnReadOnlyFile()
-{
+void TestRecordset::failedUpdateOnReadOnlyFile() {
     if (geteuid() == 0)
         QSKIP("the superuser writes to read-only files");
     DrugFileFixture file;
@@ -270,8 +258,7 @@ void TestRecordset::failedUpdateOnReadOnlyFile()
     QCOMPARE(recordset.RecordCount(), 1);
 }
 
-void TestRecordset::failedUpdateWhileAnotherConnectionWrites()
-{
+void TestRecordset::failedUpdateWhileAnotherConnectionWrites() {
     DrugFileFixture file;
     const qint64 key = file.insert(QStringLiteral("甲"));
     DrugConnection other;
@@ -301,8 +288,7 @@ void TestRecordset::failedUpdateWhileAnotherConnectionWrites()
     QCOMPARE(file.readAll()[0].chineseName.toText(), QStringLiteral("丙"));
 }
 
-void TestRecordset::changeOfRowDeletedMeanwhile()
-{
+void TestRecordset::changeOfRowDeletedMeanwhile() {
     DrugFileFixture file;
     const qint64 key = file.insert(QStringLiteral("甲"));
     DrugConnection connection;

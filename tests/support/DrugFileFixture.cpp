@@ -6,18 +6,15 @@
 
 #include <QFile>
 
-DrugFileFixture::DrugFileFixture()
-{
+DrugFileFixture::DrugFileFixture() {
     DrugConnection::create(path(), DrugPassword);
 }
 
-QString DrugFileFixture::path() const
-{
+QString DrugFileFixture::path() const {
     return m_dir.filePath(DrugFileName);
 }
 
-QByteArray DrugFileFixture::bytes() const
-{
+QByteArray DrugFileFixture::bytes() const {
     QFile file(path());
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -25,8 +22,7 @@ QByteArray DrugFileFixture::bytes() const
 }
 
 qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials, const QString& englishName,
-                               const QString& leaflet)
-{
+                               const QString& leaflet) {
     DrugConnection connection;
     connection.open(path(), DrugPassword);
     Statement insert(connection.handle(),
@@ -41,8 +37,7 @@ qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials,
     return static_cast<qint64>(last.column(0).toNumber());
 }
 
-QList<DrugFileFixture::Drug> DrugFileFixture::readAll() const
-{
+QList<DrugFileFixture::Drug> DrugFileFixture::readAll() const {
     DrugConnection connection;
     connection.open(path(), DrugPassword);
     Statement select(connection.handle(),

@@ -15,8 +15,7 @@ struct Run {
     QString err;
 };
 
-Run runTool(const QStringList& arguments, const QByteArray& input = QByteArray())
-{
+Run runTool(const QStringList& arguments, const QByteArray& input = QByteArray()) {
     QProcess process;
     process.start(QStringLiteral(XIYAO_DB_PATH), arguments);
     process.write(input);
@@ -27,8 +26,7 @@ Run runTool(const QStringList& arguments, const QByteArray& input = QByteArray()
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
-{
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content) {
     const QString path = dir.filePath(name);
     QFile file(path);
     file.open(QIODevice::WriteOnly);
@@ -36,8 +34,7 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     return path;
 }
 
-QByteArray withoutKeys(const QByteArray& csv)
-{
+QByteArray withoutKeys(const QByteArray& csv) {
     QByteArray result = csv;
     // Keys stand at the start of each record; a record starts after CR LF outside quotes,
     // and in these tests every such line start is a key followed by a comma.
@@ -64,8 +61,7 @@ private Q_SLOTS:
     void usage();
 };
 
-void TestXiyaoDb::createRefusesExistingAndMissingFolder()
-{
+void TestXiyaoDb::createRefusesExistingAndMissingFolder() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("new.m"));
     QCOMPARE(runTool({QStringLiteral("create"), path}).status, 0);
@@ -83,8 +79,7 @@ void TestXiyaoDb::createRefusesExistingAndMissingFolder()
     QVERIFY2(missing.err.contains(QStringLiteral("文件夹不存在")), qPrintable(missing.err));
 }
 
-void TestXiyaoDb::importKeepsQuotedFieldsByteForByte()
-{
+void TestXiyaoDb::importKeepsQuotedFieldsByteForByte() {
     QTemporaryDir dir;
     DrugFileFixture file;
     // A BOM, a header in another order, 编号 and 拼音 given but ignored, a leaflet holding
@@ -111,8 +106,7 @@ void TestXiyaoDb::importKeepsQuotedFieldsByteForByte()
                                      "2,维生素B1,\"Vitamin B1, thiamine\",,WSSB,,,,,\r\n");
 }
 
-void TestXiyaoDb::brokenRowLeavesFileUntouched_data()
-{
+void TestXiyaoDb::brokenRowLeavesFileUntouched_data() {
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<QString>("where");
     const QByteArray good = "中文名,英文名\r\n阿莫西林,Amoxicillin\r\n";
@@ -127,8 +121,7 @@ void TestXiyaoDb::brokenRowLeavesFileUntouched_data()
     QTest::newRow("invalid UTF-8") << good + "\"多行\r\n名称\",ok\r\n\xE5\xB8,x\r\n" << QStringLiteral("第 5 行");
 }
 
-void TestXiyaoDb::brokenRowLeavesFileUntouched()
-{
+void TestXiyaoDb::brokenRowLeavesFileUntouched() {
     QFETCH(QByteArray, csv);
     QFETCH(QString, where);
     QTemporaryDir dir;
@@ -142,8 +135,7 @@ void TestXiyaoDb::brokenRowLeavesFileUntouched()
     QCOMPARE(file.readAll().size(), 1);
 }
 
-void TestXiyaoDb::exportImportRoundTrip()
-{
+void TestXiyaoDb::exportImportRoundTrip() {
     QTemporaryDir dir;
     DrugFileFixture first;
     const QStringList names = {QStringLiteral("阿莫西林"), QStringLiteral("复方甘草片，"), QStringLiteral("VC片")};
@@ -163,8 +155,7 @@ void TestXiyaoDb::exportImportRoundTrip()
     QVERIFY(again.out.startsWith(kHeader));
 }
 
-void TestXiyaoDb::checkListsWrongInitialsAndUnreachableNames()
-{
+void TestXiyaoDb::checkListsWrongInitialsAndUnreachableNames() {
     DrugFileFixture file;
     file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
     file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("XXX")));
@@ -189,15 +180,13 @@ void TestXiyaoDb::checkListsWrongInitialsAndUnreachableNames()
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("none.m"))));
 }
 
-void TestXiyaoDb::pinyinFilter()
-{
+void TestXiyaoDb::pinyinFilter() {
     const Run run = runTool({QStringLiteral("pinyin")}, "阿莫西林\r\n\n头孢呋辛\n[a]{z}");
     QCOMPARE(run.status, 0);
     QCOMPARE(run.out, QByteArray("AMXL\n\nTbfX\n[a{z\n"));
 }
 
-void TestXiyaoDb::sampleListImports()
-{
+void TestXiyaoDb::sampleListImports() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("sample.m"));
     QCOMPARE(runTool({QStringLiteral("create"), path}).status, 0);
@@ -213,8 +202,7 @@ void TestXiyaoDb::sampleListImports()
     QVERIFY(recordset.RecordCount() >= 60);
 }
 
-void TestXiyaoDb::usage()
-{
+void TestXiyaoDb::usage() {
     const Run run = runTool({QStringLiteral("frobnicate")});
     QVERIFY(run.status != 0);
     QVERIFY(run.err.contains(QStringLiteral("用法")));
