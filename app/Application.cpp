@@ -1,0 +1,15 @@
+#include "app/Application.h"
+
+#include "platform/Fonts.h"
+
+#include <QApplication>
+#include <QIcon>
+
+void PrepareApplication() {
+    // The artwork lives in this static library; make sure the linker keeps it.
+    Q_INIT_RESOURCE(resources);
+    InstallSongSubstitution();
+    QApplication::setApplicationName(QStringLiteral("xiyao"));
+    QApplication::setApplicationDisplayName(ApplicationTitle);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
+}

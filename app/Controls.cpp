@@ -1,0 +1,218 @@
+#include "app/Controls.h"
+
+#include "platform/Twips.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QScrollBar>
+#include <QTextBlock>
+
+QColor ToQColor(uint32_t colourValue) {
+    if (colourValue & 0x80000000u) {
+        switch (colourValue & 0xFF) {
+        case 5:
+            return QApplication::palette().color(QPalette::Base);
+        case 8:
+            return QApplication::palette().color(QPalette::Text);
+        case 18:
+            return QApplication::palette().color(QPalette::ButtonText);
+        default:
+            return QApplication::palette().color(QPalette::WindowText);
+        }
+    }
+    return QColor(colourValue & 0xFF, (colourValue >> 8) & 0xFF, (colourValue >> 16) & 0xFF);
+}
+
+CaptionLabel::CaptionLabel(QWidget* parent)
+    : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void CaptionLabel::setCaption(const QString& caption) {
+    m_caption = caption;
+    QString shown = caption;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
+    setText(shown);
+}
+
+void CaptionLabel::mousePressEvent(QMouseEvent* event) {
+    event->accept(); // a label takes its own presses: they start no window drag
+}
+
+ListRow::ListRow(QWidget* parent)
+    : CaptionLabel(parent) {
+    setMouseTracking(true);
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, Qt::white);
+    setPalette(colours);
+    setForeColor(ButtonTextColour);
+}
+
+void ListRow::setForeColor(uint32_t colourValue) {
+    m_foreColor = colourValue;
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, ToQColor(colourValue));
+    setPalette(colours);
+}
+
+void ListRow::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    Q_EMIT mouseMoved();
+}
+
+void ListRow::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        Q_EMIT clicked();
+}
+
+ClickLabel::ClickLabel(QWidget* parent)
+    : QLabel(parent) {
+    setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void ClickLabel::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        Q_EMIT clicked();
+}
+
+PictureImage::PictureImage(QWidget* parent, const QString& picture, Fill fill, bool transparentForMouse)
+    : QWidget(parent)
+    , m_picture(picture)
+    , m_fill(fill) {
+    if (transparentForMouse)
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    else
+        setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void PictureImage::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (m_fill == Fill::Tile)
+        painter.drawTiledPixmap(
+            rect(), m_picture.scaled(m_picture.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    else
+        painter.drawPixmap(rect(), m_picture);
+}
+
+void PictureImage::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+ImageButton::ImageButton(QWidget* parent, const QString& picture, const QString& faceText)
+    : QWidget(parent)
+    , m_picture(picture)
+    , m_faceText(faceText) {
+    setAttribute(Qt::WA_NoMousePropagation);
+    setCursor(Qt::PointingHandCursor);
+    setToolTip(QString(faceText).remove(u' '));
+}
+
+void ImageButton::setFrameStyle(int style) {
+    if (m_frameStyle == style)
+        return;
+    m_frameStyle = style;
+    update();
+}
+
+void ImageButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (!m_picture.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(rect(), m_picture);
+    } else {
+        painter.fillRect(rect(), palette().button());
+        painter.drawText(rect(), Qt::AlignCenter, m_faceText);
+    }
+    if (m_frameStyle == 1) {
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void ImageButton::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    Q_EMIT mouseDown(event->button());
+}
+
+void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    Q_EMIT mouseUp(event->button());
+    // The click follows the release, as the platform's image controls do.
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        Q_EMIT clicked();
+}
+
+ThumbPicture::ThumbPicture(QWidget* parent)
+    : QLabel(parent) {
+    setAttribute(Qt::WA_NoMousePropagation);
+    setScaledContents(true);
+    setPixmap(QPixmap(QStringLiteral(":/art/thumb.png")));
+}
+
+void ThumbPicture::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    Q_EMIT mouseDown(event->button(), event->modifiers(), static_cast<float>(ToTwips(event->position().x())),
+                     static_cast<float>(ToTwips(event->position().y())));
+}
+
+void ThumbPicture::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    Q_EMIT mouseMove(Qt::NoButton, event->modifiers(), static_cast<float>(ToTwips(event->position().x())),
+                     static_cast<float>(ToTwips(event->position().y())));
+}
+
+void ThumbPicture::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    Q_EMIT mouseUp(event->button(), event->modifiers(), static_cast<float>(ToTwips(event->position().x())),
+                   static_cast<float>(ToTwips(event->position().y())));
+}
+
+ShapeControl::ShapeControl(QWidget* parent, Kind kind)
+    : QWidget(parent)
+    , m_kind(kind) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void ShapeControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(QPen(QColor(0x60, 0x66, 0x70), 1));
+    if (m_kind == Kind::Rectangle)
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    else
+        painter.drawLine(0, 0, 0, height());
+}
+
+LeafletBox::LeafletBox(QWidget* parent)
+    : QPlainTextEdit(parent) {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void LeafletBox::setText(const QString& text) {
+    m_setText = text;
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    setPlainText(shown);
+    m_shownText = document()->toRawText();
+}
+
+QString LeafletBox::text() const {
+    // The raw text keeps non-breaking spaces that toPlainText() would turn into blanks.
+    QString raw = document()->toRawText();
+    if (raw == m_shownText)
+        return m_setText;
+    raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    raw.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return raw;
+}

@@ -1,0 +1,149 @@
+#pragma once
+
+#include <QLabel>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QWidget>
+
+#include <cstdint>
+
+// Colour values as the windows store them: with the high bit set, a system colour by index.
+constexpr uint32_t ButtonTextColour = 0x80000012;
+constexpr uint32_t HoverColour = 0x000000C0; // red 192, in blue-green-red order
+QColor ToQColor(uint32_t colourValue);
+
+// A label whose caption is kept exactly as set; a carriage return shows as a line break.
+class CaptionLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit CaptionLabel(QWidget* parent);
+    QString caption() const { return m_caption; }
+    void setCaption(const QString& caption);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QString m_caption;
+};
+
+// One row of the result list: hover colour and click.
+class ListRow : public CaptionLabel {
+    Q_OBJECT
+public:
+    explicit ListRow(QWidget* parent);
+    uint32_t foreColor() const { return m_foreColor; }
+    void setForeColor(uint32_t colourValue);
+
+Q_SIGNALS:
+    void mouseMoved();
+    void clicked();
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    uint32_t m_foreColor = ButtonTextColour;
+};
+
+// A small label that acts on a click (the list's arrows).
+class ClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit ClickLabel(QWidget* parent);
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// A picture stretched over the control. A transparent one lets the mouse through to the window.
+class PictureImage : public QWidget {
+    Q_OBJECT
+public:
+    enum class Fill { Stretch, Tile };
+    PictureImage(QWidget* parent, const QString& picture, Fill fill, bool transparentForMouse);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QPixmap m_picture;
+    Fill m_fill;
+};
+
+// An image used as a button: its picture stretched, and a thin frame when its frame style is 1.
+class ImageButton : public QWidget {
+    Q_OBJECT
+public:
+    ImageButton(QWidget* parent, const QString& picture, const QString& faceText);
+    int frameStyle() const { return m_frameStyle; }
+    void setFrameStyle(int style);
+    QString faceText() const { return m_faceText; }
+
+Q_SIGNALS:
+    void mouseDown(Qt::MouseButton button);
+    void mouseUp(Qt::MouseButton button);
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QPixmap m_picture;
+    QString m_faceText;
+    int m_frameStyle = 0;
+};
+
+// The list's scroll thumb. Positions reach the handlers in twips from the thumb's top edge;
+// while a button is held after a press, the thumb gets every move, inside it or not.
+class ThumbPicture : public QLabel {
+    Q_OBJECT
+public:
+    explicit ThumbPicture(QWidget* parent);
+
+Q_SIGNALS:
+    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
+    void mouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
+    void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// A rectangle or a line drawn on the window; the mouse passes through to the window.
+class ShapeControl : public QWidget {
+    Q_OBJECT
+public:
+    enum class Kind { Rectangle, VerticalLine };
+    ShapeControl(QWidget* parent, Kind kind);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Kind m_kind;
+};
+
+// The leaflet box. Leaflets keep CR LF line ends: the box shows them as line breaks and
+// gives its text back with CR LF, and an unedited leaflet comes back exactly as it was set.
+class LeafletBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit LeafletBox(QWidget* parent);
+    void setText(const QString& text);
+    QString text() const;
+
+private:
+    QString m_setText;
+    QString m_shownText;
+};

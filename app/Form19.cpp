@@ -1,0 +1,204 @@
+#include "app/Form19.h"
+
+#include "data/DatabaseError.h"
+#include "data/DrugDatabase.h"
+#include "data/SqlTexts.h"
+#include "keypad/Form2.h"
+#include "keypad/KeypadState.h"
+#include "platform/Fonts.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Twips.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QWindow>
+
+namespace {
+
+constexpr double kClientWidth = 11670;
+constexpr double kClientHeight = 9495;
+constexpr std::array<int, Form19::VisibleRows> kRowTops = {720,  1035, 1335, 1650, 1965, 2280, 2580, 2895,
+                                                           3210, 3525, 3825, 4140, 4455, 4770, 5070, 5385,
+                                                           5700, 6000, 6315, 6630, 6945, 7245, 7560};
+
+template <typename Widget> Widget* placed(Widget* widget, double left, double top, double width, double height) {
+    widget->setGeometry(TwipsRect(left, top, width, height));
+    return widget;
+}
+
+} // namespace
+
+Form19::Form19(Platform& platform)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    , RowChineseName(RowCells)
+    , RowEnglishName(RowCells)
+    , RowLeaflet(RowCells)
+    , RowId(RowCells)
+    , m_platform(platform) {
+    setWindowTitle(ApplicationTitle);
+    setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
+    setFixedSize(ToPixels(kClientWidth), ToPixels(kClientHeight));
+    setMouseTracking(true);
+    setBackgroundRole(QPalette::Window);
+    buildControls();
+
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &Form19::onFocusWindowChanged);
+    qApp->installEventFilter(this);
+
+    m_loaded = Form_Load();
+}
+
+Form19::~Form19() {
+    qApp->removeEventFilter(this);
+    delete m_keypad.data();
+}
+
+ImageButton* Form19::imageButton(const QString& picture, const QString& faceText, double left, double top, double width,
+                                 double height) {
+    return placed(new ImageButton(this, QStringLiteral(":/art/%1.png").arg(picture), faceText), left, top, width,
+                  height);
+}
+
+void Form19::buildControls() {
+    // Created bottom to top: the background first, the text boxes last.
+    Image1 = placed(new PictureImage(this, QStringLiteral(":/art/background.png"), PictureImage::Fill::Tile, true), 0,
+                    0, 11655, 9495);
+    Image8 = placed(new PictureImage(this, QStringLiteral(":/art/background.png"), PictureImage::Fill::Stretch, false),
+                    3480, 8040, 3855, 975);
+    Shape1 = placed(new ShapeControl(this, ShapeControl::Kind::Rectangle), 360, 600, 3375, 7335);
+    Line1 = placed(new ShapeControl(this, ShapeControl::Kind::VerticalLine), 4080, 600, 15, 7320);
+
+    Image13 = imageButton(QStringLiteral("button_jiaru"), QStringLiteral("加 入"), 8760, 8565, 1215, 465);
+    Image11 = imageButton(QStringLiteral("button_shanchu"), QStringLiteral("删 除"), 10080, 8040, 1215, 465);
+    Image7 = imageButton(QStringLiteral("button_xiugai"), QStringLiteral("修 改"), 8760, 8040, 1215, 465);
+    Image10 = imageButton(QStringLiteral("product_name"), QStringLiteral("西药手册"), 360, 8040, 3015, 975);
+    Image9 = imageButton(QStringLiteral("button_bianji"), QStringLiteral("编 辑"), 12120, 4920, 1215, 465);
+    Image3 = imageButton(QStringLiteral("button_xiafan"), QStringLiteral("下 翻"), 12120, 3960, 1215, 465);
+    Image2 = imageButton(QStringLiteral("button_shangfan"), QStringLiteral("上 翻"), 12120, 4440, 1215, 465);
+    Image6 = imageButton(QStringLiteral("button_tuichu"), QStringLiteral("退 出"), 10080, 8565, 1215, 465);
+    Image5 = imageButton(QStringLiteral("button_dayin"), QStringLiteral("打 印"), 7440, 8565, 1215, 465);
+    Image4 = imageButton(QStringLiteral("button_chazhao"), QStringLiteral("查 找"), 7440, 8040, 1215, 465);
+
+    // Value holders beyond the right edge: never in view.
+    Label2 = placed(new CaptionLabel(this), 12120, 2040, 1575, 375);
+    Label13 = placed(new CaptionLabel(this), 12240, 3240, 1695, 735);
+    Label7 = placed(new CaptionLabel(this), 12120, 8040, 3375, 465);
+    Label7->setFont(SongFont(12));
+    Label9 = placed(new CaptionLabel(this), 12120, 7200, 3375, 450);
+    Label9->setFont(SongFont(12));
+
+    for (int index = 0; index < VisibleRows; ++index) {
+        ListRow* row = placed(new ListRow(this), 840, kRowTops[index], 3000, 330);
+        row->setFont(SongFont(10.5));
+        connect(row, &ListRow::mouseMoved, this, [this, index] { Label4_MouseMove(index); });
+        connect(row, &ListRow::clicked, this, [this, index] { Label4_Click(index); });
+        Label4[index] = row;
+    }
+
+    Label20 = placed(new ClickLabel(this), 3960, 600, 255, 135);
+    Label12 = placed(new ClickLabel(this), 3960, 7800, 255, 135);
+    for (auto [arrow, picture] : {std::pair{Label20, QStringLiteral(":/art/arrow_up.png")},
+                                  std::pair{Label12, QStringLiteral(":/art/arrow_down.png")}}) {
+        arrow->setAutoFillBackground(true);
+        arrow->setBackgroundRole(QPalette::Base);
+        arrow->setPixmap(QPixmap(picture));
+        arrow->setScaledContents(true);
+    }
+    connect(Label20, &ClickLabel::clicked, this, &Form19::Label20_Click);
+    connect(Label12, &ClickLabel::clicked, this, &Form19::Label12_Click);
+
+    Picture1 = placed(new ThumbPicture(this), 4000, 730, 185, 185);
+    connect(Picture1, &ThumbPicture::mouseDown, this, &Form19::Picture1_MouseDown);
+    connect(Picture1, &ThumbPicture::mouseMove, this, &Form19::Picture1_MouseMove);
+    connect(Picture1, &ThumbPicture::mouseUp, this, &Form19::Picture1_MouseUp);
+
+    Text1 = placed(new LeafletBox(this), 4320, 600, 6975, 7335);
+    Text11 = placed(new QLineEdit(this), 3600, 8160, 3615, 375);
+    Text6 = placed(new QLineEdit(this), 3600, 8520, 3615, 375);
+    for (QWidget* box : {static_cast<QWidget*>(Text11), static_cast<QWidget*>(Text6)})
+        box->setAttribute(Qt::WA_NoMousePropagation);
+    Text11->setPlaceholderText(QStringLiteral("中文名"));
+    Text6->setPlaceholderText(QStringLiteral("英文名"));
+
+    // The pressed look of the image buttons that have one.
+    for (ImageButton* button : {Image2, Image3, Image4, Image6, Image9}) {
+        connect(button, &ImageButton::mouseDown, button, [button] { button->setFrameStyle(1); });
+        connect(button, &ImageButton::mouseUp, button, [button] { button->setFrameStyle(0); });
+    }
+    connect(Image3, &ImageButton::clicked, this, &Form19::Image3_Click);
+    connect(Image2, &ImageButton::clicked, this, &Form19::Image2_Click);
+    connect(Image4, &ImageButton::clicked, this, &Form19::Image4_Click);
+}
+
+void Form19::setThumbTop(double top) {
+    m_thumbTop = top;
+    Picture1->move(ToPixels(4000), ToPixels(top));
+}
+
+void Form19::Move(double left, double top) {
+    m_left = left;
+    m_top = top;
+    move(ToPixels(left), ToPixels(top));
+}
+
+Form2* Form19::keypad() const {
+    return m_keypad.data();
+}
+
+bool Form19::Form_Load() {
+    Move(0, Top());
+    try {
+        OpenDrugDatabase(ProgramFolder());
+    } catch (const DatabaseError& error) {
+        m_platform.dialogs.inform(
+            QStringLiteral("无法打开药品数据库 %1：\n%2")
+                .arg(QDir::toNativeSeparators(QDir(ProgramFolder()).filePath(DrugFileName)), error.message()));
+        return false;
+    }
+    TheDrugRecordset().Close();
+    Move(Left(), 0);
+    LeafletPage = 1;
+    return true;
+}
+
+void Form19::Form_Activate() {
+    if (KeypadActive != 1)
+        return;
+    try {
+        FillDrugList(KeypadQuery(KeypadLetters));
+    } catch (const DatabaseError& error) {
+        reportDatabaseError(error.message());
+    }
+}
+
+void Form19::reportDatabaseError(const QString& message) {
+    m_platform.dialogs.inform(QStringLiteral("数据库操作失败：\n%1").arg(message));
+}
+
+void Form19::onFocusWindowChanged(QWindow* now) {
+    // Activation counts only when the main window is reached from the keypad: the keypad was
+    // the active window, or 返回 has just closed it. Coming back from a message box of ours or
+    // from another program runs nothing.
+    const void* previous = m_lastFocusWindow;
+    m_lastFocusWindow = now;
+    if (!now)
+        return;
+    const bool fromKeypad = (previous && previous == m_keypadWindow) || m_keypadJustClosed;
+    m_keypadJustClosed = false;
+    if (now == windowHandle() && fromKeypad && !m_activatedEarly)
+        Form_Activate();
+    m_activatedEarly = false;
+}
+
+bool Form19::eventFilter(QObject* watched, QEvent* event) {
+    // A click into the main window while the keypad is active activates the main window;
+    // the list is refilled before that click is handled, so the click sees the new list.
+    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() && m_keypadWindow &&
+        QGuiApplication::focusWindow() == m_keypadWindow && static_cast<QWidget*>(watched)->window() == this &&
+        !m_activatedEarly) {
+        m_activatedEarly = true;
+        Form_Activate();
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "app/Controls.h"
+#include "data/Cell.h"
+#include "platform/Seams.h"
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <vector>
+
+class Form2;
+class QWindow;
+
+// The main window: the result list, the drug view, the buttons. Controls and handlers keep
+// the names the drug handbook has always used, so each behaviour is found under its name.
+class Form19 : public QWidget {
+    Q_OBJECT
+
+public:
+    // The row arrays hold entries 0 to 100000.
+    static constexpr int RowCells = 100001;
+    static constexpr int VisibleRows = 23;
+
+    explicit Form19(Platform& platform);
+    ~Form19() override;
+
+    // False when the drug file could not be opened; the window must then not be shown.
+    bool isLoaded() const { return m_loaded; }
+
+    // Controls
+    QLineEdit* Text6 = nullptr;  // English name
+    QLineEdit* Text11 = nullptr; // Chinese name
+    LeafletBox* Text1 = nullptr; // leaflet
+    ThumbPicture* Picture1 = nullptr;
+    ShapeControl* Shape1 = nullptr;
+    ImageButton* Image13 = nullptr;  // 加 入
+    ImageButton* Image11 = nullptr;  // 删 除
+    ImageButton* Image7 = nullptr;   // 修 改
+    CaptionLabel* Label2 = nullptr;  // key of the chosen drug
+    CaptionLabel* Label13 = nullptr; // leaflet page box
+    CaptionLabel* Label7 = nullptr;  // English name
+    ImageButton* Image10 = nullptr;  // product name, home page
+    ImageButton* Image9 = nullptr;   // 编 辑
+    CaptionLabel* Label9 = nullptr;  // Chinese name
+    PictureImage* Image8 = nullptr;
+    ImageButton* Image3 = nullptr; // 下 翻
+    ImageButton* Image2 = nullptr; // 上 翻
+    ImageButton* Image6 = nullptr; // 退 出
+    ImageButton* Image5 = nullptr; // 打 印
+    ImageButton* Image4 = nullptr; // 查 找
+    ShapeControl* Line1 = nullptr;
+    std::array<ListRow*, VisibleRows> Label4{};
+    ClickLabel* Label20 = nullptr; // up arrow
+    ClickLabel* Label12 = nullptr; // down arrow
+    PictureImage* Image1 = nullptr;
+
+    // Window state
+    std::vector<Cell> RowChineseName;
+    std::vector<Cell> RowEnglishName;
+    std::vector<Cell> RowLeaflet;
+    std::vector<Cell> RowId;
+    Cell ListCount; // Empty until the first refill
+    qint64 ListTop = 0;
+    int LeafletPage = 0;
+    QString LeafletText;
+    int PictureDragging = 0;
+    double PictureDragY = 0;
+    int FormDragging = 0;
+    double FormDragX = 0;
+    double FormDragY = 0;
+
+    // The thumb's Top in twips, as the handlers compute it; placing it rounds to pixels.
+    double thumbTop() const { return m_thumbTop; }
+    void setThumbTop(double top);
+    // The window's place on the screen in twips.
+    double Left() const { return m_left; }
+    double Top() const { return m_top; }
+    void Move(double left, double top);
+
+    Form2* keypad() const;
+
+    // Start-up
+    bool Form_Load();
+    void Form_Activate();
+
+    // Result list
+    void FillDrugList(const QString& sql);
+    void ShowListRows();
+    void Label20_Click();
+    void Label12_Click();
+    void Picture1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
+    void Picture1_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
+    void Picture1_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
+    void Label4_MouseMove(int index);
+
+    // Drug view
+    void Label4_Click(int index);
+    void Image3_Click();
+    void Image2_Click();
+
+    // Search
+    void Image4_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    ImageButton* imageButton(const QString& picture, const QString& faceText, double left, double top, double width,
+                             double height);
+    void onFocusWindowChanged(QWindow* now);
+    void runFromKeypad();
+    void reportDatabaseError(const QString& message);
+    void rebuildPageBox();
+
+    Platform& m_platform;
+    bool m_loaded = false;
+    double m_thumbTop = 730;
+    double m_left = 0;
+    double m_top = 0;
+
+    QPointer<Form2> m_keypad;
+    const void* m_keypadWindow = nullptr;
+    const void* m_lastFocusWindow = nullptr;
+    bool m_keypadJustClosed = false;
+    bool m_activatedEarly = false;
+};

@@ -1,0 +1,102 @@
+// The result list: refill, row captions, arrows, thumb drag, hover colour.
+
+#include "app/Form19.h"
+
+#include "data/DrugDatabase.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kThumbTopOfTrack = 730;
+constexpr double kArrowTravel = 6300;
+constexpr double kThumbLowestForArrow = 8920;
+constexpr double kDragRange = 6900;
+
+} // namespace
+
+void Form19::FillDrugList(const QString& sql) {
+    ListTop = 0;
+    setThumbTop(kThumbTopOfTrack);
+    for (std::vector<Cell>* cells : {&RowChineseName, &RowEnglishName, &RowLeaflet, &RowId})
+        std::fill(cells->begin(), cells->end(), Cell());
+    for (ListRow* row : Label4)
+        row->setCaption(QString());
+
+    DrugRecordset& recordset = TheDrugRecordset();
+    recordset.Open(sql, TheDrugConnection(), adOpenKeyset, adLockReadOnly);
+    // The arrays end at entry 100000: a larger result is cut there.
+    const qint64 count = std::min<qint64>(recordset.RecordCount(), RowCells);
+    for (qint64 i = 0; i < count; ++i) {
+        RowChineseName[i] = recordset.field(QStringLiteral("中文名"));
+        RowEnglishName[i] = recordset.field(QStringLiteral("英文名"));
+        RowLeaflet[i] = recordset.field(QStringLiteral("药物说明书"));
+        RowId[i] = recordset.field(QStringLiteral("编号"));
+        recordset.MoveNext();
+    }
+    ListCount = Cell(count);
+    ShowListRows();
+    recordset.Close();
+}
+
+void Form19::ShowListRows() {
+    for (int r = 0; r < VisibleRows; ++r) {
+        const qint64 entry = ListTop + r;
+        Label4[r]->setCaption(entry >= 0 && entry < RowCells ? RowChineseName[entry].toText() : QString());
+    }
+}
+
+void Form19::Label20_Click() {
+    ListTop = std::max<qint64>(ListTop - 1, 0);
+    // With no entries the thumb has no step to take; it stays where it is.
+    const double count = ListCount.toNumber();
+    if (count != 0)
+        setThumbTop(std::max(thumbTop() - kArrowTravel / count, kThumbTopOfTrack));
+    ShowListRows();
+}
+
+void Form19::Label12_Click() {
+    const double count = ListCount.toNumber();
+    if (count != 0) {
+        const double top = thumbTop() + kArrowTravel / count;
+        if (top > kThumbLowestForArrow) {
+            setThumbTop(kThumbLowestForArrow);
+        } else {
+            setThumbTop(top);
+            ++ListTop;
+        }
+    }
+    ShowListRows();
+}
+
+void Form19::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float y) {
+    PictureDragging = 1;
+    PictureDragY = y;
+}
+
+void Form19::Picture1_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {
+    PictureDragging = 0;
+}
+
+void Form19::Picture1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, float, float y) {
+    if (PictureDragging != 1)
+        return;
+    const double top = std::clamp(y - PictureDragY + thumbTop(), kThumbTopOfTrack, kThumbTopOfTrack + kDragRange);
+    setThumbTop(top);
+    // No entries: the mapping has no scale, so the thumb moves and the rows stay.
+    const double count = ListCount.toNumber();
+    if (count == 0)
+        return;
+    ListTop = static_cast<qint64>(std::floor((top - kThumbTopOfTrack) / (240 / (count / 22))));
+    ShowListRows();
+}
+
+void Form19::Label4_MouseMove(int index) {
+    for (int r = 0; r < VisibleRows; ++r) {
+        if (r != index)
+            Label4[r]->setForeColor(ButtonTextColour);
+        else if (!Label4[r]->caption().isEmpty())
+            Label4[r]->setForeColor(HoverColour);
+    }
+}

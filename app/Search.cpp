@@ -1,0 +1,29 @@
+// The search button: opens a fresh letter keypad; the main window's activation runs the search.
+
+#include "app/Form19.h"
+
+#include "keypad/Form2.h"
+#include "keypad/KeypadState.h"
+
+void Form19::Image4_Click() {
+    Image4->setFrameStyle(1); // kept until the pointer moves over the keypad
+    KeypadTop = 6480;
+    KeypadLeft = 4800;
+    KeypadActive = 1;
+    delete m_keypad.data(); // an open keypad is unloaded and loaded afresh
+
+    auto* keypad = new Form2();
+    m_keypad = keypad;
+    connect(keypad, &Form2::pointerMovedOverBackground, Image4, [this] { Image4->setFrameStyle(0); });
+    connect(keypad, &Form2::returned, this, [this] {
+        // The desktop may not hand the focus back by itself when the keypad closes.
+        m_keypadJustClosed = true;
+        activateWindow();
+        raise();
+    });
+    keypad->show();
+    m_keypadWindow = keypad->windowHandle();
+    keypad->raise();
+    keypad->activateWindow();
+    KeypadLetters.clear();
+}

@@ -1,0 +1,139 @@
+#include "keypad/Form2.h"
+
+#include "keypad/KeypadState.h"
+#include "platform/Fonts.h"
+#include "platform/Twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace {
+
+constexpr double kClientWidth = 3495;
+constexpr double kClientHeight = 2670;
+
+// A control takes its own mouse events: nothing it receives reaches the keypad's background.
+template <typename Widget> Widget* ownMouse(Widget* widget) {
+    widget->setAttribute(Qt::WA_NoMousePropagation);
+    return widget;
+}
+
+} // namespace
+
+Form2::Form2()
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("字母查询器"));
+    setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
+    setFixedSize(ToPixels(kClientWidth), ToPixels(kClientHeight));
+    setMouseTracking(true);
+    buildControls();
+    Form_Load();
+}
+
+void Form2::buildControls() {
+    // The background picture and the frame take no mouse input: presses reach the window.
+    Image1 = new QLabel(this);
+    Image1->setGeometry(TwipsRect(0, 0, 3495, 2655));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/art/keypad_background.png")));
+    Image1->setScaledContents(true);
+    Image1->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    Shape1 = new QLabel(this);
+    Shape1->setGeometry(TwipsRect(0, 0, 3495, 2535));
+    Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Shape1->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    Text1 = ownMouse(new QLineEdit(this));
+    Text1->setGeometry(TwipsRect(120, 1560, 3255, 375));
+    // The letters come from the buttons only; typing here would not reach the search.
+    Text1->setReadOnly(true);
+
+    Command3 = ownMouse(new QPushButton(QStringLiteral("清除"), this));
+    Command3->setGeometry(TwipsRect(2520, 1200, 855, 300));
+    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+
+    for (int k = 0; k < 26; ++k) {
+        const int row = k / 7;
+        const int column = k % 7;
+        auto* button = ownMouse(new QPushButton(QString(QChar(u'a' + k)), this));
+        button->setGeometry(TwipsRect(120 + 480 * column, 120 + 360 * row, 375, 300));
+        button->setFont(SongFont(12, true));
+        connect(button, &QPushButton::clicked, this, [this, k] { Command2_Click(k); });
+        Command2[k] = button;
+    }
+
+    Command1 = ownMouse(new QPushButton(QStringLiteral("返回"), this));
+    Command1->setGeometry(TwipsRect(120, 2040, 3255, 420));
+    Command1->setStyleSheet(QStringLiteral("QPushButton { border-image: url(:/art/keypad_background.png); "
+                                           "border: 1px solid #8a8d91; }"
+                                           "QPushButton:pressed { border: 2px inset #6a6d71; }"));
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+
+    // Tab order: the text box, 清除, the letters from z back to a, 返回.
+    QWidget* previous = Text1;
+    setTabOrder(previous, Command3);
+    previous = Command3;
+    for (int k = 25; k >= 0; --k) {
+        setTabOrder(previous, Command2[k]);
+        previous = Command2[k];
+    }
+    setTabOrder(previous, Command1);
+}
+
+void Form2::Move(double left, double top) {
+    m_left = left;
+    m_top = top;
+    move(ToPixels(left), ToPixels(top));
+}
+
+void Form2::Form_Load() {
+    // The place is on the screen, whatever the main window's place.
+    Move(KeypadLeft, KeypadTop);
+    KeypadLetters.clear();
+}
+
+void Form2::Command2_Click(int index) {
+    KeypadLetters += Command2[index]->text().trimmed();
+    Text1->setText(KeypadLetters);
+}
+
+void Form2::Command3_Click() {
+    KeypadLetters.clear();
+    Text1->setText(QString());
+}
+
+void Form2::Command1_Click() {
+    close(); // unloads: the window deletes itself
+    Q_EMIT returned();
+}
+
+void Form2::Form_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
+    KeypadDragging = 1;
+    KeypadDragX = x;
+    KeypadDragY = y;
+}
+
+void Form2::Form_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
+    if (KeypadDragging == 1)
+        Move(x - KeypadDragX + Left(), y - KeypadDragY + Top());
+    Q_EMIT pointerMovedOverBackground();
+}
+
+void Form2::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double) {
+    KeypadDragging = 0;
+}
+
+void Form2::mousePressEvent(QMouseEvent* event) {
+    Form_MouseDown(event->button(), event->modifiers(), ToTwips(event->position().x()), ToTwips(event->position().y()));
+}
+
+void Form2::mouseMoveEvent(QMouseEvent* event) {
+    Form_MouseMove(Qt::NoButton, event->modifiers(), ToTwips(event->position().x()), ToTwips(event->position().y()));
+}
+
+void Form2::mouseReleaseEvent(QMouseEvent* event) {
+    Form_MouseUp(event->button(), event->modifiers(), ToTwips(event->position().x()), ToTwips(event->position().y()));
+}

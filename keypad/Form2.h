@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The letter keypad: a small borderless window with no owner. Its letters go into
+// KeypadLetters; the main window runs the search when it becomes active again.
+class Form2 : public QWidget {
+    Q_OBJECT
+
+public:
+    Form2();
+
+    std::array<QPushButton*, 26> Command2{};
+    QPushButton* Command3 = nullptr; // 清除
+    QLineEdit* Text1 = nullptr;
+    QPushButton* Command1 = nullptr; // 返回
+    QLabel* Shape1 = nullptr;
+    QLabel* Image1 = nullptr;
+
+    int KeypadDragging = 0;
+    double KeypadDragX = 0;
+    double KeypadDragY = 0;
+
+    // The window's place on the screen in twips, as the handlers compute it.
+    double Left() const { return m_left; }
+    double Top() const { return m_top; }
+    void Move(double left, double top);
+
+    void Form_Load();
+    void Command2_Click(int index);
+    void Command3_Click();
+    void Command1_Click();
+    void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+
+Q_SIGNALS:
+    // The pointer moved over the keypad's background (not over a button or the text box).
+    void pointerMovedOverBackground();
+    // 返回 closed the keypad.
+    void returned();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void buildControls();
+
+    double m_left = 0;
+    double m_top = 0;
+};

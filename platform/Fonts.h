@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QFont>
+
+// "宋体" is the face the windows are drawn in; on this desktop it maps to an installed Song
+// face (fontconfig alone would pick a sans face for it).
+inline const QString SongFaceName = QStringLiteral("宋体");
+inline const QString InstalledSongFace = QStringLiteral("AR PL UMing CN");
+
+void InstallSongSubstitution();
+QFont SongFont(double points, bool bold = false);

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/Seams.h"
+
+class QWidget;
+
+// The real services: Qt message boxes, the desktop's browser, the process itself.
+class QtDialogs : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* parent = nullptr)
+        : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+    bool askYesNo(const QString& prompt) override;
+    void inform(const QString& message) override;
+
+private:
+    QWidget* m_parent;
+};
+
+class QtUrlOpener : public UrlOpener {
+public:
+    void open(const QString& address) override;
+};
+
+class QtProcessEnder : public ProcessEnder {
+public:
+    void endProcess(int status) override;
+};
