@@ -1,0 +1,186 @@
+#include "data/DrugDatabase.h"
+#include "data/SqlTexts.h"
+#include "tests/support/MainWindowFixture.h"
+
+#include <QtTest>
+
+namespace {
+
+// A list holding one drug with the given leaflet, its row clicked.
+struct ChosenDrug {
+    MainWindowFixture fixture;
+    Form19* form = nullptr;
+
+    explicit ChosenDrug(const Cell& leaflet) {
+        const qint64 key = fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")),
+                                               QStringLiteral("Amoxicillin"), QString());
+        if (!leaflet.toText().isEmpty() || leaflet.isNull()) {
+            DrugConnection connection;
+            connection.open(fixture.file.path(), DrugPassword);
+            DrugRecordset recordset;
+            recordset.Open(KeyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+            recordset.setField(QStringLiteral("药物说明书"), leaflet);
+            recordset.Update();
+        }
+        form = &fixture.open();
+        form->FillDrugList(FullTableQuery);
+        form->Label4_Click(0);
+    }
+};
+
+QString nineLines() {
+    QStringList lines;
+    for (int i = 1; i <= 9; ++i)
+        lines.append(QStringLiteral("L%1").arg(i));
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+} // namespace
+
+class TestDrugView : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { PrepareTestApplication(); }
+    void rowClickFillsTheView();
+    void rowClickUsesListTop();
+    void clickBelowTheLastEntryClears();
+    void pagingWorkedSequence();
+    void pagingTrimsButTheRowClickDoesNot();
+    void lineFeedOnlyAndSingleLineLeaflets();
+    void pagingBeforeAnyClickAndNullLeaflet();
+    void leafletBoxKeepsCrLf();
+};
+
+void TestDrugView::rowClickFillsTheView() {
+    ChosenDrug chosen(Cell(QStringLiteral("第一行\r\n第二行")));
+    Form19& form = *chosen.form;
+    QCOMPARE(form.Text1->text(), QStringLiteral("第一行\r\n第二行"));
+    QCOMPARE(form.Text1->toPlainText(), QStringLiteral("第一行\n第二行"));
+    QCOMPARE(form.Text11->text(), QStringLiteral("阿莫西林"));
+    QCOMPARE(form.Text6->text(), QStringLiteral("Amoxicillin"));
+    QCOMPARE(form.Label9->caption(), QStringLiteral("阿莫西林"));
+    QCOMPARE(form.Label7->caption(), QStringLiteral("Amoxicillin"));
+    QCOMPARE(form.Label2->caption(), QStringLiteral("1"));
+    QCOMPARE(form.LeafletText, QStringLiteral("第一行\r\n第二行"));
+    QCOMPARE(form.LeafletPage, 1);
+    QCOMPARE(form.Label13->caption(), QStringLiteral("第一行\r第二行"));
+    QCOMPARE(form.Label13->text(), QStringLiteral("第一行\n第二行")); // the CR shows as a line break
+}
+
+void TestDrugView::rowClickUsesListTop() {
+    MainWindowFixture fixture;
+    for (int i = 0; i < 30; ++i)
+        fixture.file.insert(QStringLiteral("药%1").arg(i));
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    form.Label12_Click();
+    form.Label12_Click();
+    QTest::mouseClick(form.Label4[3], Qt::LeftButton);
+    QCOMPARE(form.Text11->text(), QStringLiteral("药5"));
+    QCOMPARE(form.Label2->caption(), QStringLiteral("6"));
+}
+
+void TestDrugView::clickBelowTheLastEntryClears() {
+    ChosenDrug chosen(Cell(QStringLiteral("说明")));
+    Form19& form = *chosen.form;
+    form.LeafletPage = 4;
+    form.Label4_Click(5);
+    QCOMPARE(form.Text1->text(), QString());
+    QCOMPARE(form.Text11->text(), QString());
+    QCOMPARE(form.Text6->text(), QString());
+    for (CaptionLabel* label : {form.Label2, form.Label7, form.Label9, form.Label13})
+        QCOMPARE(label->caption(), QString());
+    QCOMPARE(form.LeafletText, QString());
+    QCOMPARE(form.LeafletPage, 1);
+    form.Image3_Click();
+    QCOMPARE(form.Label13->caption(), QString());
+}
+
+void TestDrugView::pagingWorkedSequence() {
+    ChosenDrug chosen{Cell(nineLines())};
+    Form19& form = *chosen.form;
+    const auto box = [&form] {
+        return form.Label13->caption().split(u'\r');
+    };
+    QCOMPARE(box().first(), QStringLiteral("L1"));
+    form.Image3_Click(); // 下翻
+    QCOMPARE(form.LeafletPage, 2);
+    QCOMPARE(box().first(), QStringLiteral("L3"));
+    form.Image2_Click(); // 上翻
+    QCOMPARE(form.LeafletPage, 1);
+    QCOMPARE(box().first(), QStringLiteral("L2"));
+    form.Image2_Click();
+    QCOMPARE(form.LeafletPage, 0);
+    QCOMPARE(box().first(), QStringLiteral("L1"));
+    form.Image2_Click();
+    QCOMPARE(form.LeafletPage, 0);
+    QCOMPARE(box().size(), 9);
+    QCOMPARE(box().last(), QStringLiteral("L9"));
+
+    // Past the last line the box is empty and the page keeps growing; back by one each 上翻.
+    for (int i = 0; i < 10; ++i)
+        form.Image3_Click();
+    QCOMPARE(form.LeafletPage, 10);
+    QCOMPARE(form.Label13->caption(), QString());
+    form.Image2_Click();
+    QCOMPARE(form.Label13->caption(), QString());
+    form.Image2_Click(); // one less than the number of lines: the last line shows again
+    QCOMPARE(form.Label13->caption(), QStringLiteral("L9"));
+    form.Image2_Click();
+    QCOMPARE(form.LeafletPage, 7);
+    QCOMPARE(form.Label13->caption(), QStringLiteral("L8\rL9"));
+}
+
+void TestDrugView::pagingTrimsButTheRowClickDoesNot() {
+    ChosenDrug chosen(Cell(QStringLiteral("  开头\r\n中间\r\n结尾  ")));
+    Form19& form = *chosen.form;
+    QCOMPARE(form.Label13->caption(), QStringLiteral("  开头\r中间\r结尾  "));
+    form.Image2_Click();
+    form.Image2_Click();
+    QCOMPARE(form.LeafletPage, 0);
+    QCOMPARE(form.Label13->caption(), QStringLiteral("开头\r中间\r结尾"));
+    QCOMPARE(form.LeafletText, QStringLiteral("  开头\r\n中间\r\n结尾  "));
+}
+
+void TestDrugView::lineFeedOnlyAndSingleLineLeaflets() {
+    {
+        ChosenDrug chosen(Cell(QStringLiteral("甲\n乙\n丙")));
+        QCOMPARE(chosen.form->Label13->caption(), QStringLiteral("甲乙丙"));
+        chosen.form->Image3_Click();
+        QCOMPARE(chosen.form->Label13->caption(), QStringLiteral("丙"));
+    }
+    {
+        ChosenDrug chosen(Cell(QStringLiteral("只有一行")));
+        chosen.form->Image3_Click();
+        QCOMPARE(chosen.form->Label13->caption(), QString());
+    }
+}
+
+void TestDrugView::pagingBeforeAnyClickAndNullLeaflet() {
+    {
+        MainWindowFixture fixture;
+        Form19& form = fixture.open();
+        form.Image3_Click();
+        form.Image2_Click();
+        QCOMPARE(form.Label13->caption(), QString());
+    }
+    ChosenDrug chosen{Cell::null()};
+    QCOMPARE(chosen.form->Text1->text(), QString());
+    QCOMPARE(chosen.form->Text11->text(), QStringLiteral("阿莫西林")); // the other fields still show
+    chosen.form->Image3_Click();
+    QCOMPARE(chosen.form->Label13->caption(), QString());
+}
+
+void TestDrugView::leafletBoxKeepsCrLf() {
+    const QString mixed = QStringLiteral("甲\r\n乙\n丙\u00A0丁\r\n");
+    ChosenDrug chosen{Cell(mixed)};
+    LeafletBox* box = chosen.form->Text1;
+    QCOMPARE(box->text(), mixed); // unedited: exactly as stored
+    box->moveCursor(QTextCursor::End);
+    box->insertPlainText(QStringLiteral("戊"));
+    QCOMPARE(box->text(), QStringLiteral("甲\r\n乙\r\n丙\u00A0丁\r\n戊"));
+}
+
+QTEST_MAIN(TestDrugView)
+#include "tst_drugview.moc"

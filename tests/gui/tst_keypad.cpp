@@ -1,0 +1,146 @@
+#include "keypad/Form2.h"
+#include "keypad/KeypadState.h"
+#include "tests/support/MainWindowFixture.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+class TestKeypad : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { PrepareTestApplication(); }
+    void layoutAndTabOrder();
+    void lettersClearAndReturn();
+    void reopeningLoadsAFreshKeypad();
+    void dragWithAnyButton_data();
+    void dragWithAnyButton();
+    void searchFrameAcrossTheTwoWindows();
+};
+
+void TestKeypad::layoutAndTabOrder() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    form.Image4_Click();
+    Form2* keypad = form.keypad();
+    QVERIFY(keypad);
+    QCOMPARE(keypad->windowTitle(), QStringLiteral("字母查询器"));
+    QVERIFY(keypad->windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(keypad->parentWidget() == nullptr);
+    QCOMPARE(keypad->size(), QSize(233, 178));
+    QCOMPARE(keypad->pos(), QPoint(320, 432));
+    QCOMPARE(keypad->Command2[0]->text(), QStringLiteral("a"));
+    QCOMPARE(keypad->Command2[25]->text(), QStringLiteral("z"));
+    // Row k / 7, column k % 7: "v" opens the fourth row, "清除" stands right of "z".
+    QCOMPARE(keypad->Command2[21]->geometry(), QRect(8, 80, 25, 20));
+    QCOMPARE(keypad->Command2[13]->geometry(), QRect(8 + 6 * 32, 8 + 24, 25, 20));
+    QCOMPARE(keypad->Command3->geometry(), QRect(168, 80, 57, 20));
+    QCOMPARE(keypad->Command1->text(), QStringLiteral("返回"));
+    QVERIFY(keypad->Command2[4]->font().bold());
+    QCOMPARE(keypad->Command2[4]->font().pointSizeF(), 12.0);
+
+    QList<QWidget*> order;
+    QWidget* widget = keypad->Text1;
+    for (int i = 0; i < 29; ++i) {
+        order.append(widget);
+        widget = widget->nextInFocusChain();
+        while (widget->focusPolicy() == Qt::NoFocus)
+            widget = widget->nextInFocusChain();
+    }
+    QCOMPARE(order[0], keypad->Text1);
+    QCOMPARE(order[1], keypad->Command3);
+    QCOMPARE(order[2], keypad->Command2[25]);
+    QCOMPARE(order[27], keypad->Command2[0]);
+    QCOMPARE(order[28], keypad->Command1);
+}
+
+void TestKeypad::lettersClearAndReturn() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    form.Image4_Click();
+    Form2* keypad = form.keypad();
+    QTest::mouseClick(keypad->Command2[0], Qt::LeftButton);
+    QTest::mouseClick(keypad->Command2[0], Qt::LeftButton);
+    QTest::mouseClick(keypad->Command2[12], Qt::LeftButton);
+    QCOMPARE(KeypadLetters, QStringLiteral("aam"));
+    QCOMPARE(keypad->Text1->text(), QStringLiteral("aam"));
+    QTest::mouseClick(keypad->Command3, Qt::LeftButton);
+    QCOMPARE(KeypadLetters, QString());
+    QCOMPARE(keypad->Text1->text(), QString());
+    QTest::mouseClick(keypad->Command2[23], Qt::LeftButton);
+    QTest::mouseClick(keypad->Command1, Qt::LeftButton);
+    QTRY_VERIFY(form.keypad() == nullptr); // unloaded
+    QCOMPARE(KeypadLetters, QStringLiteral("x"));
+}
+
+void TestKeypad::reopeningLoadsAFreshKeypad() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    form.Image4_Click();
+    QPointer<Form2> first = form.keypad();
+    first->Command2_Click(2);
+    first->Move(9000, 300);
+    QCOMPARE(first->pos(), QPoint(600, 20));
+    form.Image4_Click();
+    QVERIFY(first.isNull());
+    Form2* second = form.keypad();
+    QVERIFY(second);
+    QCOMPARE(second->pos(), QPoint(320, 432));
+    QCOMPARE(KeypadLetters, QString());
+    QCOMPARE(second->Text1->text(), QString());
+    QCOMPARE(KeypadLeft, 4800);
+    QCOMPARE(KeypadTop, 6480);
+}
+
+void TestKeypad::dragWithAnyButton_data() {
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::newRow("left") << Qt::LeftButton;
+    QTest::newRow("right") << Qt::RightButton;
+    QTest::newRow("middle") << Qt::MiddleButton;
+}
+
+void TestKeypad::dragWithAnyButton() {
+    QFETCH(Qt::MouseButton, button);
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    form.Image4_Click();
+    Form2* keypad = form.keypad();
+    // A press on the background (between the letter rows), a move of (+20, -10) pixels.
+    const QPoint start(228, 110);
+    QTest::mousePress(keypad, button, {}, start);
+    QCOMPARE(keypad->KeypadDragging, 1);
+    QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(20, -10)), keypad->mapToGlobal(QPointF(start)),
+                     Qt::NoButton, button, Qt::NoModifier);
+    QApplication::sendEvent(keypad, &move);
+    QCOMPARE(keypad->Left(), 4800.0 + 300);
+    QCOMPARE(keypad->Top(), 6480.0 - 150);
+    QCOMPARE(keypad->pos(), QPoint(340, 422));
+    QTest::mouseRelease(keypad, button, {}, start);
+    QCOMPARE(keypad->KeypadDragging, 0);
+    keypad->Form_MouseMove(Qt::NoButton, {}, 0, 0);
+    QCOMPARE(keypad->pos(), QPoint(340, 422));
+}
+
+void TestKeypad::searchFrameAcrossTheTwoWindows() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    QTest::mousePress(form.Image4, Qt::LeftButton);
+    QCOMPARE(form.Image4->frameStyle(), 1);
+    QTest::mouseRelease(form.Image4, Qt::LeftButton); // the click opens the keypad and keeps the frame
+    Form2* keypad = form.keypad();
+    QVERIFY(keypad);
+    QCOMPARE(form.Image4->frameStyle(), 1);
+    // Moving over a button leaves it; moving over the background clears it.
+    QMouseEvent overButton(QEvent::MouseMove, QPointF(5, 5), keypad->Command2[3]->mapToGlobal(QPointF(5, 5)),
+                           Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(keypad->Command2[3], &overButton);
+    QCOMPARE(form.Image4->frameStyle(), 1);
+    QMouseEvent move(QEvent::MouseMove, QPointF(228, 110), keypad->mapToGlobal(QPointF(228, 110)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(keypad, &move);
+    QCOMPARE(form.Image4->frameStyle(), 0);
+}
+
+QTEST_MAIN(TestKeypad)
+#include "tst_keypad.moc"

@@ -1,0 +1,213 @@
+#include "data/DrugDatabase.h"
+#include "keypad/Form2.h"
+#include "keypad/KeypadState.h"
+#include "pinyin/PinyinInitials.h"
+#include "tests/support/MainWindowFixture.h"
+
+#include <QFontInfo>
+#include <QtTest>
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { PrepareTestApplication(); }
+    void layout();
+    void controls_data();
+    void controls();
+    void startsAtTheTopLeftCorner();
+    void missingDrugFileStopsStartUp();
+    void wrongFileStopsStartUp();
+    void nothingListedBeforeTheKeypad();
+    void roadOfOneSearch();
+    void sameLettersAgainReturnToTheFirstEntry();
+    void comingBackFromAnotherWindowRunsNothing();
+    void clickIntoTheMainWindowRefillsBeforeTheClick();
+};
+
+void TestMainWindow::layout() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    QVERIFY(form.isLoaded());
+    QCOMPARE(form.windowTitle(), QStringLiteral("西药手册"));
+    QCOMPARE(form.size(), QSize(778, 633));
+    QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(!form.windowIcon().isNull());
+    // The list rows and the two name labels are drawn in the Song face.
+    QCOMPARE(QFontInfo(form.Label4[0]->font()).family(), QStringLiteral("AR PL UMing CN"));
+    QCOMPARE(form.Label4[0]->font().pointSizeF(), 10.5);
+    QCOMPARE(form.Label9->font().pointSizeF(), 12.0);
+    for (const ListRow* row : form.Label4) {
+        QCOMPARE(row->caption(), QString());
+        QCOMPARE(row->foreColor(), ButtonTextColour);
+    }
+    QCOMPARE(form.LeafletPage, 1);
+    QVERIFY(form.ListCount.isEmpty());
+    QVERIFY(!TheDrugRecordset().isOpen());
+}
+
+void TestMainWindow::controls_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("pixels");
+    // Twips divided by 15.
+    QTest::newRow("Text6") << QStringLiteral("Text6") << QRect(240, 568, 241, 25);
+    QTest::newRow("Text11") << QStringLiteral("Text11") << QRect(240, 544, 241, 25);
+    QTest::newRow("Text1") << QStringLiteral("Text1") << QRect(288, 40, 465, 489);
+    QTest::newRow("Image4") << QStringLiteral("Image4") << QRect(496, 536, 81, 31);
+    QTest::newRow("Image6") << QStringLiteral("Image6") << QRect(672, 571, 81, 31);
+    QTest::newRow("Image10") << QStringLiteral("Image10") << QRect(24, 536, 201, 65);
+    QTest::newRow("Label2 beyond the edge") << QStringLiteral("Label2") << QRect(808, 136, 105, 25);
+    QTest::newRow("Image9 beyond the edge") << QStringLiteral("Image9") << QRect(808, 328, 81, 31);
+    QTest::newRow("Label4 0") << QStringLiteral("Label4 0") << QRect(56, 48, 200, 22);
+    QTest::newRow("Label4 22") << QStringLiteral("Label4 22") << QRect(56, 504, 200, 22);
+    QTest::newRow("Label20") << QStringLiteral("Label20") << QRect(264, 40, 17, 9);
+    QTest::newRow("Label12") << QStringLiteral("Label12") << QRect(264, 520, 17, 9);
+    QTest::newRow("Picture1") << QStringLiteral("Picture1") << QRect(267, 49, 12, 12);
+}
+
+void TestMainWindow::controls() {
+    QFETCH(QString, name);
+    QFETCH(QRect, pixels);
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    const QHash<QString, QWidget*> byName = {
+        {QStringLiteral("Text6"), form.Text6},        {QStringLiteral("Text11"), form.Text11},
+        {QStringLiteral("Text1"), form.Text1},        {QStringLiteral("Image4"), form.Image4},
+        {QStringLiteral("Image6"), form.Image6},      {QStringLiteral("Image10"), form.Image10},
+        {QStringLiteral("Label2"), form.Label2},      {QStringLiteral("Image9"), form.Image9},
+        {QStringLiteral("Label4 0"), form.Label4[0]}, {QStringLiteral("Label4 22"), form.Label4[22]},
+        {QStringLiteral("Label20"), form.Label20},    {QStringLiteral("Label12"), form.Label12},
+        {QStringLiteral("Picture1"), form.Picture1},
+    };
+    QCOMPARE(byName.value(name)->geometry(), pixels);
+}
+
+void TestMainWindow::startsAtTheTopLeftCorner() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    QCOMPARE(form.pos(), QPoint(0, 0));
+    QCOMPARE(form.Left(), 0.0);
+    QCOMPARE(form.Top(), 0.0);
+}
+
+void TestMainWindow::missingDrugFileStopsStartUp() {
+    MainWindowFixture fixture;
+    QFile::remove(fixture.file.path());
+    Form19& form = fixture.open();
+    QVERIFY(!form.isLoaded());
+    QCOMPARE(fixture.fakes.dialogs.messages.size(), 1);
+    QVERIFY(fixture.fakes.dialogs.messages[0].contains(QStringLiteral("unable to open database file")));
+    QVERIFY(fixture.fakes.dialogs.messages[0].contains(QStringLiteral("qintabo.m")));
+    QVERIFY(!QFile::exists(fixture.file.path()));
+}
+
+void TestMainWindow::wrongFileStopsStartUp() {
+    MainWindowFixture fixture;
+    QFile file(fixture.file.path());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    Form19& form = fixture.open();
+    QVERIFY(!form.isLoaded());
+    QVERIFY(fixture.fakes.dialogs.messages.value(0).contains(QStringLiteral("file is encrypted or is not a database")));
+}
+
+void TestMainWindow::nothingListedBeforeTheKeypad() {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
+    Form19& form = fixture.open();
+    form.Form_Activate();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == other.windowHandle());
+    form.activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
+    QVERIFY(form.ListCount.isEmpty());
+}
+
+void TestMainWindow::roadOfOneSearch() {
+    MainWindowFixture fixture;
+    for (const QString& name : {QStringLiteral("阿莫西林"), QStringLiteral("布洛芬"), QStringLiteral("阿司匹林")})
+        fixture.file.insert(name, Cell(PinyinInitials(name)));
+    fixture.file.insert(QStringLiteral("无拼音"), Cell::null());
+    Form19& form = fixture.open();
+
+    fixture.search(QStringLiteral("a"));
+    QCOMPARE(KeypadLetters, QStringLiteral("a"));
+    QCOMPARE(KeypadActive, 1.0f);
+    QCOMPARE(form.ListCount.toNumber(), 2.0);
+    QStringList expected = {QStringLiteral("阿莫西林"), QStringLiteral("阿司匹林")};
+    expected.append(QStringList(21, QString()));
+    QCOMPARE(fixture.rowCaptions(), expected);
+    QVERIFY(!TheDrugRecordset().isOpen());
+
+    // No letters: every drug whose initials are not Null.
+    fixture.search(QString());
+    QCOMPARE(form.ListCount.toNumber(), 3.0);
+}
+
+void TestMainWindow::sameLettersAgainReturnToTheFirstEntry() {
+    MainWindowFixture fixture;
+    for (int i = 0; i < 30; ++i)
+        fixture.file.insert(QStringLiteral("药%1").arg(i), Cell(QStringLiteral("Y")));
+    Form19& form = fixture.open();
+    fixture.search(QStringLiteral("y"));
+    form.Label12_Click();
+    form.Label12_Click();
+    QCOMPARE(form.ListTop, 2);
+    fixture.search(QStringLiteral("y"));
+    QCOMPARE(form.ListTop, 0);
+    QCOMPARE(form.thumbTop(), 730.0);
+    QCOMPARE(form.Label4[0]->caption(), QStringLiteral("药0"));
+    form.Label12_Click();
+    QCOMPARE(form.Label4[0]->caption(), QStringLiteral("药1"));
+}
+
+void TestMainWindow::comingBackFromAnotherWindowRunsNothing() {
+    MainWindowFixture fixture;
+    for (int i = 0; i < 30; ++i)
+        fixture.file.insert(QStringLiteral("药%1").arg(i), Cell(QStringLiteral("Y")));
+    Form19& form = fixture.open();
+    fixture.search(QStringLiteral("y"));
+    form.Label12_Click();
+    QCOMPARE(form.ListTop, 1);
+
+    // A message box or another program was active: coming back keeps the list as it is.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == other.windowHandle());
+    form.activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    QCOMPARE(form.ListTop, 1);
+
+    // Coming back from the open keypad refills with the letters it holds.
+    form.Image4_Click();
+    QTRY_VERIFY(QApplication::focusWindow() == form.keypad()->windowHandle());
+    form.keypad()->Command2_Click(24);
+    form.activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    QCOMPARE(form.ListTop, 0);
+    QVERIFY(form.keypad() != nullptr); // a click into the main window leaves the keypad loaded
+}
+
+void TestMainWindow::clickIntoTheMainWindowRefillsBeforeTheClick() {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
+    fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")));
+    Form19& form = fixture.open();
+    fixture.search(QStringLiteral("a"));
+    QCOMPARE(form.Label4[0]->caption(), QStringLiteral("阿莫西林"));
+
+    form.Image4_Click();
+    QTRY_VERIFY(QApplication::focusWindow() == form.keypad()->windowHandle());
+    form.keypad()->Command2_Click(1); // b
+    // The press reaches the main window while the keypad is still the active window.
+    QTest::mouseClick(form.Label4[0], Qt::LeftButton);
+    QCOMPARE(form.Text11->text(), QStringLiteral("布洛芬"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

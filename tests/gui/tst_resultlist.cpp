@@ -1,0 +1,241 @@
+#include "data/DrugConnection.h"
+#include "data/DrugDatabase.h"
+#include "data/SqlTexts.h"
+#include "data/Statement.h"
+#include "tests/support/MainWindowFixture.h"
+
+#include <QtTest>
+
+namespace {
+
+// Drugs named 药0, 药1, ... in key order.
+void insertDrugs(DrugFileFixture& file, int count) {
+    DrugConnection connection;
+    connection.open(file.path(), DrugPassword);
+    connection.beginTransaction();
+    Statement insert(connection.handle(), QStringLiteral("INSERT INTO 西药 (中文名, 拼音) VALUES (?, 'Y')"));
+    for (int i = 0; i < count; ++i) {
+        insert.bind(1, Cell(QStringLiteral("药%1").arg(i)));
+        insert.step();
+        insert.reset();
+    }
+    connection.commit();
+}
+
+QString entry(int i) {
+    return QStringLiteral("药%1").arg(i);
+}
+
+} // namespace
+
+class TestResultList : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { PrepareTestApplication(); }
+    void fillOfTenDrugs();
+    void fillOfZeroDrugs();
+    void arrowsAreNotMirrorImages();
+    void upArrowAtTheTop();
+    void arrowsWithoutEntries();
+    void dragMappingAtListCount22_data();
+    void dragMappingAtListCount22();
+    void dragWithRealMouseEventsAndGrab();
+    void dragBeforeAnyRefill();
+    void dragFromBelowTheRangeSnapsUp();
+    void hoverColours();
+    void resultLargerThanTheArrays();
+};
+
+void TestResultList::fillOfTenDrugs() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 10);
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    QCOMPARE(form.ListCount.toNumber(), 10.0);
+    QCOMPARE(form.RowId[9].toText(), QStringLiteral("10"));
+    QVERIFY(form.RowChineseName[10].isEmpty());
+    QCOMPARE(form.Label4[9]->caption(), entry(9));
+    QCOMPARE(form.Label4[10]->caption(), QString());
+    QVERIFY(!TheDrugRecordset().isOpen());
+
+    // Each down click: 630 twips of thumb and one entry, the rows move up into the blank area.
+    form.Label12_Click();
+    QCOMPARE(form.thumbTop(), 730.0 + 630.0);
+    QCOMPARE(form.Label4[0]->caption(), entry(1));
+    QCOMPARE(form.Label4[9]->caption(), QString());
+}
+
+void TestResultList::fillOfZeroDrugs() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 3);
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    form.FillDrugList(KeypadQuery(QStringLiteral("zz")));
+    QCOMPARE(form.ListCount.toNumber(), 0.0);
+    QVERIFY(form.ListCount.kind() == Cell::Kind::Number);
+    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
+    QVERIFY(form.RowChineseName[0].isEmpty());
+}
+
+void TestResultList::arrowsAreNotMirrorImages() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 10);
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    // 8190 twips of travel at 630 a click: the list moves 13 times, then only the thumb clamps.
+    for (int i = 0; i < 13; ++i)
+        form.Label12_Click();
+    QCOMPARE(form.ListTop, 13);
+    QCOMPARE(form.thumbTop(), 730.0 + 13 * 630.0);
+    form.Label12_Click();
+    QCOMPARE(form.ListTop, 13);
+    QCOMPARE(form.thumbTop(), 8920.0);
+    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
+
+    // The up arrow always moves the list, and clamps the thumb on its own.
+    form.Label20_Click();
+    QCOMPARE(form.ListTop, 12);
+    QCOMPARE(form.thumbTop(), 8920.0 - 630.0);
+    for (int i = 0; i < 20; ++i)
+        form.Label20_Click();
+    QCOMPARE(form.ListTop, 0);
+    QCOMPARE(form.thumbTop(), 730.0);
+    QCOMPARE(form.Label4[0]->caption(), entry(0));
+}
+
+void TestResultList::upArrowAtTheTop() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 5);
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    QTest::mouseClick(form.Label20, Qt::LeftButton);
+    QCOMPARE(form.ListTop, 0);
+    QCOMPARE(form.thumbTop(), 730.0);
+    QCOMPARE(form.Label4[4]->caption(), entry(4));
+    QCOMPARE(form.Picture1->y(), 49);
+}
+
+void TestResultList::arrowsWithoutEntries() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    // Before any refill, and after one that found nothing: nothing moves, nothing breaks.
+    for (int pass = 0; pass < 2; ++pass) {
+        form.Label12_Click();
+        form.Label20_Click();
+        QCOMPARE(form.ListTop, 0);
+        QCOMPARE(form.thumbTop(), 730.0);
+        QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
+        form.FillDrugList(FullTableQuery);
+    }
+}
+
+void TestResultList::dragMappingAtListCount22_data() {
+    QTest::addColumn<double>("moveBy");
+    QTest::addColumn<qint64>("listTop");
+    QTest::addColumn<double>("thumbTop");
+    QTest::newRow("239") << 239.0 << qint64(0) << 969.0;
+    QTest::newRow("240") << 240.0 << qint64(1) << 970.0;
+    QTest::newRow("480") << 480.0 << qint64(2) << 1210.0;
+    QTest::newRow("to the bottom") << 99999.0 << qint64(28) << 7630.0;
+    QTest::newRow("above the top") << -500.0 << qint64(0) << 730.0;
+}
+
+void TestResultList::dragMappingAtListCount22() {
+    QFETCH(double, moveBy);
+    QFETCH(qint64, listTop);
+    QFETCH(double, thumbTop);
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 22);
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    form.Picture1_MouseDown(Qt::LeftButton, {}, 90, 90);
+    form.Picture1_MouseMove(Qt::NoButton, {}, 90, static_cast<float>(90 + moveBy));
+    QCOMPARE(form.thumbTop(), thumbTop);
+    QCOMPARE(form.ListTop, listTop);
+    QCOMPARE(form.Label4[0]->caption(), listTop < 22 ? entry(static_cast<int>(listTop)) : QString());
+    form.Picture1_MouseUp(Qt::LeftButton, {}, 0, 0);
+    form.Picture1_MouseMove(Qt::NoButton, {}, 90, 5000);
+    QCOMPARE(form.thumbTop(), thumbTop);
+}
+
+void TestResultList::dragWithRealMouseEventsAndGrab() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 22);
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(6, 6));
+    QCOMPARE(form.PictureDragging, 1);
+    // 32 pixels down = 480 twips; the pointer leaves the thumb, the thumb still follows.
+    QMouseEvent move(QEvent::MouseMove, QPointF(6, 38), form.Picture1->mapToGlobal(QPointF(6, 38)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.Picture1, &move);
+    QCOMPARE(form.thumbTop(), 1210.0);
+    QCOMPARE(form.ListTop, 2);
+    QCOMPARE(form.Picture1->y(), 81);
+    QTest::mouseRelease(form.Picture1, Qt::LeftButton, {}, QPoint(6, 6));
+    QCOMPARE(form.PictureDragging, 0);
+}
+
+void TestResultList::dragBeforeAnyRefill() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
+    form.Picture1_MouseMove(Qt::NoButton, {}, 0, 600);
+    QCOMPARE(form.thumbTop(), 1330.0);
+    QCOMPARE(form.ListTop, 0);
+    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
+}
+
+void TestResultList::dragFromBelowTheRangeSnapsUp() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 2);
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    for (int i = 0; i < 3; ++i)
+        form.Label12_Click(); // 3150 twips a click: 730, 3880, 7030, then clamped at 8920
+    QCOMPARE(form.thumbTop(), 8920.0);
+    form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 50);
+    form.Picture1_MouseMove(Qt::NoButton, {}, 0, 50);
+    QCOMPARE(form.thumbTop(), 7630.0);
+    QCOMPARE(form.ListTop, 2); // (7630 - 730) * 2 / 5280 = 2.6
+}
+
+void TestResultList::hoverColours() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 3);
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    QTest::mouseMove(form.Label4[1], QPoint(20, 5));
+    QTRY_COMPARE(form.Label4[1]->foreColor(), HoverColour);
+    QCOMPARE(form.Label4[1]->palette().color(QPalette::WindowText), QColor(192, 0, 0));
+    QCOMPARE(form.Label4[0]->foreColor(), ButtonTextColour);
+
+    // A blank row keeps its colour; the others are reset.
+    form.Label4_MouseMove(10);
+    QCOMPARE(form.Label4[1]->foreColor(), ButtonTextColour);
+    QCOMPARE(form.Label4[10]->foreColor(), ButtonTextColour);
+    form.Label4_MouseMove(2);
+    QCOMPARE(form.Label4[2]->foreColor(), HoverColour);
+}
+
+void TestResultList::resultLargerThanTheArrays() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, Form19::RowCells + 1);
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    QCOMPARE(form.ListCount.toNumber(), double(Form19::RowCells));
+    QCOMPARE(form.RowChineseName[100000].toText(), entry(100000));
+    // Scrolling to the end of the arrays shows empty text beyond entry 100000.
+    form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
+    form.Picture1_MouseMove(Qt::NoButton, {}, 0, 99999);
+    QVERIFY(form.ListTop > 100000);
+    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
+    form.ListTop = 99990;
+    form.ShowListRows();
+    QCOMPARE(form.Label4[10]->caption(), entry(100000));
+    QCOMPARE(form.Label4[11]->caption(), QString());
+}
+
+QTEST_MAIN(TestResultList)
+#include "tst_resultlist.moc"

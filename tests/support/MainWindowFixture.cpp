@@ -1,0 +1,54 @@
+#include "tests/support/MainWindowFixture.h"
+
+#include "app/Application.h"
+#include "keypad/Form2.h"
+#include "keypad/KeypadState.h"
+#include "platform/ProgramFolder.h"
+
+#include <QApplication>
+#include <QTest>
+
+MainWindowFixture::MainWindowFixture() {
+    KeypadLetters.clear();
+    KeypadActive = 0;
+    KeypadTop = 0;
+    KeypadLeft = 0;
+    SetProgramFolderForTests(file.folder());
+}
+
+MainWindowFixture::~MainWindowFixture() {
+    m_form.reset();
+    SetProgramFolderForTests(QString());
+}
+
+Form19& MainWindowFixture::open() {
+    m_form = std::make_unique<Form19>(fakes.platform);
+    if (m_form->isLoaded()) {
+        m_form->show();
+        m_form->activateWindow();
+        QApplication::processEvents();
+    }
+    return *m_form;
+}
+
+QStringList MainWindowFixture::rowCaptions() const {
+    QStringList captions;
+    for (const ListRow* row : m_form->Label4)
+        captions.append(row->caption());
+    return captions;
+}
+
+void MainWindowFixture::search(const QString& letters) {
+    m_form->Image4_Click();
+    QApplication::processEvents();
+    Form2* keypad = m_form->keypad();
+    for (const QChar letter : letters)
+        keypad->Command2_Click(letter.unicode() - u'a');
+    keypad->Command1_Click();
+    QTRY_VERIFY(QApplication::focusWindow() == m_form->windowHandle());
+    QApplication::processEvents();
+}
+
+void PrepareTestApplication() {
+    PrepareApplication();
+}

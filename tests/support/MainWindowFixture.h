@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/Form19.h"
+#include "tests/support/DrugFileFixture.h"
+#include "tests/support/FakePlatform.h"
+
+#include <QStringList>
+
+#include <memory>
+
+// A main window on a temporary drug file, with doubles for every platform service. The
+// keypad globals are reset, as at program start.
+class MainWindowFixture {
+public:
+    MainWindowFixture();
+    ~MainWindowFixture();
+
+    DrugFileFixture file;
+    FakePlatform fakes;
+
+    // Opens the window on the file as it is now; the drugs must be in the file before.
+    Form19& open();
+    Form19& form() { return *m_form; }
+
+    // The captions of the 23 rows.
+    QStringList rowCaptions() const;
+    // Runs the road of one search: 查找, the letters, 返回, and waits for the list refill.
+    void search(const QString& letters);
+
+private:
+    std::unique_ptr<Form19> m_form;
+};
+
+// Sets up fonts and artwork as the program does; call once per test program.
+void PrepareTestApplication();
