@@ -129,6 +129,9 @@ void Form19::buildControls() {
     connect(Image3, &ImageButton::clicked, this, &Form19::Image3_Click);
     connect(Image2, &ImageButton::clicked, this, &Form19::Image2_Click);
     connect(Image4, &ImageButton::clicked, this, &Form19::Image4_Click);
+    connect(Image13, &ImageButton::clicked, this, &Form19::Image13_Click);
+    connect(Image7, &ImageButton::clicked, this, &Form19::Image7_Click);
+    connect(Image11, &ImageButton::clicked, this, &Form19::Image11_Click);
 }
 
 void Form19::setThumbTop(double top) {

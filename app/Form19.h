@@ -104,6 +104,11 @@ public:
     // Search
     void Image4_Click();
 
+    // Adding, changing and deleting drugs
+    void Image13_Click();
+    void Image7_Click();
+    void Image11_Click();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -115,6 +120,8 @@ private:
     void runFromKeypad();
     void reportDatabaseError(const QString& message);
     void rebuildPageBox();
+    bool openChosenDrug(const QString& failurePrefix);
+    void reloadWholeTable();
 
     Platform& m_platform;
     bool m_loaded = false;

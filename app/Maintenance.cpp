@@ -1,0 +1,133 @@
+// Adding, changing and deleting drugs. Nothing is reported as stored unless it is on the
+// disk, and a failure leaves the boxes as the user typed them.
+
+#include "app/Form19.h"
+
+#include "data/DatabaseError.h"
+#include "data/DrugDatabase.h"
+#include "data/SqlTexts.h"
+#include "pinyin/PinyinInitials.h"
+
+namespace {
+
+const QString Stored = QStringLiteral("ok ！");
+const QString NoDrugChosen = QStringLiteral("没有选中药品：请先在列表中点选一种药品。");
+const QString DrugGone = QStringLiteral("选中的药品已不存在，可能已被删除。请重新查找后再点选。");
+
+// Writes the three boxes and the initials of the Chinese name, in this order, to the
+// recordset's current or new row; each box is read as its field is written.
+void writeBoxes(DrugRecordset& recordset, const QLineEdit* chineseName, const QLineEdit* englishName,
+                const LeafletBox* leaflet) {
+    recordset.setField(QStringLiteral("中文名"), Cell(chineseName->text()));
+    recordset.setField(QStringLiteral("英文名"), Cell(englishName->text()));
+    recordset.setField(QStringLiteral("药物说明书"), Cell(leaflet->text()));
+    recordset.setField(QStringLiteral("拼音"), Cell(PinyinInitials(chineseName->text())));
+}
+
+} // namespace
+
+void Form19::Image13_Click() {
+    if (!m_platform.dialogs.askYesNo(QStringLiteral("您真的要加入当前数据吗？")))
+        return;
+    if (Text11->text().isEmpty()) {
+        m_platform.dialogs.inform(QStringLiteral(" 药名不能为空！"));
+        return;
+    }
+    const bool placeholder = Text1->text().isEmpty();
+    if (placeholder)
+        Text1->setText(QStringLiteral("--"));
+    DrugRecordset& recordset = TheDrugRecordset();
+    try {
+        recordset.Open(FullTableQuery, TheDrugConnection(), adOpenKeyset, adLockOptimistic);
+        recordset.AddNew();
+        writeBoxes(recordset, Text11, Text6, Text1);
+        recordset.Update();
+    } catch (const DatabaseError& error) {
+        recordset.Close();
+        if (placeholder)
+            Text1->setText(QString()); // nothing was stored, so the box shows what the user left
+        m_platform.dialogs.inform(QStringLiteral("加入失败，没有保存任何内容：\n%1").arg(error.message()));
+        return;
+    }
+    m_platform.dialogs.inform(Stored);
+    recordset.Close();
+}
+
+bool Form19::openChosenDrug(const QString& failurePrefix) {
+    DrugRecordset& recordset = TheDrugRecordset();
+    try {
+        recordset.Open(KeyQuery(Label2->caption()), TheDrugConnection(), adOpenKeyset, adLockOptimistic);
+        if (recordset.RecordCount() == 0) {
+            recordset.Close();
+            m_platform.dialogs.inform(DrugGone);
+            return false;
+        }
+    } catch (const DatabaseError& error) {
+        recordset.Close();
+        m_platform.dialogs.inform(failurePrefix.arg(error.message()));
+        return false;
+    }
+    return true;
+}
+
+void Form19::Image7_Click() {
+    if (!m_platform.dialogs.askYesNo(QStringLiteral("您真的要修改当前数据吗？")))
+        return;
+    if (Label2->caption().isEmpty()) {
+        m_platform.dialogs.inform(NoDrugChosen);
+        return;
+    }
+    const QString failure = QStringLiteral("修改失败，没有保存任何内容：\n%1");
+    if (!openChosenDrug(failure))
+        return;
+    DrugRecordset& recordset = TheDrugRecordset();
+    try {
+        writeBoxes(recordset, Text11, Text6, Text1);
+        recordset.Update();
+    } catch (const DatabaseError& error) {
+        recordset.Close();
+        m_platform.dialogs.inform(failure.arg(error.message()));
+        return;
+    }
+    m_platform.dialogs.inform(Stored);
+    recordset.Close();
+    Text1->setText(QString());
+    Text6->setText(QString());
+    Text11->setText(QString());
+    // The boxes no longer show the changed drug, so it is no longer the chosen one.
+    Label2->setCaption(QString());
+    reloadWholeTable();
+}
+
+void Form19::Image11_Click() {
+    if (!m_platform.dialogs.askYesNo(QStringLiteral("您真的要删除当前数据吗？")))
+        return;
+    if (Label2->caption().isEmpty())
+        return;
+    if (!openChosenDrug(QStringLiteral("删除失败，药品没有被删除：\n%1")))
+        return;
+    DrugRecordset& recordset = TheDrugRecordset();
+    try {
+        recordset.Delete();
+        recordset.Update();
+    } catch (const DatabaseError& error) {
+        recordset.Close();
+        m_platform.dialogs.inform(QStringLiteral("删除失败，药品没有被删除：\n%1").arg(error.message()));
+        return;
+    }
+    m_platform.dialogs.inform(Stored);
+    recordset.Close();
+    Text1->setText(QString());
+    Text6->setText(QString());
+    Text11->setText(QString());
+    Label2->setCaption(QString());
+    reloadWholeTable();
+}
+
+void Form19::reloadWholeTable() {
+    try {
+        FillDrugList(FullTableQuery);
+    } catch (const DatabaseError& error) {
+        m_platform.dialogs.inform(QStringLiteral("药品列表无法重新载入：\n%1").arg(error.message()));
+    }
+}

@@ -1,0 +1,372 @@
+#include "data/DrugDatabase.h"
+#include "data/SqlTexts.h"
+#include "keypad/Form2.h"
+#include "tests/support/MainWindowFixture.h"
+
+#include <QProcess>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+const QString Ok = QStringLiteral("ok ！");
+
+// Makes the file read-only for this process, also for the superuser, until destroyed.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const QString& path)
+        : m_path(path) {
+        if (geteuid() == 0)
+            m_done = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
+        else
+            m_done = QFile::setPermissions(path, QFileDevice::ReadOwner);
+    }
+    ~ReadOnlyFile() {
+        if (geteuid() == 0)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
+        else
+            QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    bool done() const { return m_done; }
+
+private:
+    QString m_path;
+    bool m_done = false;
+};
+
+// A window on a file of drugs 药0 ... 药(n-1), the whole table listed.
+struct Listed {
+    MainWindowFixture fixture;
+    Form19* form = nullptr;
+
+    explicit Listed(int drugs) {
+        for (int i = 0; i < drugs; ++i)
+            fixture.file.insert(QStringLiteral("药%1").arg(i), Cell(QStringLiteral("Y")), QStringLiteral("E%1").arg(i),
+                                QStringLiteral("说明%1\r\n第二行").arg(i));
+        form = &fixture.open();
+        form->FillDrugList(FullTableQuery);
+    }
+    FakeDialogs& dialogs() { return fixture.fakes.dialogs; }
+    QList<DrugFileFixture::Drug> stored() { return fixture.file.readAll(); }
+    void type(const QString& chinese, const QString& english, const QString& leaflet) {
+        form->Text11->setText(chinese);
+        form->Text6->setText(english);
+        form->Text1->setText(leaflet);
+    }
+};
+
+} // namespace
+
+class TestMaintenance : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { PrepareTestApplication(); }
+    void noChangesNothing();
+    void addStoresTheBoxes();
+    void addRefusesAnEmptyName();
+    void addWithEmptyLeafletStoresPlaceholder();
+    void addedDrugFoundAtTheNextSearch();
+    void modifyKeepsKeyAndRecomputesInitials();
+    void modifyWritesAnUnchangedLeafletBackExactly();
+    void modifyAfterScrollingReloadsFromTheTop();
+    void modifyWithNoDrugChosen();
+    void modifyOfADrugThatIsGone();
+    void secondModifyDoesNotOverwrite();
+    void deleteRemovesTheDrug();
+    void deleteTheOnlyDrug();
+    void deleteWithNoDrugChosenOrGone();
+    void writeToReadOnlyFileFails();
+    void writeWhileAnotherProgramHoldsTheFile();
+};
+
+void TestMaintenance::noChangesNothing() {
+    Listed listed(2);
+    listed.form->Label4_Click(0);
+    const auto before = listed.stored();
+    listed.dialogs().answers = {false, false, false};
+    listed.form->Image13_Click();
+    listed.form->Image7_Click();
+    listed.form->Image11_Click();
+    QCOMPARE(listed.dialogs().questions,
+             (QStringList{QStringLiteral("您真的要加入当前数据吗？"), QStringLiteral("您真的要修改当前数据吗？"),
+                          QStringLiteral("您真的要删除当前数据吗？")}));
+    QVERIFY(listed.dialogs().messages.isEmpty());
+    QCOMPARE(listed.stored().size(), before.size());
+    QCOMPARE(listed.form->Text11->text(), QStringLiteral("药0"));
+    QCOMPARE(listed.form->Label2->caption(), QStringLiteral("1"));
+}
+
+void TestMaintenance::addStoresTheBoxes() {
+    Listed listed(1);
+    listed.form->Label4_Click(0);
+    listed.type(QStringLiteral("维生素B1"), QString(), QStringLiteral("  "));
+    QTest::mouseClick(listed.form->Image13, Qt::LeftButton);
+    QCOMPARE(listed.dialogs().messages, QStringList{Ok});
+    const auto stored = listed.stored();
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(stored[1].key, 2);
+    QCOMPARE(stored[1].chineseName.toText(), QStringLiteral("维生素B1"));
+    QVERIFY(stored[1].englishName.kind() == Cell::Kind::Text && stored[1].englishName.toText().isEmpty());
+    QCOMPARE(stored[1].leaflet.toText(), QStringLiteral("  ")); // blanks are not empty
+    QCOMPARE(stored[1].initials.toText(), QStringLiteral("WSSB"));
+    // The list, the boxes and the chosen drug stay as they were.
+    QCOMPARE(listed.form->ListCount.toNumber(), 1.0);
+    QCOMPARE(listed.form->Label2->caption(), QStringLiteral("1"));
+    QCOMPARE(listed.form->Text11->text(), QStringLiteral("维生素B1"));
+    QCOMPARE(stored[0].chineseName.toText(), QStringLiteral("药0"));
+    // A second add stores a second, identical drug.
+    listed.form->Image13_Click();
+    QCOMPARE(listed.stored().size(), 3);
+    QVERIFY(!TheDrugRecordset().isOpen());
+}
+
+void TestMaintenance::addRefusesAnEmptyName() {
+    Listed listed(0);
+    listed.type(QString(), QStringLiteral("Aspirin"), QString());
+    listed.form->Image13_Click();
+    QCOMPARE(listed.dialogs().messages, QStringList{QStringLiteral(" 药名不能为空！")});
+    QCOMPARE(listed.stored().size(), 0);
+    QCOMPARE(listed.form->Text1->text(), QString()); // no placeholder
+    QCOMPARE(listed.form->Text6->text(), QStringLiteral("Aspirin"));
+    QVERIFY(!TheDrugRecordset().isOpen());
+    // A name of one blank is accepted; its initials are empty.
+    listed.form->Text11->setText(QStringLiteral(" "));
+    listed.form->Image13_Click();
+    QCOMPARE(listed.stored().size(), 1);
+    QCOMPARE(listed.stored()[0].initials.toText(), QString());
+}
+
+void TestMaintenance::addWithEmptyLeafletStoresPlaceholder() {
+    Listed listed(0);
+    listed.type(QStringLiteral("阿莫西林"), QStringLiteral("Amoxicillin"), QString());
+    listed.form->Image13_Click();
+    QCOMPARE(listed.form->Text1->text(), QStringLiteral("--"));
+    QCOMPARE(listed.stored()[0].leaflet.toText(), QStringLiteral("--"));
+    QCOMPARE(listed.stored()[0].initials.toText(), QStringLiteral("AMXL"));
+}
+
+void TestMaintenance::addedDrugFoundAtTheNextSearch() {
+    Listed listed(1);
+    listed.type(QStringLiteral("头孢呋辛"), QStringLiteral("Cefuroxime"), QStringLiteral("说明"));
+    listed.form->Image13_Click();
+    listed.fixture.search(QStringLiteral("tbf"));
+    QCOMPARE(listed.form->ListCount.toNumber(), 1.0);
+    QCOMPARE(listed.form->Label4[0]->caption(), QStringLiteral("头孢呋辛"));
+}
+
+void TestMaintenance::modifyKeepsKeyAndRecomputesInitials() {
+    Listed listed(3);
+    listed.form->Label4_Click(1);
+    listed.form->Text6->setText(QStringLiteral("Changed"));
+    listed.form->Text11->setText(QStringLiteral("阿莫西林"));
+    listed.form->Image7_Click();
+    QCOMPARE(listed.dialogs().messages, QStringList{Ok});
+    const auto stored = listed.stored();
+    QCOMPARE(stored[1].key, 2);
+    QCOMPARE(stored[1].englishName.toText(), QStringLiteral("Changed"));
+    QCOMPARE(stored[1].chineseName.toText(), QStringLiteral("阿莫西林"));
+    QCOMPARE(stored[1].initials.toText(), QStringLiteral("AMXL"));
+    QCOMPARE(stored[0].englishName.toText(), QStringLiteral("E0"));
+    QCOMPARE(listed.form->Text1->text(), QString());
+    QCOMPARE(listed.form->Text6->text(), QString());
+    QCOMPARE(listed.form->Text11->text(), QString());
+    // Labels 9, 7, 13 and the leaflet keep the old drug until the next row click.
+    QCOMPARE(listed.form->Label9->caption(), QStringLiteral("药1"));
+    QCOMPARE(listed.form->LeafletText, QStringLiteral("说明1\r\n第二行"));
+    QCOMPARE(listed.form->Label4[1]->caption(), QStringLiteral("阿莫西林"));
+}
+
+void TestMaintenance::modifyWritesAnUnchangedLeafletBackExactly() {
+    Listed listed(0);
+    const QString leaflet = QStringLiteral("  第一行\r\n第二行\n第三行\r\n\r\n");
+    listed.fixture.file.insert(QStringLiteral("甲"), Cell(QStringLiteral("J")), QStringLiteral("A"), leaflet);
+    listed.form->FillDrugList(FullTableQuery);
+    listed.form->Label4_Click(0);
+    listed.form->Image7_Click();
+    QCOMPARE(listed.stored()[0].leaflet.toText(), leaflet);
+    // An emptied leaflet box and name box are stored as empty text.
+    listed.form->Label4_Click(0);
+    listed.type(QString(), QStringLiteral("A"), QString());
+    listed.form->Image7_Click();
+    QCOMPARE(listed.stored()[0].leaflet.toText(), QString());
+    QCOMPARE(listed.stored()[0].chineseName.toText(), QString());
+    QCOMPARE(listed.stored()[0].initials.toText(), QString());
+}
+
+void TestMaintenance::modifyAfterScrollingReloadsFromTheTop() {
+    Listed listed(0);
+    for (int i = 0; i < 40; ++i)
+        listed.fixture.file.insert(QStringLiteral("药%1").arg(i),
+                                   Cell(i % 2 ? QStringLiteral("Y") : QStringLiteral("X")));
+    listed.fixture.search(QStringLiteral("y"));
+    for (int i = 0; i < 5; ++i)
+        listed.form->Label12_Click();
+    listed.form->Label4_Click(2); // entry 7: 药15
+    QCOMPARE(listed.form->Text11->text(), QStringLiteral("药15"));
+    listed.form->Image7_Click();
+    QCOMPARE(listed.form->ListTop, 0);
+    QCOMPARE(listed.form->thumbTop(), 730.0);
+    QCOMPARE(listed.form->ListCount.toNumber(), 40.0);
+    listed.form->Label4_Click(4);
+    QCOMPARE(listed.form->Text11->text(), QStringLiteral("药4"));
+}
+
+void TestMaintenance::modifyWithNoDrugChosen() {
+    Listed listed(2);
+    listed.form->Label12_Click();
+    listed.type(QStringLiteral("新药"), QStringLiteral("New"), QStringLiteral("说明"));
+    const auto before = listed.stored();
+    listed.form->Image7_Click();
+    QCOMPARE(listed.dialogs().messages.size(), 1);
+    QVERIFY(listed.dialogs().messages[0] != Ok);
+    QVERIFY(listed.dialogs().messages[0].contains(QStringLiteral("没有选中药品")));
+    QCOMPARE(listed.stored()[0].chineseName.toText(), before[0].chineseName.toText());
+    QCOMPARE(listed.form->Text11->text(), QStringLiteral("新药"));
+    QCOMPARE(listed.form->Text1->text(), QStringLiteral("说明"));
+    QCOMPARE(listed.form->ListTop, 1); // no reload
+    QVERIFY(!TheDrugRecordset().isOpen());
+}
+
+void TestMaintenance::modifyOfADrugThatIsGone() {
+    Listed listed(2);
+    listed.form->Label4_Click(0);
+    {
+        DrugConnection other;
+        other.open(listed.fixture.file.path(), DrugPassword);
+        other.execute(QStringLiteral("DELETE FROM 西药 WHERE 编号 = 1"));
+    }
+    listed.form->Text6->setText(QStringLiteral("typed"));
+    listed.form->Image7_Click();
+    QCOMPARE(listed.dialogs().messages.size(), 1);
+    QVERIFY(listed.dialogs().messages[0].contains(QStringLiteral("已不存在")));
+    QCOMPARE(listed.stored().size(), 1);
+    QCOMPARE(listed.form->Text6->text(), QStringLiteral("typed"));
+    QCOMPARE(listed.form->Label2->caption(), QStringLiteral("1"));
+    QVERIFY(!TheDrugRecordset().isOpen());
+}
+
+void TestMaintenance::secondModifyDoesNotOverwrite() {
+    Listed listed(2);
+    listed.form->Label4_Click(0);
+    listed.form->Image7_Click();
+    QCOMPARE(listed.form->Label2->caption(), QString());
+    listed.type(QStringLiteral("另一种药"), QString(), QString());
+    listed.form->Image7_Click();
+    QCOMPARE(listed.dialogs().messages.size(), 2);
+    QVERIFY(listed.dialogs().messages[1].contains(QStringLiteral("没有选中药品")));
+    QCOMPARE(listed.stored()[0].chineseName.toText(), QStringLiteral("药0"));
+    QCOMPARE(listed.form->Text11->text(), QStringLiteral("另一种药"));
+}
+
+void TestMaintenance::deleteRemovesTheDrug() {
+    Listed listed(0);
+    for (int i = 0; i < 30; ++i)
+        listed.fixture.file.insert(QStringLiteral("药%1").arg(i), Cell(QStringLiteral("Y")));
+    listed.fixture.search(QStringLiteral("y"));
+    listed.form->Label12_Click();
+    listed.form->Label12_Click();
+    listed.form->Label4_Click(1); // entry 3
+    QTest::mouseClick(listed.form->Image11, Qt::LeftButton);
+    QCOMPARE(listed.dialogs().messages, QStringList{Ok});
+    const auto stored = listed.stored();
+    QCOMPARE(stored.size(), 29);
+    QVERIFY(std::none_of(stored.begin(), stored.end(),
+                         [](const auto& drug) { return drug.chineseName.toText() == QStringLiteral("药3"); }));
+    QCOMPARE(listed.form->Label2->caption(), QString());
+    QCOMPARE(listed.form->Text11->text(), QString());
+    QCOMPARE(listed.form->ListCount.toNumber(), 29.0);
+    QCOMPARE(listed.form->ListTop, 0);
+    QCOMPARE(listed.form->thumbTop(), 730.0);
+    QCOMPARE(listed.form->Label4[3]->caption(), QStringLiteral("药4"));
+    QCOMPARE(listed.form->LeafletText, QString()); // the drugs here have no leaflet; the old value stays
+}
+
+void TestMaintenance::deleteTheOnlyDrug() {
+    Listed listed(1);
+    listed.form->Label4_Click(0);
+    listed.form->Image11_Click();
+    QCOMPARE(listed.stored().size(), 0);
+    QCOMPARE(listed.form->ListCount.toNumber(), 0.0);
+    QCOMPARE(listed.fixture.rowCaptions(), QStringList(23, QString()));
+    QCOMPARE(listed.form->LeafletText, QStringLiteral("说明0\r\n第二行"));
+}
+
+void TestMaintenance::deleteWithNoDrugChosenOrGone() {
+    Listed listed(2);
+    listed.form->Image11_Click(); // nothing chosen: nothing after the question
+    QCOMPARE(listed.dialogs().questions.size(), 1);
+    QVERIFY(listed.dialogs().messages.isEmpty());
+    QCOMPARE(listed.stored().size(), 2);
+
+    listed.form->Label4_Click(1);
+    {
+        DrugConnection other;
+        other.open(listed.fixture.file.path(), DrugPassword);
+        other.execute(QStringLiteral("DELETE FROM 西药 WHERE 编号 = 2"));
+    }
+    listed.form->Image11_Click();
+    QCOMPARE(listed.dialogs().messages.size(), 1);
+    QVERIFY(listed.dialogs().messages[0].contains(QStringLiteral("已不存在")));
+    QCOMPARE(listed.stored().size(), 1);
+    QCOMPARE(listed.form->Text11->text(), QStringLiteral("药1"));
+    QCOMPARE(listed.form->ListCount.toNumber(), 2.0); // no reload
+}
+
+void TestMaintenance::writeToReadOnlyFileFails() {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("甲"), Cell(QStringLiteral("J")), QStringLiteral("A"), QStringLiteral("说明"));
+    ReadOnlyFile readOnly(fixture.file.path());
+    if (!readOnly.done())
+        QSKIP("cannot make the file read-only here");
+    const QByteArray before = fixture.file.bytes();
+    Form19& form = fixture.open();
+    QVERIFY(form.isLoaded());
+    form.FillDrugList(FullTableQuery);
+    form.Label4_Click(0);
+    form.Text6->setText(QStringLiteral("typed"));
+    form.Image7_Click();
+    form.Text1->setText(QString());
+    form.Image13_Click();
+    form.Image11_Click();
+    QCOMPARE(fixture.fakes.dialogs.messages.size(), 3);
+    for (const QString& message : std::as_const(fixture.fakes.dialogs.messages)) {
+        QVERIFY2(message.contains(QStringLiteral("attempt to write a readonly database")), qPrintable(message));
+        QVERIFY(message != Ok);
+    }
+    QCOMPARE(form.Text6->text(), QStringLiteral("typed"));
+    QCOMPARE(form.Text1->text(), QString()); // the placeholder goes when nothing was stored
+    QCOMPARE(form.Label2->caption(), QStringLiteral("1"));
+    QCOMPARE(fixture.file.bytes(), before);
+    QVERIFY(!TheDrugRecordset().isOpen());
+    form.FillDrugList(FullTableQuery); // and the next operation works
+    QCOMPARE(form.ListCount.toNumber(), 1.0);
+}
+
+void TestMaintenance::writeWhileAnotherProgramHoldsTheFile() {
+    Listed listed(2);
+    listed.form->Label4_Click(0);
+    const QByteArray before = listed.fixture.file.bytes();
+    DrugConnection other;
+    other.open(listed.fixture.file.path(), DrugPassword);
+    other.beginTransaction();
+    listed.form->Text6->setText(QStringLiteral("typed"));
+    listed.form->Image7_Click();
+    listed.form->Image11_Click();
+    listed.form->Image13_Click();
+    QCOMPARE(listed.dialogs().messages.size(), 3);
+    for (const QString& message : std::as_const(listed.dialogs().messages))
+        QVERIFY2(message.contains(QStringLiteral("database is locked")), qPrintable(message));
+    other.rollback();
+    QCOMPARE(listed.fixture.file.bytes(), before);
+    QCOMPARE(listed.form->Text6->text(), QStringLiteral("typed"));
+    QCOMPARE(listed.form->Text11->text(), QStringLiteral("药0"));
+    // Once the other program lets go, the same change goes through.
+    listed.form->Image7_Click();
+    QCOMPARE(listed.dialogs().messages.last(), Ok);
+    QCOMPARE(listed.stored()[0].englishName.toText(), QStringLiteral("typed"));
+}
+
+QTEST_MAIN(TestMaintenance)
+#include "tst_maintenance.moc"
