@@ -10,6 +10,5 @@ void PrepareApplication() {
     Q_INIT_RESOURCE(resources);
     InstallSongSubstitution();
     QApplication::setApplicationName(QStringLiteral("xiyao"));
-    QApplication::setApplicationDisplayName(ApplicationTitle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
 }

@@ -1,21 +1,7 @@
 // The drug view: a row click fills the boxes and the value labels; the page box pages.
 
 #include "app/Form19.h"
-
-namespace {
-
-// Only the space character is trimmed, as the leaflet's own blanks and tabs are text.
-QString trimSpaces(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-} // namespace
+#include "app/Text.h"
 
 void Form19::Label4_Click(int index) {
     LeafletText.clear();
@@ -43,7 +29,7 @@ void Form19::Label4_Click(int index) {
 }
 
 void Form19::rebuildPageBox() {
-    const QStringList lines = trimSpaces(LeafletText).split(u'\n');
+    const QStringList lines = TrimSpaces(LeafletText).split(u'\n');
     QString caption;
     int counter = 0;
     for (const QString& line : lines) {

@@ -132,6 +132,9 @@ void Form19::buildControls() {
     connect(Image13, &ImageButton::clicked, this, &Form19::Image13_Click);
     connect(Image7, &ImageButton::clicked, this, &Form19::Image7_Click);
     connect(Image11, &ImageButton::clicked, this, &Form19::Image11_Click);
+    connect(Image5, &ImageButton::clicked, this, &Form19::Image5_Click);
+    connect(Image10, &ImageButton::clicked, this, &Form19::Image10_Click);
+    connect(Image6, &ImageButton::clicked, this, &Form19::Image6_Click);
 }
 
 void Form19::setThumbTop(double top) {

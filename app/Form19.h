@@ -14,6 +14,18 @@
 class Form2;
 class QWindow;
 
+// The maker's home page, opened by the product-name image.
+inline const QString HomePageAddress = QStringLiteral("http://xiyao.example.com/");
+
+// One printed line of a leaflet: its indent in blank positions and its text.
+struct LeafletLine {
+    int indent;
+    QString text;
+};
+// The leaflet cut into printed lines: spaces trimmed, then 32 characters at indent 6, then
+// pieces of 30 at indent 9, then what is left at indent 9; a short text is one line at indent 6.
+std::vector<LeafletLine> LeafletLines(const QString& leaflet);
+
 // The main window: the result list, the drug view, the buttons. Controls and handlers keep
 // the names the drug handbook has always used, so each behaviour is found under its name.
 class Form19 : public QWidget {
@@ -109,8 +121,23 @@ public:
     void Image7_Click();
     void Image11_Click();
 
+    // Printing
+    void Image5_Click();
+
+    // Window behaviour
+    void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void Form_DblClick();
+    void Image10_Click();
+    void Image6_Click();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void buildControls();

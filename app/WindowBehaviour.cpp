@@ -1,0 +1,54 @@
+// The skinned window: dragged by its background, minimised by a double-click, the home page
+// and the exit button.
+
+#include "app/Form19.h"
+
+#include "platform/Twips.h"
+
+#include <QMouseEvent>
+
+void Form19::Form_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
+    FormDragging = 1;
+    FormDragX = x;
+    FormDragY = y;
+}
+
+void Form19::Form_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
+    // Takes back the highlight of the row the pointer has left.
+    for (ListRow* row : Label4)
+        row->setForeColor(ButtonTextColour);
+    if (FormDragging == 1)
+        Move(x - FormDragX + Left(), y - FormDragY + Top());
+}
+
+void Form19::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double) {
+    FormDragging = 0;
+}
+
+void Form19::Form_DblClick() {
+    setWindowState((windowState() & ~(Qt::WindowMaximized | Qt::WindowFullScreen)) | Qt::WindowMinimized);
+}
+
+void Form19::Image10_Click() {
+    m_platform.urls.open(HomePageAddress);
+}
+
+void Form19::Image6_Click() {
+    m_platform.process.endProcess(0);
+}
+
+void Form19::mousePressEvent(QMouseEvent* event) {
+    Form_MouseDown(event->button(), event->modifiers(), ToTwips(event->position().x()), ToTwips(event->position().y()));
+}
+
+void Form19::mouseMoveEvent(QMouseEvent* event) {
+    Form_MouseMove(Qt::NoButton, event->modifiers(), ToTwips(event->position().x()), ToTwips(event->position().y()));
+}
+
+void Form19::mouseReleaseEvent(QMouseEvent* event) {
+    Form_MouseUp(event->button(), event->modifiers(), ToTwips(event->position().x()), ToTwips(event->position().y()));
+}
+
+void Form19::mouseDoubleClickEvent(QMouseEvent*) {
+    Form_DblClick();
+}

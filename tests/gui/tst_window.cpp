@@ -1,0 +1,140 @@
+#include "data/SqlTexts.h"
+#include "keypad/Form2.h"
+#include "tests/support/MainWindowFixture.h"
+
+#include <QtTest>
+
+namespace {
+
+void moveOver(QWidget* widget, QPoint at, Qt::MouseButtons held) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton, held,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+// A point of the window where only the background is: above the list's frame.
+const QPoint kBackground(100, 20);
+
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { PrepareTestApplication(); }
+    void dragMovesTheWindowExactly_data();
+    void dragMovesTheWindowExactly();
+    void noMoveBeforeAPressOrAfterTheRelease();
+    void controlsStartNoDrag();
+    void moveOverTheBackgroundResetsRowColours();
+    void doubleClickMinimises();
+    void pressedFrames();
+    void exitEndsTheProgramWithTheKeypadOpen();
+};
+
+void TestWindow::dragMovesTheWindowExactly_data() {
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::newRow("left") << Qt::LeftButton;
+    QTest::newRow("right") << Qt::RightButton;
+    QTest::newRow("middle") << Qt::MiddleButton;
+}
+
+void TestWindow::dragMovesTheWindowExactly() {
+    QFETCH(Qt::MouseButton, button);
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    QTest::mousePress(&form, button, {}, kBackground);
+    QCOMPARE(form.FormDragging, 1);
+    moveOver(&form, kBackground + QPoint(20, -10), button); // (+300, -150) twips
+    QCOMPARE(form.Left(), 300.0);
+    QCOMPARE(form.Top(), -150.0); // off the screen's edge, as computed
+    QCOMPARE(form.pos(), QPoint(20, -10));
+    QTest::mouseRelease(&form, button, {}, kBackground);
+    QCOMPARE(form.FormDragging, 0);
+}
+
+void TestWindow::noMoveBeforeAPressOrAfterTheRelease() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    moveOver(&form, kBackground + QPoint(40, 40), Qt::NoButton);
+    QCOMPARE(form.pos(), QPoint(0, 0));
+    form.Form_MouseDown(Qt::LeftButton, {}, 100, 100);
+    form.Form_MouseMove(Qt::NoButton, {}, 130, 100);
+    form.Form_MouseUp(Qt::LeftButton, {}, 130, 100);
+    QCOMPARE(form.Left(), 30.0);
+    form.Form_MouseMove(Qt::NoButton, {}, 500, 500);
+    QCOMPARE(form.Left(), 30.0);
+    QCOMPARE(form.Top(), 0.0);
+}
+
+void TestWindow::controlsStartNoDrag() {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"));
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    for (QWidget* control : std::initializer_list<QWidget*>{form.Label4[0], form.Label4[5], form.Label20, form.Image8,
+                                                            form.Text11, form.Image13, form.Picture1}) {
+        QTest::mousePress(control, Qt::LeftButton, {}, QPoint(2, 2));
+        QVERIFY2(form.FormDragging == 0, control->metaObject()->className());
+        QTest::mouseRelease(control, Qt::LeftButton, {}, QPoint(2, 2));
+    }
+    // The frame, the track line and the background let the press through.
+    const QPoint onShape1 = form.Shape1->geometry().topLeft();
+    QTest::mousePress(&form, Qt::LeftButton, {}, onShape1);
+    QCOMPARE(form.FormDragging, 1);
+}
+
+void TestWindow::moveOverTheBackgroundResetsRowColours() {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"));
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    form.Label4_MouseMove(0);
+    QCOMPARE(form.Label4[0]->foreColor(), HoverColour);
+    moveOver(&form, kBackground, Qt::NoButton);
+    for (const ListRow* row : form.Label4)
+        QCOMPARE(row->foreColor(), ButtonTextColour);
+    QCOMPARE(form.pos(), QPoint(0, 0));
+}
+
+void TestWindow::doubleClickMinimises() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    QTest::mouseDClick(&form, Qt::LeftButton, {}, kBackground);
+    QVERIFY(form.windowState() & Qt::WindowMinimized);
+    QCOMPARE(form.pos(), QPoint(0, 0)); // the press and release before it moved nothing
+    form.setWindowState(Qt::WindowNoState);
+    form.Form_DblClick();
+    QVERIFY(form.windowState() & Qt::WindowMinimized);
+}
+
+void TestWindow::pressedFrames() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    for (ImageButton* button : {form.Image2, form.Image3, form.Image6, form.Image9}) {
+        QTest::mousePress(button, Qt::LeftButton);
+        QCOMPARE(button->frameStyle(), 1);
+        QTest::mouseRelease(button, Qt::RightButton); // a release away from a click: no action
+        QCOMPARE(button->frameStyle(), 0);
+    }
+    fixture.fakes.dialogs.answers = {false, false, false, false};
+    for (ImageButton* button : {form.Image13, form.Image7, form.Image11, form.Image5, form.Image10}) {
+        QTest::mousePress(button, Qt::LeftButton);
+        QCOMPARE(button->frameStyle(), 0);
+        QTest::mouseRelease(button, Qt::LeftButton);
+    }
+    QCOMPARE(fixture.fakes.urls.opened, QStringList{HomePageAddress});
+}
+
+void TestWindow::exitEndsTheProgramWithTheKeypadOpen() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    form.Image4_Click();
+    QVERIFY(form.keypad());
+    QTest::mouseClick(form.Image6, Qt::LeftButton);
+    QCOMPARE(fixture.fakes.process.endings, QList<int>{0});
+    QVERIFY(fixture.fakes.dialogs.questions.isEmpty());
+}
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
