@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs into a fresh folder and checks the portable layout; a second install keeps the
+# drug file that is there.
+set -euo pipefail
+build="$1"
+prefix="$(mktemp -d)/西药 手册"
+trap 'rm -rf "$(dirname "$prefix")"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for file in xiyao xiyao-db qintabo.m xiyao.desktop xiyao.png; do
+    [ -e "$prefix/$file" ] || { echo "missing $file" >&2; exit 1; }
+done
+desktop-file-validate "$prefix/xiyao.desktop"
+grep -qF "Exec=\"$prefix/xiyao\"" "$prefix/xiyao.desktop" || { echo "wrong Exec line" >&2; exit 1; }
+"$prefix/xiyao-db" check "$prefix/qintabo.m" | grep -q '药品数：' || { echo "no drugs" >&2; exit 1; }
+
+# The user's own drug file survives a second install.
+printf '中文名\r\n用户自己的药\r\n' >"$prefix/mine.csv"
+"$prefix/xiyao-db" import "$prefix/qintabo.m" "$prefix/mine.csv" 2>/dev/null
+before="$(sha256sum <"$prefix/qintabo.m")"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+[ "$before" = "$(sha256sum <"$prefix/qintabo.m")" ] || { echo "the drug file was overwritten" >&2; exit 1; }
+echo "portable folder laid out; drug file kept on reinstall"
