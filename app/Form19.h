@@ -9,8 +9,10 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <vector>
 
+class DrugRecordset;
 class Form2;
 class QWindow;
 
@@ -147,7 +149,7 @@ private:
     void runFromKeypad();
     void reportDatabaseError(const QString& message);
     void rebuildPageBox();
-    bool openChosenDrug(const QString& failurePrefix);
+    bool changeChosenDrug(const QString& failure, const std::function<void(DrugRecordset&)>& change);
     void reloadWholeTable();
 
     Platform& m_platform;

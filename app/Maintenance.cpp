@@ -53,7 +53,7 @@ void Form19::Image13_Click() {
     recordset.Close();
 }
 
-bool Form19::openChosenDrug(const QString& failurePrefix) {
+bool Form19::changeChosenDrug(const QString& failure, const std::function<void(DrugRecordset&)>& change) {
     DrugRecordset& recordset = TheDrugRecordset();
     try {
         recordset.Open(KeyQuery(Label2->caption()), TheDrugConnection(), adOpenKeyset, adLockOptimistic);
@@ -62,11 +62,21 @@ bool Form19::openChosenDrug(const QString& failurePrefix) {
             m_platform.dialogs.inform(DrugGone);
             return false;
         }
+        change(recordset);
+        recordset.Update();
     } catch (const DatabaseError& error) {
         recordset.Close();
-        m_platform.dialogs.inform(failurePrefix.arg(error.message()));
+        m_platform.dialogs.inform(failure.arg(error.message()));
         return false;
     }
+    m_platform.dialogs.inform(Stored);
+    recordset.Close();
+    Text1->setText(QString());
+    Text6->setText(QString());
+    Text11->setText(QString());
+    // The boxes no longer show the drug, so no drug is chosen any more.
+    Label2->setCaption(QString());
+    reloadWholeTable();
     return true;
 }
 
@@ -77,26 +87,8 @@ void Form19::Image7_Click() {
         m_platform.dialogs.inform(NoDrugChosen);
         return;
     }
-    const QString failure = QStringLiteral("修改失败，没有保存任何内容：\n%1");
-    if (!openChosenDrug(failure))
-        return;
-    DrugRecordset& recordset = TheDrugRecordset();
-    try {
-        writeBoxes(recordset, Text11, Text6, Text1);
-        recordset.Update();
-    } catch (const DatabaseError& error) {
-        recordset.Close();
-        m_platform.dialogs.inform(failure.arg(error.message()));
-        return;
-    }
-    m_platform.dialogs.inform(Stored);
-    recordset.Close();
-    Text1->setText(QString());
-    Text6->setText(QString());
-    Text11->setText(QString());
-    // The boxes no longer show the changed drug, so it is no longer the chosen one.
-    Label2->setCaption(QString());
-    reloadWholeTable();
+    changeChosenDrug(QStringLiteral("修改失败，没有保存任何内容：\n%1"),
+                     [this](DrugRecordset& recordset) { writeBoxes(recordset, Text11, Text6, Text1); });
 }
 
 void Form19::Image11_Click() {
@@ -104,24 +96,8 @@ void Form19::Image11_Click() {
         return;
     if (Label2->caption().isEmpty())
         return;
-    if (!openChosenDrug(QStringLiteral("删除失败，药品没有被删除：\n%1")))
-        return;
-    DrugRecordset& recordset = TheDrugRecordset();
-    try {
-        recordset.Delete();
-        recordset.Update();
-    } catch (const DatabaseError& error) {
-        recordset.Close();
-        m_platform.dialogs.inform(QStringLiteral("删除失败，药品没有被删除：\n%1").arg(error.message()));
-        return;
-    }
-    m_platform.dialogs.inform(Stored);
-    recordset.Close();
-    Text1->setText(QString());
-    Text6->setText(QString());
-    Text11->setText(QString());
-    Label2->setCaption(QString());
-    reloadWholeTable();
+    changeChosenDrug(QStringLiteral("删除失败，药品没有被删除：\n%1"),
+                     [](DrugRecordset& recordset) { recordset.Delete(); });
 }
 
 void Form19::reloadWholeTable() {
