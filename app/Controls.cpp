@@ -9,6 +9,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+#include <utility>
+
 QColor ToQColor(uint32_t colourValue) {
     if (colourValue & 0x80000000u) {
         switch (colourValue & 0xFF) {
@@ -67,8 +69,15 @@ void ListRow::mouseMoveEvent(QMouseEvent* event) {
 
 void ListRow::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+        !std::exchange(m_secondClick, false))
         Q_EMIT clicked();
+}
+
+void ListRow::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double-click makes no second click.
+    event->accept();
+    m_secondClick = true;
 }
 
 ClickLabel::ClickLabel(QWidget* parent)
@@ -82,8 +91,14 @@ void ClickLabel::mousePressEvent(QMouseEvent* event) {
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+        !std::exchange(m_secondClick, false))
         Q_EMIT clicked();
+}
+
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+    m_secondClick = true;
 }
 
 PictureImage::PictureImage(QWidget* parent, const QString& picture, Fill fill, bool transparentForMouse)
@@ -148,9 +163,16 @@ void ImageButton::mousePressEvent(QMouseEvent* event) {
 void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     Q_EMIT mouseUp(event->button());
-    // The click follows the release, as the platform's image controls do.
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    // The click follows the release, as the platform's image controls do; the second press
+    // of a double-click is neither a press nor a click.
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+        !std::exchange(m_secondClick, false))
         Q_EMIT clicked();
+}
+
+void ImageButton::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+    m_secondClick = true;
 }
 
 ThumbPicture::ThumbPicture(QWidget* parent)
@@ -176,6 +198,10 @@ void ThumbPicture::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     Q_EMIT mouseUp(event->button(), event->modifiers(), static_cast<float>(ToTwips(event->position().x())),
                    static_cast<float>(ToTwips(event->position().y())));
+}
+
+void ThumbPicture::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept(); // no second press: the drag ended with the first release
 }
 
 ShapeControl::ShapeControl(QWidget* parent, Kind kind)

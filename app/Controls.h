@@ -42,9 +42,11 @@ Q_SIGNALS:
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     uint32_t m_foreColor = ButtonTextColour;
+    bool m_secondClick = false;
 };
 
 // A small label that acts on a click (the list's arrows).
@@ -59,6 +61,10 @@ Q_SIGNALS:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    bool m_secondClick = false;
 };
 
 // A picture stretched over the control. A transparent one lets the mouse through to the window.
@@ -95,11 +101,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QPixmap m_picture;
     QString m_faceText;
     int m_frameStyle = 0;
+    bool m_secondClick = false;
 };
 
 // The list's scroll thumb. Positions reach the handlers in twips from the thumb's top edge;
@@ -118,6 +126,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
 // A rectangle or a line drawn on the window; the mouse passes through to the window.

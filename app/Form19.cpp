@@ -5,6 +5,7 @@
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
 #include "keypad/KeypadState.h"
+#include "pinyin/Cp936.h"
 #include "platform/Fonts.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
@@ -14,9 +15,12 @@
 #include <QMouseEvent>
 #include <QWindow>
 
+#include <limits>
+
 namespace {
 
 constexpr double kClientWidth = 11670;
+constexpr qint64 kKeypadHandOverMs = 2000;
 constexpr double kClientHeight = 9495;
 constexpr std::array<int, Form19::VisibleRows> kRowTops = {720,  1035, 1335, 1650, 1965, 2280, 2580, 2895,
                                                            3210, 3525, 3825, 4140, 4455, 4770, 5070, 5385,
@@ -118,6 +122,9 @@ void Form19::buildControls() {
     Text6 = placed(new QLineEdit(this), 3600, 8520, 3615, 375);
     for (QWidget* box : {static_cast<QWidget*>(Text11), static_cast<QWidget*>(Text6)})
         box->setAttribute(Qt::WA_NoMousePropagation);
+    // Names are shown and stored whole, however long.
+    Text11->setMaxLength(std::numeric_limits<int>::max());
+    Text6->setMaxLength(std::numeric_limits<int>::max());
     Text11->setPlaceholderText(QStringLiteral("中文名"));
     Text6->setPlaceholderText(QStringLiteral("英文名"));
 
@@ -190,7 +197,10 @@ void Form19::onFocusWindowChanged(QWindow* now) {
     m_lastFocusWindow = now;
     if (!now)
         return;
-    const bool fromKeypad = (previous && previous == m_keypadWindow) || m_keypadJustClosed;
+    // The hand-over after 返回 counts only for a moment: a later return from elsewhere is not one.
+    const bool justClosed =
+        m_keypadJustClosed && m_sinceKeypadClosed.isValid() && m_sinceKeypadClosed.elapsed() < kKeypadHandOverMs;
+    const bool fromKeypad = (previous && previous == m_keypadWindow) || justClosed;
     m_keypadJustClosed = false;
     if (now == windowHandle() && fromKeypad && !m_activatedEarly)
         Form_Activate();

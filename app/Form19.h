@@ -4,6 +4,7 @@
 #include "data/Cell.h"
 #include "platform/Seams.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPointer>
 #include <QWidget>
@@ -140,6 +141,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void buildControls();
@@ -162,5 +164,6 @@ private:
     const void* m_keypadWindow = nullptr;
     const void* m_lastFocusWindow = nullptr;
     bool m_keypadJustClosed = false;
+    QElapsedTimer m_sinceKeypadClosed;
     bool m_activatedEarly = false;
 };

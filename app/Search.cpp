@@ -5,6 +5,8 @@
 #include "keypad/Form2.h"
 #include "keypad/KeypadState.h"
 
+#include <QGuiApplication>
+
 void Form19::Image4_Click() {
     Image4->setFrameStyle(1); // kept until the pointer moves over the keypad
     KeypadTop = 6480;
@@ -16,11 +18,17 @@ void Form19::Image4_Click() {
     m_keypad = keypad;
     connect(keypad, &Form2::pointerMovedOverBackground, Image4, [this] { Image4->setFrameStyle(0); });
     connect(keypad, &Form2::returned, this, [this] {
+        if (QGuiApplication::focusWindow() == windowHandle()) {
+            Form_Activate(); // already active: no activation will follow
+            return;
+        }
         // The desktop may not hand the focus back by itself when the keypad closes.
         m_keypadJustClosed = true;
+        m_sinceKeypadClosed.start();
         activateWindow();
         raise();
     });
+    connect(keypad, &QObject::destroyed, this, [this] { m_keypadWindow = nullptr; });
     keypad->show();
     m_keypadWindow = keypad->windowHandle();
     keypad->raise();

@@ -49,6 +49,15 @@ void Form19::mouseReleaseEvent(QMouseEvent* event) {
     Form_MouseUp(event->button(), event->modifiers(), ToTwips(event->position().x()), ToTwips(event->position().y()));
 }
 
+void Form19::moveEvent(QMoveEvent* event) {
+    // The desktop may place the window elsewhere (below a panel, say): drags go on from there.
+    if (event->pos() != QPoint(ToPixels(m_left), ToPixels(m_top))) {
+        m_left = ToTwips(event->pos().x());
+        m_top = ToTwips(event->pos().y());
+    }
+    QWidget::moveEvent(event);
+}
+
 void Form19::mouseDoubleClickEvent(QMouseEvent*) {
     Form_DblClick();
 }

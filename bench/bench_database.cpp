@@ -1,5 +1,5 @@
 // Speed of the data paths on a drug file of 100,000 drugs with 600-character leaflets.
-// The file is made once (in $XIYAO_BENCH_DIR, default build/bench) and reused.
+// The file is made once (in $XIYAO_BENCH_DIR, default build/bench-data) and reused.
 
 #include "data/DatabaseError.h"
 #include "data/DrugDatabase.h"
@@ -23,7 +23,7 @@ constexpr int kLeafletLength = 600;
 
 QString benchFolder() {
     const QByteArray dir = qgetenv("XIYAO_BENCH_DIR");
-    return dir.isEmpty() ? QStringLiteral("build/bench") : QString::fromLocal8Bit(dir);
+    return dir.isEmpty() ? QStringLiteral("build/bench-data") : QString::fromLocal8Bit(dir);
 }
 
 // Characters that the keypad reaches: every unit whose initial is an upper-case letter.

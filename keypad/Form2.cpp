@@ -126,6 +126,19 @@ void Form2::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double)
     KeypadDragging = 0;
 }
 
+void Form2::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept(); // the second press of a double-click is no new press
+}
+
+void Form2::moveEvent(QMoveEvent* event) {
+    // Drags go on from wherever the desktop has put the window.
+    if (event->pos() != QPoint(ToPixels(m_left), ToPixels(m_top))) {
+        m_left = ToTwips(event->pos().x());
+        m_top = ToTwips(event->pos().y());
+    }
+    QWidget::moveEvent(event);
+}
+
 void Form2::mousePressEvent(QMouseEvent* event) {
     Form_MouseDown(event->button(), event->modifiers(), ToTwips(event->position().x()), ToTwips(event->position().y()));
 }

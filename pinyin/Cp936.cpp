@@ -61,6 +61,11 @@ CodeTable buildTable() {
 
 } // namespace
 
+bool Cp936Available() {
+    // 啊 opens the first range of initials: without the converter it has no code.
+    return Cp936Code(u'啊') == -20319;
+}
+
 int16_t Cp936Code(char16_t unit) {
     // A function-local static is initialised once and thread-safely.
     static const CodeTable table = buildTable();

@@ -10,4 +10,8 @@ namespace pinyin {
 // code of '?'. The table behind it is built once, on first use, and is read-only after.
 int16_t Cp936Code(char16_t unit);
 
+// False when the C library has no code page 936 converter: every code would then be 63
+// and no drug would get its initials.
+bool Cp936Available();
+
 } // namespace pinyin

@@ -3,6 +3,7 @@
 #include "data/DatabaseError.h"
 #include "data/DrugDatabase.h"
 #include "data/Statement.h"
+#include "pinyin/Cp936.h"
 #include "pinyin/PinyinInitials.h"
 #include "tools/Csv.h"
 

@@ -19,8 +19,13 @@ int main(int argc, char* argv[]) {
     ToolStreams streams{in, out, err};
     QStringList arguments = application.arguments();
     arguments.removeFirst();
-    const int status = RunTool(arguments, streams);
-    out.flush();
+    int status = RunTool(arguments, streams);
+    // Output that never reached its file (a full disk, a closed pipe) is a failure, not a success.
+    const bool written = out.flush() && out.error() == QFileDevice::NoError;
+    if (status == 0 && !written) {
+        err << QStringLiteral("xiyao-db：错误：无法写出结果：%1").arg(out.errorString()) << Qt::endl;
+        status = 1;
+    }
     err.flush();
     return status;
 }

@@ -2,38 +2,13 @@
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/ReadOnlyFile.h"
 
-#include <QProcess>
 #include <QtTest>
-
-#include <unistd.h>
 
 namespace {
 
 const QString Ok = QStringLiteral("ok ！");
-
-// Makes the file read-only for this process, also for the superuser, until destroyed.
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const QString& path)
-        : m_path(path) {
-        if (geteuid() == 0)
-            m_done = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
-        else
-            m_done = QFile::setPermissions(path, QFileDevice::ReadOwner);
-    }
-    ~ReadOnlyFile() {
-        if (geteuid() == 0)
-            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
-        else
-            QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
-    bool done() const { return m_done; }
-
-private:
-    QString m_path;
-    bool m_done = false;
-};
 
 // A window on a file of drugs 药0 ... 药(n-1), the whole table listed.
 struct Listed {
@@ -263,7 +238,8 @@ void TestMaintenance::secondModifyDoesNotOverwrite() {
 void TestMaintenance::deleteRemovesTheDrug() {
     Listed listed(0);
     for (int i = 0; i < 30; ++i)
-        listed.fixture.file.insert(QStringLiteral("药%1").arg(i), Cell(QStringLiteral("Y")));
+        listed.fixture.file.insert(QStringLiteral("药%1").arg(i), Cell(QStringLiteral("Y")), QString(),
+                                   QStringLiteral("说明%1").arg(i));
     listed.fixture.search(QStringLiteral("y"));
     listed.form->Label12_Click();
     listed.form->Label12_Click();
@@ -280,7 +256,7 @@ void TestMaintenance::deleteRemovesTheDrug() {
     QCOMPARE(listed.form->ListTop, 0);
     QCOMPARE(listed.form->thumbTop(), 730.0);
     QCOMPARE(listed.form->Label4[3]->caption(), QStringLiteral("药4"));
-    QCOMPARE(listed.form->LeafletText, QString()); // the drugs here have no leaflet; the old value stays
+    QCOMPARE(listed.form->LeafletText, QStringLiteral("说明3")); // kept for paging and printing
 }
 
 void TestMaintenance::deleteTheOnlyDrug() {

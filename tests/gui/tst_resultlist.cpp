@@ -44,6 +44,7 @@ private Q_SLOTS:
     void dragBeforeAnyRefill();
     void dragFromBelowTheRangeSnapsUp();
     void hoverColours();
+    void doubleClickOnAnArrowScrollsOnce();
     void resultLargerThanTheArrays();
 };
 
@@ -217,6 +218,17 @@ void TestResultList::hoverColours() {
     QCOMPARE(form.Label4[10]->foreColor(), ButtonTextColour);
     form.Label4_MouseMove(2);
     QCOMPARE(form.Label4[2]->foreColor(), HoverColour);
+}
+
+void TestResultList::doubleClickOnAnArrowScrollsOnce() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 10);
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    DoubleClick(form.Label12);
+    QCOMPARE(form.ListTop, 1);
+    QTest::mouseClick(form.Label12, Qt::LeftButton);
+    QCOMPARE(form.ListTop, 2);
 }
 
 void TestResultList::resultLargerThanTheArrays() {

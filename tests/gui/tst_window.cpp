@@ -25,6 +25,8 @@ private Q_SLOTS:
     void dragMovesTheWindowExactly_data();
     void dragMovesTheWindowExactly();
     void noMoveBeforeAPressOrAfterTheRelease();
+    void dragGoesOnFromWhereTheDesktopPutTheWindow();
+    void doubleClickOnAButtonActsOnce();
     void controlsStartNoDrag();
     void moveOverTheBackgroundResetsRowColours();
     void doubleClickMinimises();
@@ -65,6 +67,27 @@ void TestWindow::noMoveBeforeAPressOrAfterTheRelease() {
     form.Form_MouseMove(Qt::NoButton, {}, 500, 500);
     QCOMPARE(form.Left(), 30.0);
     QCOMPARE(form.Top(), 0.0);
+}
+
+void TestWindow::dragGoesOnFromWhereTheDesktopPutTheWindow() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    form.move(100, 50); // as a desktop with a panel might place it
+    QCOMPARE(form.Left(), 1500.0);
+    QTest::mousePress(&form, Qt::LeftButton, {}, kBackground);
+    moveOver(&form, kBackground + QPoint(1, 0), Qt::LeftButton);
+    QCOMPARE(form.pos(), QPoint(101, 50));
+}
+
+void TestWindow::doubleClickOnAButtonActsOnce() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    form.Text11->setText(QStringLiteral("阿莫西林"));
+    DoubleClick(form.Image13);
+    QCOMPARE(fixture.fakes.dialogs.questions.size(), 1);
+    QCOMPARE(fixture.file.readAll().size(), 1);
+    DoubleClick(form.Image4);
+    QVERIFY(form.keypad() != nullptr);
 }
 
 void TestWindow::controlsStartNoDrag() {

@@ -6,6 +6,7 @@
 #include "platform/ProgramFolder.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTest>
 
 MainWindowFixture::MainWindowFixture() {
@@ -51,4 +52,18 @@ void MainWindowFixture::search(const QString& letters) {
 
 void PrepareTestApplication() {
     PrepareApplication();
+}
+
+void DoubleClick(QWidget* widget, QPoint at) {
+    const QPointF local(at);
+    const QPointF global = widget->mapToGlobal(local);
+    const auto send = [&](QEvent::Type type, Qt::MouseButtons held) {
+        QMouseEvent event(type, local, global, Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    };
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    send(QEvent::MouseButtonDblClick, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
 }

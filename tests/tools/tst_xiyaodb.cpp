@@ -59,6 +59,8 @@ private Q_SLOTS:
     void pinyinFilter();
     void sampleListImports();
     void usage();
+    void outputThatCannotBeWrittenFails_data();
+    void outputThatCannotBeWrittenFails();
 };
 
 void TestXiyaoDb::createRefusesExistingAndMissingFolder() {
@@ -206,6 +208,29 @@ void TestXiyaoDb::usage() {
     const Run run = runTool({QStringLiteral("frobnicate")});
     QVERIFY(run.status != 0);
     QVERIFY(run.err.contains(QStringLiteral("用法")));
+}
+
+void TestXiyaoDb::outputThatCannotBeWrittenFails_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("export") << QStringList{QStringLiteral("export")};
+    QTest::newRow("check") << QStringList{QStringLiteral("check")};
+    QTest::newRow("pinyin") << QStringList{QStringLiteral("pinyin")};
+}
+
+void TestXiyaoDb::outputThatCannotBeWrittenFails() {
+    QFETCH(QStringList, arguments);
+    DrugFileFixture file;
+    file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
+    if (arguments[0] != QStringLiteral("pinyin"))
+        arguments.append(file.path());
+    QProcess process;
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(QStringLiteral(XIYAO_DB_PATH), arguments);
+    process.write("阿莫西林\n");
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY(process.exitCode() != 0);
+    QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("无法写出")));
 }
 
 QTEST_GUILESS_MAIN(TestXiyaoDb)
