@@ -27,6 +27,18 @@ QColor ToQColor(uint32_t colourValue) {
     return QColor(colourValue & 0xFF, (colourValue >> 8) & 0xFF, (colourValue >> 16) & 0xFF);
 }
 
+namespace {
+
+// A release of the left button over the control makes a click, unless it ends a double-click:
+// the second press of a double-click is no second click, as on the original platform.
+bool IsClickRelease(const QWidget* control, const QMouseEvent* event, bool& secondClick) {
+    const bool endsDoubleClick = std::exchange(secondClick, false);
+    return event->button() == Qt::LeftButton && control->rect().contains(event->position().toPoint()) &&
+           !endsDoubleClick;
+}
+
+} // namespace
+
 CaptionLabel::CaptionLabel(QWidget* parent)
     : QLabel(parent) {
     setTextFormat(Qt::PlainText);
@@ -69,8 +81,7 @@ void ListRow::mouseMoveEvent(QMouseEvent* event) {
 
 void ListRow::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
-        !std::exchange(m_secondClick, false))
+    if (IsClickRelease(this, event, m_secondClick))
         Q_EMIT clicked();
 }
 
@@ -91,8 +102,7 @@ void ClickLabel::mousePressEvent(QMouseEvent* event) {
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
-        !std::exchange(m_secondClick, false))
+    if (IsClickRelease(this, event, m_secondClick))
         Q_EMIT clicked();
 }
 
@@ -165,8 +175,7 @@ void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
     Q_EMIT mouseUp(event->button());
     // The click follows the release, as the platform's image controls do; the second press
     // of a double-click is neither a press nor a click.
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
-        !std::exchange(m_secondClick, false))
+    if (IsClickRelease(this, event, m_secondClick))
         Q_EMIT clicked();
 }
 

@@ -150,9 +150,7 @@ void Form19::setThumbTop(double top) {
 }
 
 void Form19::Move(double left, double top) {
-    m_left = left;
-    m_top = top;
-    move(ToPixels(left), ToPixels(top));
+    m_place.move(left, top);
 }
 
 Form2* Form19::keypad() const {

@@ -3,6 +3,7 @@
 #include "app/Controls.h"
 #include "data/Cell.h"
 #include "platform/Seams.h"
+#include "platform/WindowPlace.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -91,8 +92,8 @@ public:
     double thumbTop() const { return m_thumbTop; }
     void setThumbTop(double top);
     // The window's place on the screen in twips.
-    double Left() const { return m_left; }
-    double Top() const { return m_top; }
+    double Left() const { return m_place.left(); }
+    double Top() const { return m_place.top(); }
     void Move(double left, double top);
 
     Form2* keypad() const;
@@ -157,8 +158,7 @@ private:
     Platform& m_platform;
     bool m_loaded = false;
     double m_thumbTop = 730;
-    double m_left = 0;
-    double m_top = 0;
+    WindowPlace m_place{this};
 
     QPointer<Form2> m_keypad;
     const void* m_keypadWindow = nullptr;

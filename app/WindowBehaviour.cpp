@@ -50,11 +50,7 @@ void Form19::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void Form19::moveEvent(QMoveEvent* event) {
-    // The desktop may place the window elsewhere (below a panel, say): drags go on from there.
-    if (event->pos() != QPoint(ToPixels(m_left), ToPixels(m_top))) {
-        m_left = ToTwips(event->pos().x());
-        m_top = ToTwips(event->pos().y());
-    }
+    m_place.follow(event->pos());
     QWidget::moveEvent(event);
 }
 

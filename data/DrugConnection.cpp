@@ -74,9 +74,8 @@ void DrugConnection::open(const QString& path, const QString& password) {
         SQLITE_OK)
         throw DatabaseError(EngineMessage(pending.db));
     applyKey(pending.db, password);
-    // A wrong key shows here, at the first read, as "file is encrypted or is not a database";
+    // The first read: a wrong key shows here as "file is encrypted or is not a database",
     // a readable file without the drug table fails on the table's name.
-    exec(pending.db, QStringLiteral("SELECT count(*) FROM sqlite_master"));
     exec(pending.db, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(DrugTableName));
     applyDurability(pending.db);
     m_db = pending.release();

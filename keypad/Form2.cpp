@@ -84,9 +84,7 @@ void Form2::buildControls() {
 }
 
 void Form2::Move(double left, double top) {
-    m_left = left;
-    m_top = top;
-    move(ToPixels(left), ToPixels(top));
+    m_place.move(left, top);
 }
 
 void Form2::Form_Load() {
@@ -131,11 +129,7 @@ void Form2::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void Form2::moveEvent(QMoveEvent* event) {
-    // Drags go on from wherever the desktop has put the window.
-    if (event->pos() != QPoint(ToPixels(m_left), ToPixels(m_top))) {
-        m_left = ToTwips(event->pos().x());
-        m_top = ToTwips(event->pos().y());
-    }
+    m_place.follow(event->pos());
     QWidget::moveEvent(event);
 }
 

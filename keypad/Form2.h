@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WindowPlace.h"
+
 #include <QWidget>
 
 #include <array>
@@ -28,8 +30,8 @@ public:
     double KeypadDragY = 0;
 
     // The window's place on the screen in twips, as the handlers compute it.
-    double Left() const { return m_left; }
-    double Top() const { return m_top; }
+    double Left() const { return m_place.left(); }
+    double Top() const { return m_place.top(); }
     void Move(double left, double top);
 
     void Form_Load();
@@ -56,6 +58,5 @@ protected:
 private:
     void buildControls();
 
-    double m_left = 0;
-    double m_top = 0;
+    WindowPlace m_place{this};
 };

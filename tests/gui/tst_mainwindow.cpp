@@ -117,12 +117,7 @@ void TestMainWindow::nothingListedBeforeTheKeypad() {
     fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
     Form19& form = fixture.open();
     form.Form_Activate();
-    QWidget other;
-    other.show();
-    other.activateWindow();
-    QTRY_VERIFY(QApplication::focusWindow() == other.windowHandle());
-    form.activateWindow();
-    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    fixture.comeBackFromAnotherWindow();
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
     QVERIFY(form.ListCount.isEmpty());
 }
@@ -175,12 +170,7 @@ void TestMainWindow::comingBackFromAnotherWindowRunsNothing() {
     QCOMPARE(form.ListTop, 1);
 
     // A message box or another program was active: coming back keeps the list as it is.
-    QWidget other;
-    other.show();
-    other.activateWindow();
-    QTRY_VERIFY(QApplication::focusWindow() == other.windowHandle());
-    form.activateWindow();
-    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    fixture.comeBackFromAnotherWindow();
     QCOMPARE(form.ListTop, 1);
 
     // Coming back from the open keypad refills with the letters it holds.

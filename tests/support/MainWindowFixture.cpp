@@ -39,6 +39,15 @@ QStringList MainWindowFixture::rowCaptions() const {
     return captions;
 }
 
+void MainWindowFixture::comeBackFromAnotherWindow() {
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == other.windowHandle());
+    m_form->activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == m_form->windowHandle());
+}
+
 void MainWindowFixture::search(const QString& letters) {
     m_form->Image4_Click();
     QApplication::processEvents();

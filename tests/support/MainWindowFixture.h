@@ -24,6 +24,8 @@ public:
 
     // The captions of the 23 rows.
     QStringList rowCaptions() const;
+    // Another window of the program becomes active, then the main window again.
+    void comeBackFromAnotherWindow();
     // Runs the road of one search: 查找, the letters, 返回, and waits for the list refill.
     void search(const QString& letters);
 

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Twips.h"
+
+#include <QWidget>
+
+// A top-level window's place on the screen in twips, as the drag handlers compute it; only
+// placing the widget rounds it to pixels. When the desktop puts the window elsewhere (below
+// a panel, say), the place follows, so drags go on from where the window really is.
+class WindowPlace {
+public:
+    explicit WindowPlace(QWidget* window)
+        : m_window(window) {}
+
+    double left() const { return m_left; }
+    double top() const { return m_top; }
+
+    void move(double left, double top) {
+        m_left = left;
+        m_top = top;
+        m_window->move(ToPixels(left), ToPixels(top));
+    }
+
+    // Called from the window's moveEvent.
+    void follow(QPoint pixels) {
+        if (pixels != QPoint(ToPixels(m_left), ToPixels(m_top))) {
+            m_left = ToTwips(pixels.x());
+            m_top = ToTwips(pixels.y());
+        }
+    }
+
+private:
+    QWidget* m_window;
+    double m_left = 0;
+    double m_top = 0;
+};
