@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+#include <limits>
 #include <utility>
 
 QColor ToQColor(uint32_t colourValue) {
@@ -226,6 +227,18 @@ void ShapeControl::paintEvent(QPaintEvent*) {
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     else
         painter.drawLine(0, 0, 0, height());
+}
+
+NameBox::NameBox(QWidget* parent, const QString& placeholder)
+    : QLineEdit(parent) {
+    setAttribute(Qt::WA_NoMousePropagation);
+    setMaxLength(std::numeric_limits<int>::max());
+    setPlaceholderText(placeholder);
+}
+
+void NameBox::setText(const QString& text) {
+    QLineEdit::setText(text);
+    setCursorPosition(0); // otherwise the box scrolls to the end of a long name
 }
 
 LeafletBox::LeafletBox(QWidget* parent)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QWidget>
@@ -141,6 +142,15 @@ protected:
 
 private:
     Kind m_kind;
+};
+
+// A one-line name box. A name set by the program shows from its first character, however
+// long; names are kept whole, without a length limit.
+class NameBox : public QLineEdit {
+    Q_OBJECT
+public:
+    NameBox(QWidget* parent, const QString& placeholder);
+    void setText(const QString& text);
 };
 
 // The leaflet box. Leaflets keep CR LF line ends: the box shows them as line breaks and

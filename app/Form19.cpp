@@ -15,8 +15,6 @@
 #include <QMouseEvent>
 #include <QWindow>
 
-#include <limits>
-
 namespace {
 
 constexpr double kClientWidth = 11670;
@@ -118,15 +116,8 @@ void Form19::buildControls() {
     connect(Picture1, &ThumbPicture::mouseUp, this, &Form19::Picture1_MouseUp);
 
     Text1 = placed(new LeafletBox(this), 4320, 600, 6975, 7335);
-    Text11 = placed(new QLineEdit(this), 3600, 8160, 3615, 375);
-    Text6 = placed(new QLineEdit(this), 3600, 8520, 3615, 375);
-    for (QWidget* box : {static_cast<QWidget*>(Text11), static_cast<QWidget*>(Text6)})
-        box->setAttribute(Qt::WA_NoMousePropagation);
-    // Names are shown and stored whole, however long.
-    Text11->setMaxLength(std::numeric_limits<int>::max());
-    Text6->setMaxLength(std::numeric_limits<int>::max());
-    Text11->setPlaceholderText(QStringLiteral("中文名"));
-    Text6->setPlaceholderText(QStringLiteral("英文名"));
+    Text11 = placed(new NameBox(this, QStringLiteral("中文名")), 3600, 8160, 3615, 375);
+    Text6 = placed(new NameBox(this, QStringLiteral("英文名")), 3600, 8520, 3615, 375);
 
     // The pressed look of the image buttons that have one.
     for (ImageButton* button : {Image2, Image3, Image4, Image6, Image9}) {
@@ -187,6 +178,10 @@ void Form19::reportDatabaseError(const QString& message) {
     m_platform.dialogs.inform(QStringLiteral("数据库操作失败：\n%1").arg(message));
 }
 
+bool Form19::expectingEarlyActivation() const {
+    return m_sinceEarlyRefill.isValid() && m_sinceEarlyRefill.elapsed() < kKeypadHandOverMs;
+}
+
 void Form19::onFocusWindowChanged(QWindow* now) {
     // Activation counts only when the main window is reached from the keypad: the keypad was
     // the active window, or 返回 has just closed it. Coming back from a message box of ours or
@@ -200,18 +195,26 @@ void Form19::onFocusWindowChanged(QWindow* now) {
         m_keypadJustClosed && m_sinceKeypadClosed.isValid() && m_sinceKeypadClosed.elapsed() < kKeypadHandOverMs;
     const bool fromKeypad = (previous && previous == m_keypadWindow) || justClosed;
     m_keypadJustClosed = false;
-    if (now == windowHandle() && fromKeypad && !m_activatedEarly)
-        Form_Activate();
-    m_activatedEarly = false;
+    if (now != windowHandle() || !fromKeypad)
+        return;
+    if (expectingEarlyActivation()) {
+        m_sinceEarlyRefill.invalidate(); // the press already refilled for this activation
+        return;
+    }
+    Form_Activate();
 }
 
 bool Form19::eventFilter(QObject* watched, QEvent* event) {
     // A click into the main window while the keypad is active activates the main window;
     // the list is refilled before that click is handled, so the click sees the new list.
-    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() && m_keypadWindow &&
-        QGuiApplication::focusWindow() == m_keypadWindow && static_cast<QWidget*>(watched)->window() == this &&
-        !m_activatedEarly) {
-        m_activatedEarly = true;
+    // One press reaches the filter once for each widget it propagates to: it refills once.
+    if (event->type() == QEvent::MouseButtonRelease) {
+        m_refilledForThisPress = false;
+    } else if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() && m_keypadWindow &&
+               QGuiApplication::focusWindow() == m_keypadWindow && static_cast<QWidget*>(watched)->window() == this &&
+               !m_refilledForThisPress) {
+        m_refilledForThisPress = true;
+        m_sinceEarlyRefill.start();
         Form_Activate();
     }
     return QWidget::eventFilter(watched, event);

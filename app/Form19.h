@@ -47,8 +47,8 @@ public:
     bool isLoaded() const { return m_loaded; }
 
     // Controls
-    QLineEdit* Text6 = nullptr;  // English name
-    QLineEdit* Text11 = nullptr; // Chinese name
+    NameBox* Text6 = nullptr;    // English name
+    NameBox* Text11 = nullptr;   // Chinese name
     LeafletBox* Text1 = nullptr; // leaflet
     ThumbPicture* Picture1 = nullptr;
     ShapeControl* Shape1 = nullptr;
@@ -165,5 +165,10 @@ private:
     const void* m_lastFocusWindow = nullptr;
     bool m_keypadJustClosed = false;
     QElapsedTimer m_sinceKeypadClosed;
-    bool m_activatedEarly = false;
+    // A press into this window while the keypad is active refills the list at once; the one
+    // activation that press may bring is then not a second refill. The expectation lapses
+    // after a moment, at 返回, or when that activation comes, whichever is first.
+    bool m_refilledForThisPress = false;
+    QElapsedTimer m_sinceEarlyRefill;
+    bool expectingEarlyActivation() const;
 };

@@ -51,6 +51,9 @@ void Form19::Image13_Click() {
     }
     m_platform.dialogs.inform(Stored);
     recordset.Close();
+    // The boxes now show the new drug, not the one chosen before: 修改 and 删除 must not act
+    // on that one with the new drug's text.
+    Label2->setCaption(QString());
 }
 
 bool Form19::changeChosenDrug(const QString& failure, const std::function<void(DrugRecordset&)>& change) {

@@ -2,6 +2,7 @@
 
 #include "app/Form19.h"
 
+#include "data/DatabaseError.h"
 #include "data/DrugDatabase.h"
 
 #include <algorithm>
@@ -25,17 +26,27 @@ void Form19::FillDrugList(const QString& sql) {
         row->setCaption(QString());
 
     DrugRecordset& recordset = TheDrugRecordset();
-    recordset.Open(sql, TheDrugConnection(), adOpenKeyset, adLockReadOnly);
-    // The arrays end at entry 100000: a larger result is cut there.
-    const qint64 count = std::min<qint64>(recordset.RecordCount(), RowCells);
-    for (qint64 i = 0; i < count; ++i) {
-        RowChineseName[i] = recordset.field(QStringLiteral("中文名"));
-        RowEnglishName[i] = recordset.field(QStringLiteral("英文名"));
-        RowLeaflet[i] = recordset.field(QStringLiteral("药物说明书"));
-        RowId[i] = recordset.field(QStringLiteral("编号"));
-        recordset.MoveNext();
+    qint64 loaded = 0;
+    try {
+        recordset.Open(sql, TheDrugConnection(), adOpenKeyset, adLockReadOnly);
+        // The arrays end at entry 100000: a larger result is cut there.
+        const qint64 count = std::min<qint64>(recordset.RecordCount(), RowCells);
+        for (; loaded < count; ++loaded) {
+            RowChineseName[loaded] = recordset.field(QStringLiteral("中文名"));
+            RowEnglishName[loaded] = recordset.field(QStringLiteral("英文名"));
+            RowLeaflet[loaded] = recordset.field(QStringLiteral("药物说明书"));
+            RowId[loaded] = recordset.field(QStringLiteral("编号"));
+            recordset.MoveNext();
+        }
+    } catch (const DatabaseError&) {
+        // A failed refill leaves an empty list, never a count of entries that are not there.
+        for (std::vector<Cell>* cells : {&RowChineseName, &RowEnglishName, &RowLeaflet, &RowId})
+            std::fill(cells->begin(), cells->begin() + std::min<qint64>(loaded + 1, RowCells), Cell());
+        ListCount = Cell(0);
+        recordset.Close();
+        throw;
     }
-    ListCount = Cell(count);
+    ListCount = Cell(loaded);
     ShowListRows();
     recordset.Close();
 }

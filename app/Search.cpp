@@ -18,6 +18,9 @@ void Form19::Image4_Click() {
     m_keypad = keypad;
     connect(keypad, &Form2::pointerMovedOverBackground, Image4, [this] { Image4->setFrameStyle(0); });
     connect(keypad, &Form2::returned, this, [this] {
+        // 返回 hands over by itself: an earlier press that was never followed by its
+        // activation must not swallow this one.
+        m_sinceEarlyRefill.invalidate();
         if (QGuiApplication::focusWindow() == windowHandle()) {
             Form_Activate(); // already active: no activation will follow
             return;

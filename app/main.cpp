@@ -1,12 +1,22 @@
 #include "app/Application.h"
 #include "app/Form19.h"
+#include "pinyin/Cp936.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     PrepareApplication();
     RealPlatform platform;
+    // Without the converter every drug added or changed would be stored with wrong initials.
+    if (!pinyin::Cp936Available()) {
+        const QString message = QStringLiteral("西药手册无法启动：") + pinyin::ConverterMissingMessage;
+        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+        platform.dialogs.inform(message);
+        return 1;
+    }
     Form19 form(platform.platform);
     if (!form.isLoaded())
         return 1;

@@ -2,6 +2,8 @@
 
 #include <QDebug>
 
+#include <cmath>
+
 Cell Cell::null() {
     Cell cell;
     cell.m_value = NullValue{};
@@ -41,6 +43,18 @@ double Cell::toNumber() const {
     return 0.0;
 }
 
+std::optional<qint64> Cell::integer() const {
+    if (const auto* integer = std::get_if<qint64>(&m_value))
+        return *integer;
+    if (const auto* real = std::get_if<double>(&m_value)) {
+        // Only within the range where every double is a distinct whole number.
+        constexpr double exactLimit = 9007199254740992.0; // 2^53
+        if (std::trunc(*real) == *real && std::fabs(*real) <= exactLimit)
+            return static_cast<qint64>(*real);
+    }
+    return std::nullopt;
+}
+
 QDebug operator<<(QDebug debug, const Cell& cell) {
     QDebugStateSaver saver(debug);
     switch (cell.kind()) {
@@ -54,7 +68,7 @@ QDebug operator<<(QDebug debug, const Cell& cell) {
         debug.nospace() << "Cell(" << cell.toText() << ")";
         break;
     case Cell::Kind::Number:
-        debug.nospace() << "Cell(" << cell.toNumber() << ")";
+        debug.nospace() << "Cell(" << cell.toText() << ")";
         break;
     }
     return debug;

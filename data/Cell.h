@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
 #include <variant>
 
 // An untyped value as read from a database column or held in a window variable:
@@ -32,6 +33,9 @@ public:
 
     QString toText() const;
     double toNumber() const;
+    // The whole number the cell holds, exactly (keys go above 2^53, where a double loses
+    // digits); nothing for text, Null, Empty and fractions.
+    std::optional<qint64> integer() const;
 
     bool operator==(const Cell& other) const = default;
 

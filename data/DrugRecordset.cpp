@@ -291,22 +291,13 @@ void DrugRecordset::storeAddedRow() {
             insert.bind(i + 1, m_writes[i].second);
         insert.step();
     }
-    const qint64 key = sqlite3_last_insert_rowid(db);
-
-    // Read the stored row back, so the key and every default are there to read.
-    QStringList origins;
-    for (const QString& origin : std::as_const(m_originColumns))
-        origins.append(quoted(origin));
-    Statement select(db, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(origins.join(u','), quoted(m_table)));
-    select.bind(1, Cell(key));
-    std::vector<Cell> row;
-    if (select.step()) {
-        for (int i = 0; i < select.columnCount(); ++i)
-            row.push_back(select.column(i));
-    } else {
-        row.assign(m_columns.size(), Cell::null());
-        row[m_keyColumn] = Cell(key);
-    }
+    // The row is stored once the insert returns: nothing after it may fail, so the row is
+    // made from what was written, not read back. Columns not written read as Null (the drug
+    // table gives none a default).
+    std::vector<Cell> row(m_columns.size(), Cell::null());
+    for (const auto& [name, value] : m_writes)
+        row[columnIndex(name)] = value.isEmpty() ? Cell::null() : value;
+    row[m_keyColumn] = Cell(static_cast<qint64>(sqlite3_last_insert_rowid(db)));
     if (m_unread) {
         m_addedBeforeRead = std::move(row);
     } else {

@@ -13,8 +13,12 @@ QString KeypadQuery(const QString& letters) {
 }
 
 QString KeyQuery(const QString& key) {
-    static const QRegularExpression decimal(QStringLiteral("^-?[0-9]{1,18}$"));
-    if (!decimal.match(key).hasMatch())
+    // Any 64-bit key the store can hold, written as plain decimal digits.
+    static const QRegularExpression decimal(QStringLiteral("^-?[0-9]{1,19}$"));
+    bool inRange = false;
+    if (decimal.match(key).hasMatch())
+        key.toLongLong(&inRange);
+    if (!inRange)
         throw DatabaseError(QStringLiteral("药品编号无效：“%1”").arg(key));
     return QStringLiteral("select *from 西药 where 编号=") + key;
 }

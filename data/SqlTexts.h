@@ -11,6 +11,6 @@ inline const QString FullTableQuery = QStringLiteral("select *from 西药");
 // are refused with DatabaseError before any text is built.
 QString KeypadQuery(const QString& letters);
 
-// The one drug with the given key. A key that is not a decimal integer is refused with
+// The one drug with the given key. A key that is not a decimal 64-bit integer is refused with
 // DatabaseError before any text is built.
 QString KeyQuery(const QString& key);

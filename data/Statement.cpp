@@ -45,15 +45,13 @@ void Statement::bind(int position, const Cell& value) {
         rc = sqlite3_bind_text16(m_stmt, position, text.utf16(), static_cast<int>(text.size() * 2), SQLITE_TRANSIENT);
         break;
     }
-    case Cell::Kind::Number: {
-        const double number = value.toNumber();
-        const auto integer = static_cast<sqlite3_int64>(number);
-        if (static_cast<double>(integer) == number)
-            rc = sqlite3_bind_int64(m_stmt, position, integer);
+    case Cell::Kind::Number:
+        // Whole numbers are bound as 64-bit integers, never through a double.
+        if (const std::optional<qint64> integer = value.integer())
+            rc = sqlite3_bind_int64(m_stmt, position, *integer);
         else
-            rc = sqlite3_bind_double(m_stmt, position, number);
+            rc = sqlite3_bind_double(m_stmt, position, value.toNumber());
         break;
-    }
     }
     if (rc != SQLITE_OK)
         fail();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 
 namespace pinyin {
@@ -13,5 +15,10 @@ int16_t Cp936Code(char16_t unit);
 // False when the C library has no code page 936 converter: every code would then be 63
 // and no drug would get its initials.
 bool Cp936Available();
+
+// Why nothing that needs initials can run without that converter, in Chinese.
+inline const QString ConverterMissingMessage =
+    QStringLiteral("本机缺少 GBK（代码页 936）字符转换器（glibc 的 gconv 模块），无法计算药名的拼音首字母。"
+                   "请安装或修复 C 库的字符转换模块后再试。");
 
 } // namespace pinyin

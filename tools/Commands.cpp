@@ -27,6 +27,14 @@ int fail(ToolStreams& streams, const QString& message) {
     return 1;
 }
 
+// Commands that compute initials refuse to run rather than give wrong ones.
+bool initialsAvailable(ToolStreams& streams) {
+    if (pinyin::Cp936Available())
+        return true;
+    fail(streams, pinyin::ConverterMissingMessage);
+    return false;
+}
+
 QString quotedIdentifier(const QString& name) {
     QString text = name;
     text.replace(u'"', QStringLiteral("\"\""));
@@ -173,6 +181,8 @@ int CreateCommand(const QString& file, ToolStreams& streams) {
 }
 
 int ImportCommand(const QString& file, const QString& csv, ToolStreams& streams) {
+    if (!initialsAvailable(streams))
+        return 1;
     QFile input(csv);
     if (!openCsv(input, streams))
         return 1;
@@ -229,6 +239,8 @@ int ExportCommand(const QString& file, ToolStreams& streams) {
 }
 
 int CheckCommand(const QString& file, ToolStreams& streams) {
+    if (!initialsAvailable(streams))
+        return 1;
     QTextStream out(&streams.out);
     try {
         DrugConnection connection;
@@ -281,6 +293,8 @@ int CheckCommand(const QString& file, ToolStreams& streams) {
 }
 
 int PinyinCommand(ToolStreams& streams) {
+    if (!initialsAvailable(streams))
+        return 1;
     QByteArray line;
     while (!(line = streams.in.readLine()).isEmpty()) {
         if (line.endsWith('\n'))

@@ -66,6 +66,13 @@ void TestDrugView::rowClickFillsTheView() {
     QCOMPARE(form.LeafletPage, 1);
     QCOMPARE(form.Label13->caption(), QStringLiteral("第一行\r第二行"));
     QCOMPARE(form.Label13->text(), QStringLiteral("第一行\n第二行")); // the CR shows as a line break
+
+    // A long name shows from its first character, not scrolled to its end.
+    form.RowEnglishName[0] = Cell(QStringLiteral("Amoxicillin Sodium and Clavulanate Potassium for Injection"));
+    form.RowChineseName[0] = Cell(QStringLiteral("注射用阿莫西林钠克拉维酸钾（五比一）复方制剂示例长名称"));
+    form.Label4_Click(0);
+    QCOMPARE(form.Text6->cursorPosition(), 0);
+    QCOMPARE(form.Text11->cursorPosition(), 0);
 }
 
 void TestDrugView::rowClickUsesListTop() {

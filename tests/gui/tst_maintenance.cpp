@@ -6,6 +6,10 @@
 
 #include <QtTest>
 
+#include <sqlcipher/sqlite3.h>
+
+#include <limits>
+
 namespace {
 
 const QString Ok = QStringLiteral("ok ！");
@@ -40,6 +44,7 @@ private Q_SLOTS:
     void initTestCase() { PrepareTestApplication(); }
     void noChangesNothing();
     void addStoresTheBoxes();
+    void addIsReportedStoredWhateverFollows();
     void addRefusesAnEmptyName();
     void addWithEmptyLeafletStoresPlaceholder();
     void addedDrugFoundAtTheNextSearch();
@@ -49,6 +54,8 @@ private Q_SLOTS:
     void modifyWithNoDrugChosen();
     void modifyOfADrugThatIsGone();
     void secondModifyDoesNotOverwrite();
+    void modifyAndDeleteReachTheExactKey_data();
+    void modifyAndDeleteReachTheExactKey();
     void deleteRemovesTheDrug();
     void deleteTheOnlyDrug();
     void deleteWithNoDrugChosenOrGone();
@@ -86,15 +93,84 @@ void TestMaintenance::addStoresTheBoxes() {
     QVERIFY(stored[1].englishName.kind() == Cell::Kind::Text && stored[1].englishName.toText().isEmpty());
     QCOMPARE(stored[1].leaflet.toText(), QStringLiteral("  ")); // blanks are not empty
     QCOMPARE(stored[1].initials.toText(), QStringLiteral("WSSB"));
-    // The list, the boxes and the chosen drug stay as they were.
+    // The list and the boxes stay as they were; the drug chosen before is chosen no more.
     QCOMPARE(listed.form->ListCount.toNumber(), 1.0);
-    QCOMPARE(listed.form->Label2->caption(), QStringLiteral("1"));
+    QCOMPARE(listed.form->Label2->caption(), QString());
     QCOMPARE(listed.form->Text11->text(), QStringLiteral("维生素B1"));
     QCOMPARE(stored[0].chineseName.toText(), QStringLiteral("药0"));
     // A second add stores a second, identical drug.
     listed.form->Image13_Click();
     QCOMPARE(listed.stored().size(), 3);
     QVERIFY(!TheDrugRecordset().isOpen());
+    // 修改 and 删除 no longer reach the drug clicked before the adds.
+    listed.form->Image7_Click();
+    QVERIFY(listed.dialogs().messages.last().contains(QStringLiteral("没有选中药品")));
+    listed.form->Image11_Click();
+    QCOMPARE(listed.dialogs().messages.size(), 3);
+    QCOMPARE(listed.stored().size(), 3);
+    QCOMPARE(listed.stored()[0].chineseName.toText(), QStringLiteral("药0"));
+}
+
+void TestMaintenance::addIsReportedStoredWhateverFollows() {
+    Listed listed(1);
+    // Once the new row is in, the engine refuses every further read, as under another
+    // program's lock: the add must still be reported as stored, the placeholder kept.
+    struct Refusal {
+        bool inserted = false;
+    } refusal;
+    sqlite3_set_authorizer(
+        TheDrugConnection().handle(),
+        [](void* state, int action, const char*, const char*, const char*, const char*) {
+            auto* refusal = static_cast<Refusal*>(state);
+            if (action == SQLITE_INSERT)
+                refusal->inserted = true;
+            return refusal->inserted && (action == SQLITE_READ || action == SQLITE_SELECT) ? SQLITE_DENY : SQLITE_OK;
+        },
+        &refusal);
+    listed.type(QStringLiteral("布洛芬"), QStringLiteral("Ibuprofen"), QString());
+    listed.form->Image13_Click();
+    sqlite3_set_authorizer(TheDrugConnection().handle(), nullptr, nullptr);
+    QVERIFY(refusal.inserted);
+    QCOMPARE(listed.dialogs().messages, QStringList{Ok});
+    QCOMPARE(listed.form->Text1->text(), QStringLiteral("--"));
+    QCOMPARE(listed.stored().size(), 2);
+    QCOMPARE(listed.stored()[1].leaflet.toText(), QStringLiteral("--"));
+}
+
+void TestMaintenance::modifyAndDeleteReachTheExactKey_data() {
+    QTest::addColumn<qint64>("key");
+    QTest::newRow("2^53 + 1") << qint64(9007199254740993);
+    QTest::newRow("largest key") << std::numeric_limits<qint64>::max();
+}
+
+void TestMaintenance::modifyAndDeleteReachTheExactKey() {
+    QFETCH(qint64, key);
+    Listed listed(0);
+    {
+        // The drug just below shares the key's nearest double.
+        DrugConnection connection;
+        connection.open(listed.fixture.file.path(), DrugPassword);
+        for (const qint64 k : {key - 1, key})
+            connection.execute(QStringLiteral("INSERT INTO 西药 (编号, 中文名, 拼音) VALUES (%1, '药%1', 'Y')").arg(k));
+    }
+    listed.form->FillDrugList(FullTableQuery);
+    listed.form->Label4_Click(1);
+    QCOMPARE(listed.form->Label2->caption(), QString::number(key));
+    listed.form->Text6->setText(QStringLiteral("changed"));
+    listed.form->Image7_Click();
+    QCOMPARE(listed.dialogs().messages, QStringList{Ok});
+    auto stored = listed.stored();
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(stored[0].key, key - 1);
+    QCOMPARE(stored[0].englishName.toText(), QString());
+    QCOMPARE(stored[1].key, key);
+    QCOMPARE(stored[1].englishName.toText(), QStringLiteral("changed"));
+
+    listed.form->Label4_Click(1);
+    listed.form->Image11_Click();
+    stored = listed.stored();
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored[0].key, key - 1);
 }
 
 void TestMaintenance::addRefusesAnEmptyName() {

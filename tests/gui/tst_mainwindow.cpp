@@ -197,6 +197,19 @@ void TestMainWindow::clickIntoTheMainWindowRefillsBeforeTheClick() {
     // The press reaches the main window while the keypad is still the active window.
     QTest::mouseClick(form.Label4[0], Qt::LeftButton);
     QCOMPARE(form.Text11->text(), QStringLiteral("布洛芬"));
+
+    // That press brought no activation (a desktop that does not activate on click): a
+    // second press refills again, and so does the next 返回.
+    QVERIFY(QApplication::focusWindow() == form.keypad()->windowHandle());
+    form.keypad()->Command3_Click();
+    form.keypad()->Command2_Click(0); // a
+    QTest::mouseClick(form.Label4[0], Qt::LeftButton);
+    QCOMPARE(form.Text11->text(), QStringLiteral("阿莫西林"));
+    form.keypad()->Command3_Click();
+    form.keypad()->Command2_Click(1); // b
+    form.keypad()->Command1_Click();
+    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    QCOMPARE(form.Label4[0]->caption(), QStringLiteral("布洛芬"));
 }
 
 QTEST_MAIN(TestMainWindow)

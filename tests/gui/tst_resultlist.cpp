@@ -35,6 +35,7 @@ private Q_SLOTS:
     void initTestCase() { PrepareTestApplication(); }
     void fillOfTenDrugs();
     void fillOfZeroDrugs();
+    void failedRefillLeavesAnEmptyList();
     void arrowsAreNotMirrorImages();
     void upArrowAtTheTop();
     void arrowsWithoutEntries();
@@ -77,6 +78,29 @@ void TestResultList::fillOfZeroDrugs() {
     QVERIFY(form.ListCount.kind() == Cell::Kind::Number);
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
     QVERIFY(form.RowChineseName[0].isEmpty());
+}
+
+void TestResultList::failedRefillLeavesAnEmptyList() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 30);
+    Form19& form = fixture.open();
+    fixture.search(QStringLiteral("y"));
+    QCOMPARE(form.ListCount.toNumber(), 30.0);
+    DrugConnection other;
+    other.open(fixture.file.path(), DrugPassword);
+    other.execute(QStringLiteral("BEGIN EXCLUSIVE")); // not even a reader gets in
+    fixture.search(QStringLiteral("y"));
+    other.rollback();
+    QCOMPARE(fixture.fakes.dialogs.messages.size(), 1);
+    QVERIFY2(fixture.fakes.dialogs.messages[0].contains(QStringLiteral("database is locked")),
+             qPrintable(fixture.fakes.dialogs.messages[0]));
+    // The count matches what the arrays hold: the arrows and the thumb find nothing to scroll.
+    QCOMPARE(form.ListCount.toNumber(), 0.0);
+    QVERIFY(form.RowChineseName[0].isEmpty() && form.RowId[29].isEmpty());
+    form.Label12_Click();
+    QCOMPARE(form.ListTop, 0);
+    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
+    QVERIFY(!TheDrugRecordset().isOpen());
 }
 
 void TestResultList::arrowsAreNotMirrorImages() {

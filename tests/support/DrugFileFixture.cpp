@@ -34,7 +34,7 @@ qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials,
     insert.step();
     Statement last(connection.handle(), QStringLiteral("SELECT max(编号) FROM 西药"));
     last.step();
-    return static_cast<qint64>(last.column(0).toNumber());
+    return last.column(0).integer().value();
 }
 
 QList<DrugFileFixture::Drug> DrugFileFixture::readAll() const {
@@ -45,7 +45,7 @@ QList<DrugFileFixture::Drug> DrugFileFixture::readAll() const {
     QList<Drug> drugs;
     while (select.step()) {
         Drug drug;
-        drug.key = static_cast<qint64>(select.column(0).toNumber());
+        drug.key = select.column(0).integer().value();
         drug.chineseName = select.column(1);
         drug.englishName = select.column(2);
         drug.leaflet = select.column(3);

@@ -15,8 +15,10 @@ struct Run {
     QString err;
 };
 
-Run runTool(const QStringList& arguments, const QByteArray& input = QByteArray()) {
+Run runTool(const QStringList& arguments, const QByteArray& input = QByteArray(),
+            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(XIYAO_DB_PATH), arguments);
     process.write(input);
     process.closeWriteChannel();
@@ -61,6 +63,8 @@ private Q_SLOTS:
     void usage();
     void outputThatCannotBeWrittenFails_data();
     void outputThatCannotBeWrittenFails();
+    void commandsNeedingInitialsRefuseWithoutTheConverter_data();
+    void commandsNeedingInitialsRefuseWithoutTheConverter();
 };
 
 void TestXiyaoDb::createRefusesExistingAndMissingFolder() {
@@ -231,6 +235,41 @@ void TestXiyaoDb::outputThatCannotBeWrittenFails() {
     QVERIFY(process.waitForFinished(60000));
     QVERIFY(process.exitCode() != 0);
     QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("无法写出")));
+}
+
+void TestXiyaoDb::commandsNeedingInitialsRefuseWithoutTheConverter_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("needsInitials");
+    QTest::newRow("import") << QStringLiteral("import") << true;
+    QTest::newRow("check") << QStringLiteral("check") << true;
+    QTest::newRow("pinyin") << QStringLiteral("pinyin") << true;
+    QTest::newRow("export") << QStringLiteral("export") << false;
+}
+
+void TestXiyaoDb::commandsNeedingInitialsRefuseWithoutTheConverter() {
+    QFETCH(QString, command);
+    QFETCH(bool, needsInitials);
+    QTemporaryDir dir;
+    DrugFileFixture file;
+    file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
+    const QByteArray before = file.bytes();
+    QStringList arguments{command};
+    if (command != QStringLiteral("pinyin"))
+        arguments.append(file.path());
+    if (command == QStringLiteral("import"))
+        arguments.append(writeFile(dir, QStringLiteral("new.csv"), "中文名\r\n布洛芬\r\n"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(XIYAO_NO_CP936));
+    const Run run = runTool(arguments, "阿莫西林\n", environment);
+    if (needsInitials) {
+        QVERIFY2(run.status != 0, run.out.constData());
+        QVERIFY2(run.err.contains(QStringLiteral("字符转换器")), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+        QCOMPARE(file.bytes(), before);
+    } else {
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QVERIFY(run.out.contains("阿莫西林"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestXiyaoDb)
