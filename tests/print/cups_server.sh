@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A private CUPS server for the print tests, touching none of the machine's printers:
 #   cups_server.sh start DIR   starts cupsd in DIR with a raw default queue "xiyao-test" whose
-#                              backend copies every job into DIR/out; prints the socket path
+#                              backend copies every job into DIR/out, a queue "xiyao-refusing"
+#                              that rejects jobs and a stopped queue "xiyao-paused" with the
+#                              message "纸已用完"; prints the socket path
 #   cups_server.sh stop DIR    stops it
 set -euo pipefail
 command="$1"
@@ -15,9 +17,9 @@ if [ "$command" = stop ]; then
     exit 0
 fi
 
-mkdir -p "$dir"/{out,spool,tmp,cache,state,log,serverbin/backend}
+mkdir -p "$dir"/{out,out-refusing,out-paused,spool,tmp,cache,state,log,serverbin/backend}
 chmod 0755 "$dir" "$dir/serverbin" "$dir/serverbin/backend"
-chmod 0777 "$dir/out"
+chmod 0777 "$dir/out" "$dir/out-refusing" "$dir/out-paused"
 chmod 0710 "$dir/spool"
 # The package's own server programs, with our backend beside them.
 for part in cgi-bin daemon driver filter monitor notifier; do
@@ -90,9 +92,16 @@ if [ ! -S "$socket" ]; then
     exit 1
 fi
 export CUPS_SERVER="$socket"
-lpadmin -p xiyao-test -E -v "capture:$dir/out" -m raw 2>"$dir/log/lpadmin.err" || {
-    cat "$dir/log/lpadmin.err" >&2
-    exit 1
+add_queue() {
+    lpadmin -p "$1" -E -v "capture:$dir/$2" -m raw 2>"$dir/log/lpadmin.err" || {
+        cat "$dir/log/lpadmin.err" >&2
+        exit 1
+    }
 }
+add_queue xiyao-test out
+add_queue xiyao-refusing out-refusing
+add_queue xiyao-paused out-paused
+cupsreject xiyao-refusing
+cupsdisable -r "纸已用完" xiyao-paused
 lpadmin -d xiyao-test
 echo "$socket"

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,11 +17,16 @@ class TestCups : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
+    void cleanup();
     void leafletReachesThePrintQueue();
+    void queueThatWillNotPrintGivesItsReason_data();
+    void queueThatWillNotPrintGivesItsReason();
     void noPrinterGivesAMessage();
 
 private:
     QString printedText();
+    static QString lpRefusal(const QString& queue);
+    static int jobsWaiting(const QString& queue);
 
     QTemporaryDir m_server;
 };
@@ -38,6 +44,28 @@ void TestCups::initTestCase() {
 void TestCups::cleanupTestCase() {
     QProcess::execute(QStringLiteral("bash"),
                       {QStringLiteral(CUPS_SERVER_SCRIPT), QStringLiteral("stop"), m_server.path()});
+}
+
+void TestCups::cleanup() {
+    qunsetenv("LPDEST");
+}
+
+// What CUPS tells lp when it refuses a job, in the language the test runs in.
+QString TestCups::lpRefusal(const QString& queue) {
+    QProcess lp;
+    lp.start(QStringLiteral("lp"), {QStringLiteral("-d"), queue, QStringLiteral(CUPS_SERVER_SCRIPT)});
+    lp.waitForFinished(30000);
+    // "lp: reason", or "lp：reason" in Chinese; lp names itself by its path.
+    return QString::fromUtf8(lp.readAllStandardError())
+        .trimmed()
+        .remove(QRegularExpression(QStringLiteral("^[^:：]*[:：]\\s*")));
+}
+
+int TestCups::jobsWaiting(const QString& queue) {
+    QProcess lpstat;
+    lpstat.start(QStringLiteral("lpstat"), {QStringLiteral("-o"), queue});
+    lpstat.waitForFinished(30000);
+    return int(QString::fromUtf8(lpstat.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts).size());
 }
 
 QString TestCups::printedText() {
@@ -74,6 +102,8 @@ void TestCups::leafletReachesThePrintQueue() {
     QVERIFY(form.isLoaded());
     form.FillDrugList(FullTableQuery);
     form.Label4_Click(0);
+    fixture.fakes.dialogs.answers = {false, true}; // No sends nothing: the one job is the Yes
+    form.Image5_Click();
     form.Image5_Click();
     QVERIFY2(fixture.fakes.dialogs.messages.isEmpty(), qPrintable(fixture.fakes.dialogs.messages.join(u'\n')));
 
@@ -85,6 +115,38 @@ void TestCups::leafletReachesThePrintQueue() {
     const QStringList expected = {first, QStringLiteral("适应症"),
                                   QStringLiteral("对本品敏感的细菌所引起的各种感染均可使用请遵医嘱三"), rest};
     QCOMPARE(lines, expected);
+}
+
+void TestCups::queueThatWillNotPrintGivesItsReason_data() {
+    QTest::addColumn<QString>("queue");
+    QTest::addColumn<QString>("reason"); // CUPS's own words
+    QTest::addColumn<int>("waiting");    // jobs the queue holds afterwards
+    QTest::newRow("rejects jobs") << QStringLiteral("xiyao-refusing") << lpRefusal(QStringLiteral("xiyao-refusing"))
+                                  << 0;
+    QTest::newRow("stopped, the leaflet waits") << QStringLiteral("xiyao-paused") << QStringLiteral("纸已用完") << 1;
+}
+
+void TestCups::queueThatWillNotPrintGivesItsReason() {
+    QFETCH(QString, queue);
+    QFETCH(QString, reason);
+    QFETCH(int, waiting);
+    QVERIFY(!reason.isEmpty());
+    qputenv("LPDEST", queue.toUtf8());
+
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QString(), QStringLiteral("说明"));
+    QtLeafletPrinter printer;
+    Platform platform{fixture.fakes.dialogs, printer, fixture.fakes.urls, fixture.fakes.process};
+    Form19 form(platform);
+    form.FillDrugList(FullTableQuery);
+    form.Label4_Click(0);
+    form.Image5_Click();
+
+    const QStringList& messages = fixture.fakes.dialogs.messages;
+    QVERIFY2(messages.size() == 1, qPrintable(messages.join(u'\n')));
+    QVERIFY2(messages[0].contains(QStringLiteral("打印机“%1”").arg(queue)) && messages[0].contains(reason),
+             qPrintable(messages[0] + QStringLiteral("\n-- expected: ") + reason));
+    QCOMPARE(jobsWaiting(queue), waiting);
 }
 
 void TestCups::noPrinterGivesAMessage() {
