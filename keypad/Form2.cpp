@@ -65,11 +65,9 @@ void Form2::buildControls() {
         Command2[k] = button;
     }
 
-    Command1 = ownMouse(new QPushButton(QStringLiteral("返回"), this));
+    Command1 = ownMouse(
+        new PictureButton(QStringLiteral("返回"), QPixmap(QStringLiteral(":/art/keypad_background.png")), this));
     Command1->setGeometry(TwipsRect(120, 2040, 3255, 420));
-    Command1->setStyleSheet(QStringLiteral("QPushButton { border-image: url(:/art/keypad_background.png); "
-                                           "border: 1px solid #8a8d91; }"
-                                           "QPushButton:pressed { border: 2px inset #6a6d71; }"));
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
     // Tab order: the text box, 清除, the letters from z back to a, 返回.
@@ -133,14 +131,20 @@ void Form2::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
 }
 
+// The handlers get the pointer relative to the place the window was last moved to, taken from
+// its screen position, so a move that arrives late still keeps the press point under the
+// pointer.
 void Form2::mousePressEvent(QMouseEvent* event) {
-    Form_MouseDown(event->button(), event->modifiers(), ToTwips(event->position().x()), ToTwips(event->position().y()));
+    const QPointF at = m_place.clientTwips(event->globalPosition());
+    Form_MouseDown(event->button(), event->modifiers(), at.x(), at.y());
 }
 
 void Form2::mouseMoveEvent(QMouseEvent* event) {
-    Form_MouseMove(Qt::NoButton, event->modifiers(), ToTwips(event->position().x()), ToTwips(event->position().y()));
+    const QPointF at = m_place.clientTwips(event->globalPosition());
+    Form_MouseMove(Qt::NoButton, event->modifiers(), at.x(), at.y());
 }
 
 void Form2::mouseReleaseEvent(QMouseEvent* event) {
-    Form_MouseUp(event->button(), event->modifiers(), ToTwips(event->position().x()), ToTwips(event->position().y()));
+    const QPointF at = m_place.clientTwips(event->globalPosition());
+    Form_MouseUp(event->button(), event->modifiers(), at.x(), at.y());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "keypad/PictureButton.h"
 #include "platform/WindowPlace.h"
 
 #include <QWidget>
@@ -8,7 +9,6 @@
 
 class QLabel;
 class QLineEdit;
-class QPushButton;
 
 // The letter keypad: a small borderless window with no owner. Its letters go into
 // KeypadLetters; the main window runs the search when it becomes active again.
@@ -21,7 +21,7 @@ public:
     std::array<QPushButton*, 26> Command2{};
     QPushButton* Command3 = nullptr; // 清除
     QLineEdit* Text1 = nullptr;
-    QPushButton* Command1 = nullptr; // 返回
+    PictureButton* Command1 = nullptr; // 返回
     QLabel* Shape1 = nullptr;
     QLabel* Image1 = nullptr;
 

@@ -15,6 +15,11 @@ public:
     double left() const { return m_left; }
     double top() const { return m_top; }
 
+    // Where a pointer at this place on the screen (logical pixels) is in the client area, in
+    // twips. A mouse event's own window-relative position can be stale: one queued before the
+    // window's last move is relative to where the window was then. Its screen position never is.
+    QPointF clientTwips(QPointF global) const { return {ToTwips(global.x()) - m_left, ToTwips(global.y()) - m_top}; }
+
     void move(double left, double top) {
         m_left = left;
         m_top = top;

@@ -5,6 +5,7 @@
 #   no_converter_xvfb.sh PROGRAM DRUG_FILE SHIM
 set -euo pipefail
 export QT_QPA_PLATFORM=xcb
+source "$(dirname "$0")/xvfb_lib.sh"
 
 if [ "${1:-}" = "--inside-xvfb" ]; then
     program="$2"
@@ -23,21 +24,12 @@ if [ "${1:-}" = "--inside-xvfb" ]; then
     fi
     grep -q '字符转换器' "$err" || { echo "no Chinese reason on stderr:" >&2; cat "$err" >&2; exit 1; }
     xdotool windowfocus --sync "$window" key Return
-    for _ in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-        echo "the program did not end after its message was closed" >&2
-        exit 1
-    fi
-    status=0
-    wait "$pid" || status=$?
-    if [ "$status" -eq 0 ]; then
+    end_status "$pid" "the program did not end after its message was closed"
+    if [ "$END_STATUS" -eq 0 ]; then
         echo "the program went on without the converter (exit status 0)" >&2
         exit 1
     fi
-    echo "without the converter: message box, no main window, exit status $status"
+    echo "without the converter: message box, no main window, exit status $END_STATUS"
     exit 0
 fi
 

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Runs the real program under Xvfb on a copy of the sample drug file and checks that its
-# main window appears at the screen's top-left corner with the right caption and size, and
-# that 退出 ends it at once while the keypad is open.
+# main window appears at the screen's top-left corner with the right caption and size, that
+# fast drags move the main window and the keypad by exactly the pointer's travel, and that
+# 退出 ends the program at once while the keypad is open.
 set -euo pipefail
+# A real X display, whatever platform the caller's environment names.
+export QT_QPA_PLATFORM=xcb
+source "$(dirname "$0")/xvfb_lib.sh"
 
 if [ "${1:-}" = "--inside-xvfb" ]; then
     "$2" &
@@ -18,21 +22,65 @@ if [ "${1:-}" = "--inside-xvfb" ]; then
     done
     echo "main window 西药手册 778x633 at (0, 0)"
 
-    # 查找 opens the keypad; 退出 then ends the program at once, the keypad still open.
+    place() {
+        xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x, y }'
+    }
+    # The window's place once the program has stopped moving it (the same for half a second).
+    settled_place() {
+        local last now same=0
+        last="$(place "$1")"
+        for _ in $(seq 100); do
+            sleep 0.1
+            now="$(place "$1")"
+            if [ "$now" = "$last" ]; then
+                same=$((same + 1))
+                [ "$same" -lt 5 ] || break
+            else
+                same=0
+                last="$now"
+            fi
+        done
+        echo "$now"
+    }
+    # drag NAME WINDOW GRIP_X GRIP_Y STEPS STEP_X STEP_Y: presses at the grip (relative to the
+    # window), moves the pointer STEPS times by (STEP_X, STEP_Y) as fast as xdotool can and
+    # releases; the window must have moved by exactly the pointer's travel.
+    drag() {
+        local name="$1" id="$2" grip_x="$3" grip_y="$4" steps="$5" step_x="$6" step_y="$7" x y end_x end_y
+        read -r x y <<<"$(settled_place "$id")"
+        local args=(mousemove $((x + grip_x)) $((y + grip_y)) mousedown 1)
+        for _ in $(seq "$steps"); do
+            args+=(mousemove_relative -- "$step_x" "$step_y")
+        done
+        args+=(mouseup 1)
+        xdotool "${args[@]}"
+        read -r end_x end_y <<<"$(settled_place "$id")"
+        local want_x=$((x + steps * step_x)) want_y=$((y + steps * step_y))
+        if [ "$end_x $end_y" != "$want_x $want_y" ]; then
+            echo "$name dragged by ($((steps * step_x)), $((steps * step_y))) from ($x, $y)" \
+                "ended at ($end_x, $end_y), not ($want_x, $want_y)" >&2
+            exit 1
+        fi
+        echo "$name dragged from ($x, $y) to ($end_x, $end_y)"
+    }
+
+    # The main window by its background above the list's frame, and back to (0, 0).
+    drag 西药手册 "$window" 10 10 5 20 10
+    drag 西药手册 "$window" 10 10 5 40 -6
+    drag 西药手册 "$window" 10 10 10 -15 12
+    drag 西药手册 "$window" 10 10 5 -30 -28
+
+    # 查找 opens the keypad at (320, 432); drag it by its background outside the letter grid.
     xdotool mousemove 536 551 click 1
-    timeout 10 xdotool search --sync --onlyvisible --name '^字母查询器$' >/dev/null
+    keypad="$(timeout 10 xdotool search --sync --onlyvisible --name '^字母查询器$' | head -n 1)"
+    drag 字母查询器 "$keypad" 4 4 5 20 10
+    drag 字母查询器 "$keypad" 4 4 5 50 -40
+    drag 字母查询器 "$keypad" 4 4 10 -30 15
+
+    # 退出 then ends the program at once, the keypad still open (and clear of 退出).
     xdotool mousemove 712 586 click 1
-    for _ in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-        echo "退出 did not end the program" >&2
-        exit 1
-    fi
-    status=0
-    wait "$pid" || status=$?
-    [ "$status" -eq 0 ] || { echo "exit status $status" >&2; exit 1; }
+    end_status "$pid" "退出 did not end the program"
+    [ "$END_STATUS" -eq 0 ] || { echo "exit status $END_STATUS" >&2; exit 1; }
     echo "退出 ended the program with the keypad open"
     exit 0
 fi

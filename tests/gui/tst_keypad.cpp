@@ -17,6 +17,7 @@ private Q_SLOTS:
     void dragWithAnyButton_data();
     void dragWithAnyButton();
     void searchFrameAcrossTheTwoWindows();
+    void returnButtonIsRaisedAndSinksWhileHeld();
 };
 
 void TestKeypad::layoutAndTabOrder() {
@@ -110,16 +111,23 @@ void TestKeypad::dragWithAnyButton() {
     const QPoint start(228, 110);
     QTest::mousePress(keypad, button, {}, start);
     QCOMPARE(keypad->KeypadDragging, 1);
-    QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(20, -10)), keypad->mapToGlobal(QPointF(start)),
+    const QPoint opened = keypad->pos();
+    QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(20, -10)), QPointF(opened + start + QPoint(20, -10)),
                      Qt::NoButton, button, Qt::NoModifier);
     QApplication::sendEvent(keypad, &move);
     QCOMPARE(keypad->Left(), 4800.0 + 300);
     QCOMPARE(keypad->Top(), 6480.0 - 150);
     QCOMPARE(keypad->pos(), QPoint(340, 422));
+    // A move queued before that move took effect is still relative to where the keypad opened:
+    // the keypad follows the pointer, not that stale position.
+    QMouseEvent late(QEvent::MouseMove, QPointF(start + QPoint(40, -20)), QPointF(opened + start + QPoint(40, -20)),
+                     Qt::NoButton, button, Qt::NoModifier);
+    QApplication::sendEvent(keypad, &late);
+    QCOMPARE(keypad->pos(), QPoint(360, 412));
     QTest::mouseRelease(keypad, button, {}, start);
     QCOMPARE(keypad->KeypadDragging, 0);
     keypad->Form_MouseMove(Qt::NoButton, {}, 0, 0);
-    QCOMPARE(keypad->pos(), QPoint(340, 422));
+    QCOMPARE(keypad->pos(), QPoint(360, 412));
 }
 
 void TestKeypad::searchFrameAcrossTheTwoWindows() {
@@ -140,6 +148,34 @@ void TestKeypad::searchFrameAcrossTheTwoWindows() {
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(keypad, &move);
     QCOMPARE(form.Image4->frameStyle(), 0);
+}
+
+void TestKeypad::returnButtonIsRaisedAndSinksWhileHeld() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    form.Image4_Click();
+    PictureButton* button = form.keypad()->Command1;
+    const QImage up = button->grab().toImage();
+    button->setDown(true);
+    const QImage down = button->grab().toImage();
+    button->setDown(false);
+    const int right = up.width() - 1;
+    const int bottom = up.height() - 1;
+    const auto lightness = [](const QImage& image, int x, int y) {
+        return image.pixelColor(x, y).lightness();
+    };
+    // Raised: lit on the left and top, shaded on the right and bottom; held, the other way round.
+    QVERIFY(lightness(up, 0, bottom / 2) > lightness(up, right, bottom / 2));
+    QVERIFY(lightness(up, right / 2, 0) > lightness(up, right / 2, bottom));
+    QVERIFY(lightness(down, 0, bottom / 2) < lightness(down, right, bottom / 2));
+    QVERIFY(lightness(down, right / 2, 0) < lightness(down, right / 2, bottom));
+    // The face is the background picture, and the caption moves while held.
+    const QColor face = up.pixelColor(6, bottom / 2);
+    const QColor picture =
+        QImage(QStringLiteral(":/art/keypad_background.png")).scaled(up.size()).pixelColor(6, bottom / 2);
+    QVERIFY2(qAbs(face.lightness() - picture.lightness()) <= 8, qPrintable(face.name())); // a fine grain
+    const QRect inside = up.rect().adjusted(3, 3, -3, -3);
+    QVERIFY(up.copy(inside) != down.copy(inside));
 }
 
 QTEST_MAIN(TestKeypad)

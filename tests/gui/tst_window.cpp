@@ -51,6 +51,12 @@ void TestWindow::dragMovesTheWindowExactly() {
     QCOMPARE(form.Left(), 300.0);
     QCOMPARE(form.Top(), -150.0); // off the screen's edge, as computed
     QCOMPARE(form.pos(), QPoint(20, -10));
+    // A move queued before that move took effect: its window position is still relative to
+    // (0, 0). The window follows the pointer, not that stale position.
+    const QPointF pointer(kBackground + QPoint(40, -20));
+    QMouseEvent late(QEvent::MouseMove, pointer, pointer, Qt::NoButton, button, Qt::NoModifier);
+    QApplication::sendEvent(&form, &late);
+    QCOMPARE(form.pos(), QPoint(40, -20));
     QTest::mouseRelease(&form, button, {}, kBackground);
     QCOMPARE(form.FormDragging, 0);
 }
