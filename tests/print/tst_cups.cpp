@@ -11,6 +11,29 @@
 
 // Prints a leaflet through a real print queue: a private CUPS server whose default queue
 // copies each job into a folder, read back as text.
+namespace {
+
+// A window on a new drug file whose one drug, with this leaflet, is chosen; 打印 is clicked
+// once for each answer given. The messages shown.
+QStringList printLeaflet(const QString& leaflet, const QList<bool>& answers = {true}) {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
+                        leaflet);
+    QtLeafletPrinter printer;
+    Platform platform{fixture.fakes.dialogs, printer, fixture.fakes.urls, fixture.fakes.process};
+    Form19 form(platform);
+    if (!form.isLoaded())
+        return {QStringLiteral("the drug file did not open")};
+    form.FillDrugList(FullTableQuery);
+    form.Label4_Click(0);
+    fixture.fakes.dialogs.answers = answers;
+    for (qsizetype i = 0; i < answers.size(); ++i)
+        form.Image5_Click();
+    return fixture.fakes.dialogs.messages;
+}
+
+} // namespace
+
 class TestCups : public QObject {
     Q_OBJECT
 
@@ -93,19 +116,11 @@ void TestCups::leafletReachesThePrintQueue() {
     QCOMPARE(first.size(), 32);
     QCOMPARE(second.size(), 30);
 
-    MainWindowFixture fixture;
-    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
-                        QStringLiteral("  ") + first + second + rest + QStringLiteral(" "));
-    QtLeafletPrinter printer;
-    Platform platform{fixture.fakes.dialogs, printer, fixture.fakes.urls, fixture.fakes.process};
-    Form19 form(platform);
-    QVERIFY(form.isLoaded());
-    form.FillDrugList(FullTableQuery);
-    form.Label4_Click(0);
-    fixture.fakes.dialogs.answers = {false, true}; // No sends nothing: the one job is the Yes
-    form.Image5_Click();
-    form.Image5_Click();
-    QVERIFY2(fixture.fakes.dialogs.messages.isEmpty(), qPrintable(fixture.fakes.dialogs.messages.join(u'\n')));
+    qputenv("LPDEST", "xiyao-test"); // the private queue, whatever the user's own default
+    // No sends nothing: the one job is the Yes.
+    const QStringList messages =
+        printLeaflet(QStringLiteral("  ") + first + second + rest + QStringLiteral(" "), {false, true});
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
 
     QStringList lines;
     for (const QString& line : printedText().split(u'\n')) {
@@ -133,16 +148,7 @@ void TestCups::queueThatWillNotPrintGivesItsReason() {
     QVERIFY(!reason.isEmpty());
     qputenv("LPDEST", queue.toUtf8());
 
-    MainWindowFixture fixture;
-    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QString(), QStringLiteral("说明"));
-    QtLeafletPrinter printer;
-    Platform platform{fixture.fakes.dialogs, printer, fixture.fakes.urls, fixture.fakes.process};
-    Form19 form(platform);
-    form.FillDrugList(FullTableQuery);
-    form.Label4_Click(0);
-    form.Image5_Click();
-
-    const QStringList& messages = fixture.fakes.dialogs.messages;
+    const QStringList messages = printLeaflet(QStringLiteral("说明"));
     QVERIFY2(messages.size() == 1, qPrintable(messages.join(u'\n')));
     QVERIFY2(messages[0].contains(QStringLiteral("打印机“%1”").arg(queue)) && messages[0].contains(reason),
              qPrintable(messages[0] + QStringLiteral("\n-- expected: ") + reason));
@@ -154,18 +160,9 @@ void TestCups::noPrinterGivesAMessage() {
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(m_server.filePath(QStringLiteral("cups.sock"))) ||
                                  QPrinterInfo::defaultPrinter().isNull(),
                              10000);
-    MainWindowFixture fixture;
-    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QString(), QStringLiteral("说明"));
-    QtLeafletPrinter printer;
-    Platform platform{fixture.fakes.dialogs, printer, fixture.fakes.urls, fixture.fakes.process};
-    Form19 form(platform);
-    form.FillDrugList(FullTableQuery);
-    form.Label4_Click(0);
-    form.Image5_Click();
-    QCOMPARE(fixture.fakes.dialogs.messages.size(), 1);
-    QVERIFY2(fixture.fakes.dialogs.messages[0].contains(QStringLiteral("打印机")),
-             qPrintable(fixture.fakes.dialogs.messages[0]));
-    QCOMPARE(form.LeafletText, QStringLiteral("说明"));
+    const QStringList messages = printLeaflet(QStringLiteral("说明"));
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].contains(QStringLiteral("打印机")), qPrintable(messages[0]));
 }
 
 QTEST_MAIN(TestCups)
