@@ -178,8 +178,8 @@ void Form19::reportDatabaseError(const QString& message) {
     m_platform.dialogs.inform(QStringLiteral("数据库操作失败：\n%1").arg(message));
 }
 
-bool Form19::expectingEarlyActivation() const {
-    return m_sinceEarlyRefill.isValid() && m_sinceEarlyRefill.elapsed() < kKeypadHandOverMs;
+bool Form19::withinHandOver(const QElapsedTimer& since) {
+    return since.isValid() && since.elapsed() < kKeypadHandOverMs;
 }
 
 void Form19::onFocusWindowChanged(QWindow* now) {
@@ -191,13 +191,11 @@ void Form19::onFocusWindowChanged(QWindow* now) {
     if (!now)
         return;
     // The hand-over after 返回 counts only for a moment: a later return from elsewhere is not one.
-    const bool justClosed =
-        m_keypadJustClosed && m_sinceKeypadClosed.isValid() && m_sinceKeypadClosed.elapsed() < kKeypadHandOverMs;
-    const bool fromKeypad = (previous && previous == m_keypadWindow) || justClosed;
-    m_keypadJustClosed = false;
+    const bool fromKeypad = (previous && previous == m_keypadWindow) || withinHandOver(m_sinceKeypadClosed);
+    m_sinceKeypadClosed.invalidate();
     if (now != windowHandle() || !fromKeypad)
         return;
-    if (expectingEarlyActivation()) {
+    if (withinHandOver(m_sinceEarlyRefill)) {
         m_sinceEarlyRefill.invalidate(); // the press already refilled for this activation
         return;
     }

@@ -154,6 +154,8 @@ private:
     void rebuildPageBox();
     bool changeChosenDrug(const QString& failure, const std::function<void(DrugRecordset&)>& change);
     void reloadWholeTable();
+    // Empties entries 0 to count - 1 of the four row arrays.
+    void emptyEntries(qint64 count);
 
     Platform& m_platform;
     bool m_loaded = false;
@@ -163,12 +165,12 @@ private:
     QPointer<Form2> m_keypad;
     const void* m_keypadWindow = nullptr;
     const void* m_lastFocusWindow = nullptr;
-    bool m_keypadJustClosed = false;
-    QElapsedTimer m_sinceKeypadClosed;
+    QElapsedTimer m_sinceKeypadClosed; // valid from 返回 until the next focus change
     // A press into this window while the keypad is active refills the list at once; the one
     // activation that press may bring is then not a second refill. The expectation lapses
     // after a moment, at 返回, or when that activation comes, whichever is first.
     bool m_refilledForThisPress = false;
     QElapsedTimer m_sinceEarlyRefill;
-    bool expectingEarlyActivation() const;
+    // The timer was started and the moment after it has not passed yet.
+    static bool withinHandOver(const QElapsedTimer& since);
 };

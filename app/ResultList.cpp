@@ -20,8 +20,7 @@ constexpr double kDragRange = 6900;
 void Form19::FillDrugList(const QString& sql) {
     ListTop = 0;
     setThumbTop(kThumbTopOfTrack);
-    for (std::vector<Cell>* cells : {&RowChineseName, &RowEnglishName, &RowLeaflet, &RowId})
-        std::fill(cells->begin(), cells->end(), Cell());
+    emptyEntries(RowCells);
     for (ListRow* row : Label4)
         row->setCaption(QString());
 
@@ -40,8 +39,7 @@ void Form19::FillDrugList(const QString& sql) {
         }
     } catch (const DatabaseError&) {
         // A failed refill leaves an empty list, never a count of entries that are not there.
-        for (std::vector<Cell>* cells : {&RowChineseName, &RowEnglishName, &RowLeaflet, &RowId})
-            std::fill(cells->begin(), cells->begin() + std::min<qint64>(loaded + 1, RowCells), Cell());
+        emptyEntries(std::min<qint64>(loaded + 1, RowCells));
         ListCount = Cell(0);
         recordset.Close();
         throw;
@@ -49,6 +47,11 @@ void Form19::FillDrugList(const QString& sql) {
     ListCount = Cell(loaded);
     ShowListRows();
     recordset.Close();
+}
+
+void Form19::emptyEntries(qint64 count) {
+    for (std::vector<Cell>* cells : {&RowChineseName, &RowEnglishName, &RowLeaflet, &RowId})
+        std::fill(cells->begin(), cells->begin() + count, Cell());
 }
 
 void Form19::ShowListRows() {

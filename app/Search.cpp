@@ -26,7 +26,6 @@ void Form19::Image4_Click() {
             return;
         }
         // The desktop may not hand the focus back by itself when the keypad closes.
-        m_keypadJustClosed = true;
         m_sinceKeypadClosed.start();
         activateWindow();
         raise();

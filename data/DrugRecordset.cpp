@@ -24,6 +24,11 @@ bool isRowKey(sqlite3* db, const QString& table, const QString& column) {
     return primaryKey && type && qstricmp(type, "INTEGER") == 0;
 }
 
+// A written value as the file keeps it: a cell never written is stored as Null.
+Cell storedValue(const Cell& written) {
+    return written.isEmpty() ? Cell::null() : written;
+}
+
 } // namespace
 
 DrugRecordset::DrugRecordset() = default;
@@ -296,7 +301,7 @@ void DrugRecordset::storeAddedRow() {
     // table gives none a default).
     std::vector<Cell> row(m_columns.size(), Cell::null());
     for (const auto& [name, value] : m_writes)
-        row[columnIndex(name)] = value.isEmpty() ? Cell::null() : value;
+        row[columnIndex(name)] = storedValue(value);
     row[m_keyColumn] = Cell(static_cast<qint64>(sqlite3_last_insert_rowid(db)));
     if (m_unread) {
         m_addedBeforeRead = std::move(row);
@@ -321,7 +326,7 @@ void DrugRecordset::storeChangedRow() {
     if (sqlite3_changes(db) == 0)
         throw DatabaseError(QStringLiteral("这条记录已不存在"));
     for (const auto& [name, value] : m_writes)
-        m_rows[m_position][columnIndex(name)] = value.isEmpty() ? Cell::null() : value;
+        m_rows[m_position][columnIndex(name)] = storedValue(value);
 }
 
 void DrugRecordset::storeDeletion() {

@@ -62,8 +62,10 @@ CodeTable buildTable() {
 } // namespace
 
 bool Cp936Available() {
-    // 啊 opens the first range of initials: without the converter it has no code.
-    return Cp936Code(u'啊') == -20319;
+    // One conversion, not the whole table: this runs at start-up. 啊 opens the first range of
+    // initials, so without the converter it has no code.
+    Iconv converter;
+    return converter.valid() && converter.encode(u'啊') == -20319;
 }
 
 int16_t Cp936Code(char16_t unit) {
