@@ -5,10 +5,10 @@
 #include <QApplication>
 #include <QIcon>
 
-void PrepareApplication() {
+void prepareApplication() {
     // The artwork lives in this static library; make sure the linker keeps it.
     Q_INIT_RESOURCE(resources);
-    InstallSongSubstitution();
+    installSongSubstitution();
     QApplication::setApplicationName(QStringLiteral("xiyao"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
 }

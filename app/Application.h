@@ -4,7 +4,7 @@
 #include "platform/QtPlatform.h"
 
 // What the program sets up before its main window: fonts, names, the window icon.
-void PrepareApplication();
+void prepareApplication();
 
 // The real platform services, alive as long as the main window.
 struct RealPlatform {

@@ -12,9 +12,9 @@
 #include <limits>
 #include <utility>
 
-QColor ToQColor(uint32_t colourValue) {
-    if (colourValue & 0x80000000u) {
-        switch (colourValue & 0xFF) {
+QColor toQColor(uint32_t colorValue) {
+    if (colorValue & 0x80000000u) {
+        switch (colorValue & 0xFF) {
         case 5:
             return QApplication::palette().color(QPalette::Base);
         case 8:
@@ -25,14 +25,14 @@ QColor ToQColor(uint32_t colourValue) {
             return QApplication::palette().color(QPalette::WindowText);
         }
     }
-    return QColor(colourValue & 0xFF, (colourValue >> 8) & 0xFF, (colourValue >> 16) & 0xFF);
+    return QColor(colorValue & 0xFF, (colorValue >> 8) & 0xFF, (colorValue >> 16) & 0xFF);
 }
 
 namespace {
 
 // A release of the left button over the control makes a click, unless it ends a double-click:
 // the second press of a double-click is no second click, as on the original platform.
-bool IsClickRelease(const QWidget* control, const QMouseEvent* event, bool& secondClick) {
+bool isClickRelease(const QWidget* control, const QMouseEvent* event, bool& secondClick) {
     const bool endsDoubleClick = std::exchange(secondClick, false);
     return event->button() == Qt::LeftButton && control->rect().contains(event->position().toPoint()) &&
            !endsDoubleClick;
@@ -62,17 +62,17 @@ ListRow::ListRow(QWidget* parent)
     : CaptionLabel(parent) {
     setMouseTracking(true);
     setAutoFillBackground(true);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, Qt::white);
-    setPalette(colours);
-    setForeColor(ButtonTextColour);
+    QPalette colors = palette();
+    colors.setColor(QPalette::Window, Qt::white);
+    setPalette(colors);
+    setForeColor(ButtonTextColor);
 }
 
-void ListRow::setForeColor(uint32_t colourValue) {
-    m_foreColor = colourValue;
-    QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, ToQColor(colourValue));
-    setPalette(colours);
+void ListRow::setForeColor(uint32_t colorValue) {
+    m_foreColor = colorValue;
+    QPalette colors = palette();
+    colors.setColor(QPalette::WindowText, toQColor(colorValue));
+    setPalette(colors);
 }
 
 void ListRow::mouseMoveEvent(QMouseEvent* event) {
@@ -82,7 +82,7 @@ void ListRow::mouseMoveEvent(QMouseEvent* event) {
 
 void ListRow::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    if (IsClickRelease(this, event, m_secondClick))
+    if (isClickRelease(this, event, m_secondClick))
         Q_EMIT clicked();
 }
 
@@ -103,7 +103,7 @@ void ClickLabel::mousePressEvent(QMouseEvent* event) {
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    if (IsClickRelease(this, event, m_secondClick))
+    if (isClickRelease(this, event, m_secondClick))
         Q_EMIT clicked();
 }
 
@@ -176,7 +176,7 @@ void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
     Q_EMIT mouseUp(event->button());
     // The click follows the release, as the platform's image controls do; the second press
     // of a double-click is neither a press nor a click.
-    if (IsClickRelease(this, event, m_secondClick))
+    if (isClickRelease(this, event, m_secondClick))
         Q_EMIT clicked();
 }
 
@@ -194,20 +194,20 @@ ThumbPicture::ThumbPicture(QWidget* parent)
 
 void ThumbPicture::mousePressEvent(QMouseEvent* event) {
     event->accept();
-    Q_EMIT mouseDown(event->button(), event->modifiers(), static_cast<float>(ToTwips(event->position().x())),
-                     static_cast<float>(ToTwips(event->position().y())));
+    Q_EMIT mouseDown(event->button(), event->modifiers(), static_cast<float>(toTwips(event->position().x())),
+                     static_cast<float>(toTwips(event->position().y())));
 }
 
 void ThumbPicture::mouseMoveEvent(QMouseEvent* event) {
     event->accept();
-    Q_EMIT mouseMove(Qt::NoButton, event->modifiers(), static_cast<float>(ToTwips(event->position().x())),
-                     static_cast<float>(ToTwips(event->position().y())));
+    Q_EMIT mouseMove(Qt::NoButton, event->modifiers(), static_cast<float>(toTwips(event->position().x())),
+                     static_cast<float>(toTwips(event->position().y())));
 }
 
 void ThumbPicture::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    Q_EMIT mouseUp(event->button(), event->modifiers(), static_cast<float>(ToTwips(event->position().x())),
-                   static_cast<float>(ToTwips(event->position().y())));
+    Q_EMIT mouseUp(event->button(), event->modifiers(), static_cast<float>(toTwips(event->position().x())),
+                   static_cast<float>(toTwips(event->position().y())));
 }
 
 void ThumbPicture::mouseDoubleClickEvent(QMouseEvent* event) {

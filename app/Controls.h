@@ -8,10 +8,10 @@
 
 #include <cstdint>
 
-// Colour values as the windows store them: with the high bit set, a system colour by index.
-constexpr uint32_t ButtonTextColour = 0x80000012;
-constexpr uint32_t HoverColour = 0x000000C0; // red 192, in blue-green-red order
-QColor ToQColor(uint32_t colourValue);
+// Color values as the windows store them: with the high bit set, a system color by index.
+constexpr uint32_t ButtonTextColor = 0x80000012;
+constexpr uint32_t HoverColor = 0x000000C0; // red 192, in blue-green-red order
+QColor toQColor(uint32_t colorValue);
 
 // A label whose caption is kept exactly as set; a carriage return shows as a line break.
 class CaptionLabel : public QLabel {
@@ -28,13 +28,13 @@ private:
     QString m_caption;
 };
 
-// One row of the result list: hover colour and click.
+// One row of the result list: hover color and click.
 class ListRow : public CaptionLabel {
     Q_OBJECT
 public:
     explicit ListRow(QWidget* parent);
     uint32_t foreColor() const { return m_foreColor; }
-    void setForeColor(uint32_t colourValue);
+    void setForeColor(uint32_t colorValue);
 
 Q_SIGNALS:
     void mouseMoved();
@@ -46,7 +46,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    uint32_t m_foreColor = ButtonTextColour;
+    uint32_t m_foreColor = ButtonTextColor;
     bool m_secondClick = false;
 };
 

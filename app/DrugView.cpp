@@ -29,7 +29,7 @@ void Form19::Label4_Click(int index) {
 }
 
 void Form19::rebuildPageBox() {
-    const QStringList lines = TrimSpaces(LeafletText).split(u'\n');
+    const QStringList lines = trimSpaces(LeafletText).split(u'\n');
     QString caption;
     int counter = 0;
     for (const QString& line : lines) {

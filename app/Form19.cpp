@@ -25,7 +25,7 @@ constexpr std::array<int, Form19::VisibleRows> kRowTops = {720,  1035, 1335, 165
                                                            5700, 6000, 6315, 6630, 6945, 7245, 7560};
 
 template <typename Widget> Widget* placed(Widget* widget, double left, double top, double width, double height) {
-    widget->setGeometry(TwipsRect(left, top, width, height));
+    widget->setGeometry(twipsRect(left, top, width, height));
     return widget;
 }
 
@@ -40,7 +40,7 @@ Form19::Form19(Platform& platform)
     , m_platform(platform) {
     setWindowTitle(ApplicationTitle);
     setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
-    setFixedSize(ToPixels(kClientWidth), ToPixels(kClientHeight));
+    setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
     setMouseTracking(true);
     setBackgroundRole(QPalette::Window);
     buildControls();
@@ -86,13 +86,13 @@ void Form19::buildControls() {
     Label2 = placed(new CaptionLabel(this), 12120, 2040, 1575, 375);
     Label13 = placed(new CaptionLabel(this), 12240, 3240, 1695, 735);
     Label7 = placed(new CaptionLabel(this), 12120, 8040, 3375, 465);
-    Label7->setFont(SongFont(12));
+    Label7->setFont(songFont(12));
     Label9 = placed(new CaptionLabel(this), 12120, 7200, 3375, 450);
-    Label9->setFont(SongFont(12));
+    Label9->setFont(songFont(12));
 
     for (int index = 0; index < VisibleRows; ++index) {
         ListRow* row = placed(new ListRow(this), 840, kRowTops[index], 3000, 330);
-        row->setFont(SongFont(10.5));
+        row->setFont(songFont(10.5));
         connect(row, &ListRow::mouseMoved, this, [this, index] { Label4_MouseMove(index); });
         connect(row, &ListRow::clicked, this, [this, index] { Label4_Click(index); });
         Label4[index] = row;
@@ -137,7 +137,7 @@ void Form19::buildControls() {
 
 void Form19::setThumbTop(double top) {
     m_thumbTop = top;
-    Picture1->move(ToPixels(4000), ToPixels(top));
+    Picture1->move(toPixels(4000), toPixels(top));
 }
 
 void Form19::Move(double left, double top) {
@@ -151,14 +151,14 @@ Form2* Form19::keypad() const {
 bool Form19::Form_Load() {
     Move(0, Top());
     try {
-        OpenDrugDatabase(ProgramFolder());
+        OpenDrugDatabase(programFolder());
     } catch (const DatabaseError& error) {
         m_platform.dialogs.inform(
             QStringLiteral("无法打开药品数据库 %1：\n%2")
-                .arg(QDir::toNativeSeparators(QDir(ProgramFolder()).filePath(DrugFileName)), error.message()));
+                .arg(QDir::toNativeSeparators(QDir(programFolder()).filePath(DrugFileName)), error.message()));
         return false;
     }
-    TheDrugRecordset().Close();
+    theDrugRecordset().Close();
     Move(Left(), 0);
     LeafletPage = 1;
     return true;
@@ -168,7 +168,7 @@ void Form19::Form_Activate() {
     if (KeypadActive != 1)
         return;
     try {
-        FillDrugList(KeypadQuery(KeypadLetters));
+        FillDrugList(keypadQuery(KeypadLetters));
     } catch (const DatabaseError& error) {
         reportDatabaseError(error.message());
     }
@@ -186,7 +186,7 @@ void Form19::onFocusWindowChanged(QWindow* now) {
     // Activation counts only when the main window is reached from the keypad: the keypad was
     // the active window, or 返回 has just closed it. Coming back from a message box of ours or
     // from another program runs nothing.
-    const void* previous = m_lastFocusWindow;
+    const QWindow* previous = m_lastFocusWindow;
     m_lastFocusWindow = now;
     if (!now)
         return;

@@ -28,7 +28,7 @@ struct LeafletLine {
 };
 // The leaflet cut into printed lines: spaces trimmed, then 32 characters at indent 6, then
 // pieces of 30 at indent 9, then what is left at indent 9; a short text is one line at indent 6.
-std::vector<LeafletLine> LeafletLines(const QString& leaflet);
+std::vector<LeafletLine> leafletLines(const QString& leaflet);
 
 // The main window: the result list, the drug view, the buttons. Controls and handlers keep
 // the names the drug handbook has always used, so each behaviour is found under its name.
@@ -163,8 +163,8 @@ private:
     WindowPlace m_place{this};
 
     QPointer<Form2> m_keypad;
-    const void* m_keypadWindow = nullptr;
-    const void* m_lastFocusWindow = nullptr;
+    const QWindow* m_keypadWindow = nullptr;
+    const QWindow* m_lastFocusWindow = nullptr;
     QElapsedTimer m_sinceKeypadClosed; // valid from 返回 until the next focus change
     // A press into this window while the keypad is active refills the list at once; the one
     // activation that press may bring is then not a second refill. The expectation lapses

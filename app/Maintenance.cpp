@@ -18,10 +18,10 @@ const QString DrugGone = QStringLiteral("选中的药品已不存在，可能已
 // recordset's current or new row; each box is read as its field is written.
 void writeBoxes(DrugRecordset& recordset, const QLineEdit* chineseName, const QLineEdit* englishName,
                 const LeafletBox* leaflet) {
-    recordset.setField(QStringLiteral("中文名"), Cell(chineseName->text()));
-    recordset.setField(QStringLiteral("英文名"), Cell(englishName->text()));
-    recordset.setField(QStringLiteral("药物说明书"), Cell(leaflet->text()));
-    recordset.setField(QStringLiteral("拼音"), Cell(PinyinInitials(chineseName->text())));
+    recordset.setField(ChineseNameColumn, Cell(chineseName->text()));
+    recordset.setField(EnglishNameColumn, Cell(englishName->text()));
+    recordset.setField(LeafletColumn, Cell(leaflet->text()));
+    recordset.setField(InitialsColumn, Cell(PinyinInitials(chineseName->text())));
 }
 
 } // namespace
@@ -36,9 +36,9 @@ void Form19::Image13_Click() {
     const bool placeholder = Text1->text().isEmpty();
     if (placeholder)
         Text1->setText(QStringLiteral("--"));
-    DrugRecordset& recordset = TheDrugRecordset();
+    DrugRecordset& recordset = theDrugRecordset();
     try {
-        recordset.Open(FullTableQuery, TheDrugConnection(), adOpenKeyset, adLockOptimistic);
+        recordset.Open(FullTableQuery, theDrugConnection(), adOpenKeyset, adLockOptimistic);
         recordset.AddNew();
         writeBoxes(recordset, Text11, Text6, Text1);
         recordset.Update();
@@ -57,9 +57,9 @@ void Form19::Image13_Click() {
 }
 
 bool Form19::changeChosenDrug(const QString& failure, const std::function<void(DrugRecordset&)>& change) {
-    DrugRecordset& recordset = TheDrugRecordset();
+    DrugRecordset& recordset = theDrugRecordset();
     try {
-        recordset.Open(KeyQuery(Label2->caption()), TheDrugConnection(), adOpenKeyset, adLockOptimistic);
+        recordset.Open(keyQuery(Label2->caption()), theDrugConnection(), adOpenKeyset, adLockOptimistic);
         if (recordset.RecordCount() == 0) {
             recordset.Close();
             m_platform.dialogs.inform(DrugGone);

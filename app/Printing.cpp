@@ -15,9 +15,9 @@ constexpr int kLaterIndent = 9;
 
 } // namespace
 
-std::vector<LeafletLine> LeafletLines(const QString& leaflet) {
+std::vector<LeafletLine> leafletLines(const QString& leaflet) {
     // Counted in characters, so a character outside the basic plane is never cut in two.
-    const QList<uint> characters = TrimSpaces(leaflet).toUcs4();
+    const QList<uint> characters = trimSpaces(leaflet).toUcs4();
     const auto piece = [&characters](qsizetype from, qsizetype length) {
         const qsizetype count = std::min(length, characters.size() - from);
         return QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData() + from), count);
@@ -42,7 +42,7 @@ std::vector<LeafletLine> LeafletLines(const QString& leaflet) {
 void Form19::Image5_Click() {
     LeafletPrinter& printer = m_platform.printer;
     if (m_platform.dialogs.askYesNo(QStringLiteral("您真的要打印说明书吗？"))) {
-        for (const LeafletLine& line : LeafletLines(LeafletText)) {
+        for (const LeafletLine& line : leafletLines(LeafletText)) {
             if (!printer.printLine(line.indent, line.text)) {
                 const QString why = printer.errorText();
                 printer.endDocument();

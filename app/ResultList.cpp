@@ -1,4 +1,4 @@
-// The result list: refill, row captions, arrows, thumb drag, hover colour.
+// The result list: refill, row captions, arrows, thumb drag, hover color.
 
 #include "app/Form19.h"
 
@@ -24,17 +24,17 @@ void Form19::FillDrugList(const QString& sql) {
     for (ListRow* row : Label4)
         row->setCaption(QString());
 
-    DrugRecordset& recordset = TheDrugRecordset();
+    DrugRecordset& recordset = theDrugRecordset();
     qint64 loaded = 0;
     try {
-        recordset.Open(sql, TheDrugConnection(), adOpenKeyset, adLockReadOnly);
+        recordset.Open(sql, theDrugConnection(), adOpenKeyset, adLockReadOnly);
         // The arrays end at entry 100000: a larger result is cut there.
         const qint64 count = std::min<qint64>(recordset.RecordCount(), RowCells);
         for (; loaded < count; ++loaded) {
-            RowChineseName[loaded] = recordset.field(QStringLiteral("中文名"));
-            RowEnglishName[loaded] = recordset.field(QStringLiteral("英文名"));
-            RowLeaflet[loaded] = recordset.field(QStringLiteral("药物说明书"));
-            RowId[loaded] = recordset.field(QStringLiteral("编号"));
+            RowChineseName[loaded] = recordset.field(ChineseNameColumn);
+            RowEnglishName[loaded] = recordset.field(EnglishNameColumn);
+            RowLeaflet[loaded] = recordset.field(LeafletColumn);
+            RowId[loaded] = recordset.field(KeyColumn);
             recordset.MoveNext();
         }
     } catch (const DatabaseError&) {
@@ -109,8 +109,8 @@ void Form19::Picture1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, float, f
 void Form19::Label4_MouseMove(int index) {
     for (int r = 0; r < VisibleRows; ++r) {
         if (r != index)
-            Label4[r]->setForeColor(ButtonTextColour);
+            Label4[r]->setForeColor(ButtonTextColor);
         else if (!Label4[r]->caption().isEmpty())
-            Label4[r]->setForeColor(HoverColour);
+            Label4[r]->setForeColor(HoverColor);
     }
 }

@@ -4,7 +4,7 @@
 
 // The text without its leading and trailing space characters; tabs and other blanks stay,
 // as they are part of a leaflet's own layout.
-inline QString TrimSpaces(const QString& text) {
+inline QString trimSpaces(const QString& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && text.at(begin) == u' ')

@@ -16,7 +16,7 @@ void Form19::Form_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, do
 void Form19::Form_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
     // Takes back the highlight of the row the pointer has left.
     for (ListRow* row : Label4)
-        row->setForeColor(ButtonTextColour);
+        row->setForeColor(ButtonTextColor);
     if (FormDragging == 1)
         Move(x - FormDragX + Left(), y - FormDragY + Top());
 }

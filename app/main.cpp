@@ -8,10 +8,10 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    PrepareApplication();
+    prepareApplication();
     RealPlatform platform;
     // Without the converter every drug added or changed would be stored with wrong initials.
-    if (!pinyin::Cp936Available()) {
+    if (!pinyin::cp936Available()) {
         const QString message = QStringLiteral("西药手册无法启动：") + pinyin::ConverterMissingMessage;
         std::fprintf(stderr, "%s\n", message.toUtf8().constData());
         platform.dialogs.inform(message);

@@ -73,7 +73,7 @@ QString drugFile() {
     QFile::remove(building);
     DrugConnection::create(building, DrugPassword);
     DrugConnection connection;
-    connection.open(building, DrugPassword);
+    connection.openFile(building, DrugPassword);
     connection.beginTransaction();
     {
         Statement insert(connection.handle(),
@@ -98,7 +98,7 @@ QString drugFile() {
 DrugConnection& connection() {
     static DrugConnection opened;
     if (!opened.isOpen())
-        opened.open(drugFile(), DrugPassword);
+        opened.openFile(drugFile(), DrugPassword);
     return opened;
 }
 
@@ -117,10 +117,10 @@ void fill(DrugRecordset& recordset, const QString& sql, benchmark::State& state)
     recordset.Open(sql, connection(), adOpenKeyset, adLockReadOnly);
     const qint64 count = recordset.RecordCount();
     for (qint64 i = 0; i < count; ++i) {
-        benchmark::DoNotOptimize(recordset.field(QStringLiteral("中文名")));
-        benchmark::DoNotOptimize(recordset.field(QStringLiteral("英文名")));
-        benchmark::DoNotOptimize(recordset.field(QStringLiteral("药物说明书")));
-        benchmark::DoNotOptimize(recordset.field(QStringLiteral("编号")));
+        benchmark::DoNotOptimize(recordset.field(ChineseNameColumn));
+        benchmark::DoNotOptimize(recordset.field(EnglishNameColumn));
+        benchmark::DoNotOptimize(recordset.field(LeafletColumn));
+        benchmark::DoNotOptimize(recordset.field(KeyColumn));
         recordset.MoveNext();
     }
     recordset.Close();
@@ -131,7 +131,7 @@ void BM_OpenDrugFile(benchmark::State& state) {
     const QString path = drugFile();
     for (auto _ : state) {
         DrugConnection opened;
-        opened.open(path, DrugPassword);
+        opened.openFile(path, DrugPassword);
     }
 }
 BENCHMARK(BM_OpenDrugFile)->Unit(benchmark::kMillisecond);
@@ -140,7 +140,7 @@ void BM_KeypadSearch(benchmark::State& state) {
     const QString letters = state.range(0) == 0 ? QStringLiteral("zx") : QStringLiteral("a");
     DrugRecordset recordset;
     for (auto _ : state)
-        fill(recordset, KeypadQuery(letters), state);
+        fill(recordset, keypadQuery(letters), state);
     state.SetLabel(letters.toStdString());
 }
 BENCHMARK(BM_KeypadSearch)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -159,17 +159,17 @@ void BM_AddDrug(benchmark::State& state) {
     for (auto _ : state) {
         recordset.Open(FullTableQuery, connection(), adOpenKeyset, adLockOptimistic);
         recordset.AddNew();
-        recordset.setField(QStringLiteral("中文名"), Cell(QStringLiteral("阿莫西林")));
-        recordset.setField(QStringLiteral("英文名"), Cell(QStringLiteral("Amoxicillin")));
-        recordset.setField(QStringLiteral("药物说明书"), Cell(QStringLiteral("--")));
-        recordset.setField(QStringLiteral("拼音"), Cell(PinyinInitials(QStringLiteral("阿莫西林"))));
+        recordset.setField(ChineseNameColumn, Cell(QStringLiteral("阿莫西林")));
+        recordset.setField(EnglishNameColumn, Cell(QStringLiteral("Amoxicillin")));
+        recordset.setField(LeafletColumn, Cell(QStringLiteral("--")));
+        recordset.setField(InitialsColumn, Cell(PinyinInitials(QStringLiteral("阿莫西林"))));
         recordset.Update();
-        added.append(recordset.field(QStringLiteral("编号")).toText());
+        added.append(recordset.field(KeyColumn).toText());
         recordset.Close();
     }
     // Outside the timed loop: take the added drugs out again so every run sees the same file.
     for (const QString& key : std::as_const(added)) {
-        recordset.Open(KeyQuery(key), connection(), adOpenKeyset, adLockOptimistic);
+        recordset.Open(keyQuery(key), connection(), adOpenKeyset, adLockOptimistic);
         recordset.Delete();
         recordset.Update();
         recordset.Close();
@@ -181,10 +181,10 @@ void BM_ModifyDrug(benchmark::State& state) {
     DrugRecordset recordset;
     const QString key = QString::number(kDrugs / 2);
     for (auto _ : state) {
-        recordset.Open(KeyQuery(key), connection(), adOpenKeyset, adLockOptimistic);
-        recordset.setField(QStringLiteral("中文名"), Cell(names()[kDrugs / 2 - 1]));
-        recordset.setField(QStringLiteral("英文名"), Cell(QStringLiteral("Drug name in English")));
-        recordset.setField(QStringLiteral("拼音"), Cell(PinyinInitials(names()[kDrugs / 2 - 1])));
+        recordset.Open(keyQuery(key), connection(), adOpenKeyset, adLockOptimistic);
+        recordset.setField(ChineseNameColumn, Cell(names()[kDrugs / 2 - 1]));
+        recordset.setField(EnglishNameColumn, Cell(QStringLiteral("Drug name in English")));
+        recordset.setField(InitialsColumn, Cell(PinyinInitials(names()[kDrugs / 2 - 1])));
         recordset.Update();
         recordset.Close();
     }

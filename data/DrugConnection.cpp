@@ -36,7 +36,7 @@ void exec(sqlite3* db, const QString& sql) {
 void applyKey(sqlite3* db, const QString& password) {
     const QByteArray key = password.toUtf8();
     if (sqlite3_key(db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
-        throw DatabaseError(EngineMessage(db));
+        throw DatabaseError(engineMessage(db));
     exec(db, QStringLiteral("PRAGMA cipher_page_size = 4096"));
 }
 
@@ -61,18 +61,18 @@ void DrugConnection::close() {
 }
 
 void DrugConnection::Open(const QString& connectionString) {
-    const ConnectionParts parts = ParseConnectionString(connectionString);
-    open(parts.dataSource, parts.password);
+    const ConnectionParts parts = parseConnectionString(connectionString);
+    openFile(parts.dataSource, parts.password);
 }
 
-void DrugConnection::open(const QString& path, const QString& password) {
+void DrugConnection::openFile(const QString& path, const QString& password) {
     close();
     PendingHandle pending;
     const QByteArray nativePath = QFile::encodeName(path);
     // No SQLITE_OPEN_CREATE: a missing file fails instead of becoming an empty database.
     if (sqlite3_open_v2(nativePath.constData(), &pending.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
         SQLITE_OK)
-        throw DatabaseError(EngineMessage(pending.db));
+        throw DatabaseError(engineMessage(pending.db));
     applyKey(pending.db, password);
     // The first read: a wrong key shows here as "file is encrypted or is not a database",
     // a readable file without the drug table fails on the table's name.
@@ -96,7 +96,7 @@ void DrugConnection::create(const QString& path, const QString& password) {
     bool made = false;
     try {
         if (sqlite3_open_v2(nativePath.constData(), &pending.db, flags, nullptr) != SQLITE_OK)
-            throw DatabaseError(EngineMessage(pending.db));
+            throw DatabaseError(engineMessage(pending.db));
         made = true;
         applyKey(pending.db, password);
         applyDurability(pending.db);
@@ -128,7 +128,7 @@ void DrugConnection::rollback() noexcept {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-ConnectionParts ParseConnectionString(const QString& connectionString) {
+ConnectionParts parseConnectionString(const QString& connectionString) {
     static const QString sourceKey = QStringLiteral("Data Source=");
     static const QString passwordKey = QStringLiteral(";Jet OleDb:DataBase Password=");
     // The folder may itself hold ';' or '=', so the data source runs up to the last password key.

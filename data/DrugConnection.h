@@ -17,7 +17,7 @@ public:
     void Open(const QString& connectionString);
     // Opens an existing drug file; throws DatabaseError with the engine's message when the
     // file is missing, the password is wrong or the file holds no drug table.
-    void open(const QString& path, const QString& password);
+    void openFile(const QString& path, const QString& password);
     // Makes a new, empty drug file; refuses an existing file and a missing folder.
     static void create(const QString& path, const QString& password);
 
@@ -42,4 +42,4 @@ struct ConnectionParts {
     QString dataSource;
     QString password;
 };
-ConnectionParts ParseConnectionString(const QString& connectionString);
+ConnectionParts parseConnectionString(const QString& connectionString);

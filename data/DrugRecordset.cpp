@@ -8,12 +8,6 @@
 
 namespace {
 
-QString quoted(const QString& identifier) {
-    QString text = identifier;
-    text.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + text + u'"';
-}
-
 // True when column is the table's INTEGER PRIMARY KEY, the engine's own row key.
 bool isRowKey(sqlite3* db, const QString& table, const QString& column) {
     const char* type = nullptr;
@@ -284,12 +278,12 @@ void DrugRecordset::storeAddedRow() {
     QStringList names;
     QStringList marks;
     for (const auto& [name, value] : m_writes) {
-        names.append(quoted(m_originColumns[columnIndex(name)]));
+        names.append(quotedIdentifier(m_originColumns[columnIndex(name)]));
         marks.append(QStringLiteral("?"));
     }
-    const QString sql = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
+    const QString sql = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedIdentifier(m_table))
                                         : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                              .arg(quoted(m_table), names.join(u','), marks.join(u','));
+                                              .arg(quotedIdentifier(m_table), names.join(u','), marks.join(u','));
     {
         Statement insert(db, sql);
         for (int i = 0; i < static_cast<int>(m_writes.size()); ++i)
@@ -315,9 +309,9 @@ void DrugRecordset::storeChangedRow() {
     sqlite3* db = m_connection->handle();
     QStringList assignments;
     for (const auto& [name, value] : m_writes)
-        assignments.append(quoted(m_originColumns[columnIndex(name)]) + QStringLiteral(" = ?"));
+        assignments.append(quotedIdentifier(m_originColumns[columnIndex(name)]) + QStringLiteral(" = ?"));
     Statement update(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                             .arg(quoted(m_table), assignments.join(QStringLiteral(", "))));
+                             .arg(quotedIdentifier(m_table), assignments.join(QStringLiteral(", "))));
     int position = 1;
     for (const auto& [name, value] : m_writes)
         update.bind(position++, value);
@@ -331,7 +325,7 @@ void DrugRecordset::storeChangedRow() {
 
 void DrugRecordset::storeDeletion() {
     sqlite3* db = m_connection->handle();
-    Statement remove(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
+    Statement remove(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedIdentifier(m_table)));
     remove.bind(1, m_rows[m_position][m_keyColumn]);
     remove.step();
     if (sqlite3_changes(db) == 0)

@@ -4,7 +4,7 @@
 
 #include <QRegularExpression>
 
-QString KeypadQuery(const QString& letters) {
+QString keypadQuery(const QString& letters) {
     for (const QChar c : letters) {
         if (c < u'a' || c > u'z')
             throw DatabaseError(QStringLiteral("查找字母只能是 a 到 z"));
@@ -12,7 +12,7 @@ QString KeypadQuery(const QString& letters) {
     return QStringLiteral("SELECT * from 西药  where 拼音 like'%") + letters + QStringLiteral("%'");
 }
 
-QString KeyQuery(const QString& key) {
+QString keyQuery(const QString& key) {
     // Any 64-bit key the store can hold, written as plain decimal digits.
     static const QRegularExpression decimal(QStringLiteral("^-?[0-9]{1,19}$"));
     bool inRange = false;

@@ -9,8 +9,8 @@ inline const QString FullTableQuery = QStringLiteral("select *from 西药");
 
 // Drugs whose initials hold the letters as one run, in any case. Letters other than a to z
 // are refused with DatabaseError before any text is built.
-QString KeypadQuery(const QString& letters);
+QString keypadQuery(const QString& letters);
 
 // The one drug with the given key. A key that is not a decimal 64-bit integer is refused with
 // DatabaseError before any text is built.
-QString KeyQuery(const QString& key);
+QString keyQuery(const QString& key);

@@ -12,7 +12,7 @@ QString fromUtf16(const void* text, int bytes) {
 
 } // namespace
 
-QString EngineMessage(sqlite3* db) {
+QString engineMessage(sqlite3* db) {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(SQLITE_NOMEM));
 }
 
@@ -30,7 +30,7 @@ Statement::~Statement() {
 }
 
 void Statement::fail() const {
-    throw DatabaseError(EngineMessage(m_db));
+    throw DatabaseError(engineMessage(m_db));
 }
 
 void Statement::bind(int position, const Cell& value) {
@@ -63,7 +63,7 @@ bool Statement::step() {
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    const QString message = EngineMessage(m_db);
+    const QString message = engineMessage(m_db);
     sqlite3_reset(m_stmt);
     throw DatabaseError(message);
 }
@@ -110,4 +110,10 @@ Cell Statement::column(int column) const {
         return Cell(fromUtf16(text, sqlite3_column_bytes16(m_stmt, column)));
     }
     }
+}
+
+QString quotedIdentifier(const QString& name) {
+    QString text = name;
+    text.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + text + u'"';
 }

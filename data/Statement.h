@@ -36,4 +36,7 @@ private:
 };
 
 // The engine's message for the last failed call on db.
-QString EngineMessage(sqlite3* db);
+QString engineMessage(sqlite3* db);
+
+// A table or column name as an SQL identifier: in double quotes, inner quotes doubled.
+QString quotedIdentifier(const QString& name);

@@ -27,7 +27,7 @@ Form2::Form2()
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("字母查询器"));
     setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
-    setFixedSize(ToPixels(kClientWidth), ToPixels(kClientHeight));
+    setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
     setMouseTracking(true);
     buildControls();
     Form_Load();
@@ -36,38 +36,38 @@ Form2::Form2()
 void Form2::buildControls() {
     // The background picture and the frame take no mouse input: presses reach the window.
     Image1 = new QLabel(this);
-    Image1->setGeometry(TwipsRect(0, 0, 3495, 2655));
+    Image1->setGeometry(twipsRect(0, 0, 3495, 2655));
     Image1->setPixmap(QPixmap(QStringLiteral(":/art/keypad_background.png")));
     Image1->setScaledContents(true);
     Image1->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     Shape1 = new QLabel(this);
-    Shape1->setGeometry(TwipsRect(0, 0, 3495, 2535));
+    Shape1->setGeometry(twipsRect(0, 0, 3495, 2535));
     Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
     Shape1->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     Text1 = ownMouse(new QLineEdit(this));
-    Text1->setGeometry(TwipsRect(120, 1560, 3255, 375));
+    Text1->setGeometry(twipsRect(120, 1560, 3255, 375));
     // The letters come from the buttons only; typing here would not reach the search.
     Text1->setReadOnly(true);
 
     Command3 = ownMouse(new QPushButton(QStringLiteral("清除"), this));
-    Command3->setGeometry(TwipsRect(2520, 1200, 855, 300));
+    Command3->setGeometry(twipsRect(2520, 1200, 855, 300));
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
 
     for (int k = 0; k < 26; ++k) {
         const int row = k / 7;
         const int column = k % 7;
         auto* button = ownMouse(new QPushButton(QString(QChar(u'a' + k)), this));
-        button->setGeometry(TwipsRect(120 + 480 * column, 120 + 360 * row, 375, 300));
-        button->setFont(SongFont(12, true));
+        button->setGeometry(twipsRect(120 + 480 * column, 120 + 360 * row, 375, 300));
+        button->setFont(songFont(12, true));
         connect(button, &QPushButton::clicked, this, [this, k] { Command2_Click(k); });
         Command2[k] = button;
     }
 
     Command1 = ownMouse(
         new PictureButton(QStringLiteral("返回"), QPixmap(QStringLiteral(":/art/keypad_background.png")), this));
-    Command1->setGeometry(TwipsRect(120, 2040, 3255, 420));
+    Command1->setGeometry(twipsRect(120, 2040, 3255, 420));
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
     // Tab order: the text box, 清除, the letters from z back to a, 返回.

@@ -61,14 +61,14 @@ CodeTable buildTable() {
 
 } // namespace
 
-bool Cp936Available() {
+bool cp936Available() {
     // One conversion, not the whole table: this runs at start-up. 啊 opens the first range of
     // initials, so without the converter it has no code.
     Iconv converter;
     return converter.valid() && converter.encode(u'啊') == -20319;
 }
 
-int16_t Cp936Code(char16_t unit) {
+int16_t cp936Code(char16_t unit) {
     // A function-local static is initialised once and thread-safely.
     static const CodeTable table = buildTable();
     return table[unit];

@@ -61,15 +61,15 @@ struct CodedTables {
 
     CodedTables() {
         for (size_t i = 0; i < InitialBoundaries.size(); ++i)
-            boundaryCodes[i] = Cp936Code(InitialBoundaries[i].character);
+            boundaryCodes[i] = cp936Code(InitialBoundaries[i].character);
         for (const ExtraGroup& group : ExtraCharInitials) {
             for (const char16_t* c = group.characters; *c; ++c)
-                extraCodes.emplace_back(Cp936Code(*c), group.letter);
+                extraCodes.emplace_back(cp936Code(*c), group.letter);
         }
     }
 
     char16_t initialOf(char16_t unit) const {
-        const int16_t v = Cp936Code(unit);
+        const int16_t v = cp936Code(unit);
         if (v < boundaryCodes.front())
             return u'*';
         for (size_t i = 0; i + 1 < boundaryCodes.size(); ++i) {

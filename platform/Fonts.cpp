@@ -1,10 +1,10 @@
 #include "platform/Fonts.h"
 
-void InstallSongSubstitution() {
+void installSongSubstitution() {
     QFont::insertSubstitution(SongFaceName, InstalledSongFace);
 }
 
-QFont SongFont(double points, bool bold) {
+QFont songFont(double points, bool bold) {
     QFont font(SongFaceName);
     font.setPointSizeF(points);
     font.setBold(bold);

@@ -7,5 +7,5 @@
 inline const QString SongFaceName = QStringLiteral("宋体");
 inline const QString InstalledSongFace = QStringLiteral("AR PL UMing CN");
 
-void InstallSongSubstitution();
-QFont SongFont(double points, bool bold = false);
+void installSongSubstitution();
+QFont songFont(double points, bool bold = false);

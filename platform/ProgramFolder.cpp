@@ -11,11 +11,11 @@ QString& overriddenFolder() {
 
 } // namespace
 
-QString ProgramFolder() {
+QString programFolder() {
     const QString& overridden = overriddenFolder();
     return overridden.isEmpty() ? QCoreApplication::applicationDirPath() : overridden;
 }
 
-void SetProgramFolderForTests(const QString& folder) {
+void setProgramFolderForTests(const QString& folder) {
     overriddenFolder() = folder;
 }

@@ -3,5 +3,5 @@
 #include <QString>
 
 // The folder that holds the program, where its drug file lies. Tests point it elsewhere.
-QString ProgramFolder();
-void SetProgramFolderForTests(const QString& folder);
+QString programFolder();
+void setProgramFolderForTests(const QString& folder);

@@ -64,7 +64,7 @@ void QtLeafletPrinter::DestinationDeleter::operator()(cups_dest_s* destination) 
 }
 
 QtLeafletPrinter::QtLeafletPrinter()
-    : m_font(SongFont(12)) {}
+    : m_font(songFont(12)) {}
 
 QtLeafletPrinter::~QtLeafletPrinter() {
     reset();

@@ -8,14 +8,14 @@
 // 96 dpi. Qt scales logical pixels on high-density screens.
 constexpr double TwipsPerPixel = 15.0;
 
-inline int ToPixels(double twips) {
+inline int toPixels(double twips) {
     return qRound(twips / TwipsPerPixel);
 }
 
-inline double ToTwips(double pixels) {
+inline double toTwips(double pixels) {
     return pixels * TwipsPerPixel;
 }
 
-inline QRect TwipsRect(double left, double top, double width, double height) {
-    return QRect(ToPixels(left), ToPixels(top), ToPixels(width), ToPixels(height));
+inline QRect twipsRect(double left, double top, double width, double height) {
+    return QRect(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
 }

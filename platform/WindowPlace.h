@@ -18,19 +18,19 @@ public:
     // Where a pointer at this place on the screen (logical pixels) is in the client area, in
     // twips. A mouse event's own window-relative position can be stale: one queued before the
     // window's last move is relative to where the window was then. Its screen position never is.
-    QPointF clientTwips(QPointF global) const { return {ToTwips(global.x()) - m_left, ToTwips(global.y()) - m_top}; }
+    QPointF clientTwips(QPointF global) const { return {toTwips(global.x()) - m_left, toTwips(global.y()) - m_top}; }
 
     void move(double left, double top) {
         m_left = left;
         m_top = top;
-        m_window->move(ToPixels(left), ToPixels(top));
+        m_window->move(toPixels(left), toPixels(top));
     }
 
     // Called from the window's moveEvent.
     void follow(QPoint pixels) {
-        if (pixels != QPoint(ToPixels(m_left), ToPixels(m_top))) {
-            m_left = ToTwips(pixels.x());
-            m_top = ToTwips(pixels.y());
+        if (pixels != QPoint(toPixels(m_left), toPixels(m_top))) {
+            m_left = toTwips(pixels.x());
+            m_top = toTwips(pixels.y());
         }
     }
 

@@ -45,7 +45,7 @@ LATIN = first_existing("/usr/share/fonts/opentype/urw-base35/P052-Roman.otf",
 def font(path, size, index=0):
     return ImageFont.truetype(path, size, index=index)
 
-# ---------------------------------------------------------------- colours
+# ---------------------------------------------------------------- colors
 def hexc(s):
     s = s.lstrip("#")
     return np.array([int(s[i:i + 2], 16) for i in (0, 2, 4)], dtype=np.float64)
@@ -109,10 +109,10 @@ def ellipse_mask(w, h, box, ss=4):
     img = img.resize((w, h), Image.BOX)
     return np.asarray(img, dtype=np.float64) / 255.0
 
-def blend(rgb, colour, alpha):
-    """rgb: HxWx3 float, colour: 3-vector or HxWx3, alpha: HxW."""
+def blend(rgb, color, alpha):
+    """rgb: HxWx3 float, color: 3-vector or HxWx3, alpha: HxW."""
     a = np.clip(alpha, 0.0, 1.0)[..., None]
-    return rgb * (1.0 - a) + np.asarray(colour, dtype=np.float64) * a
+    return rgb * (1.0 - a) + np.asarray(color, dtype=np.float64) * a
 
 def vgrad(h, top, bottom, w=1):
     t = np.linspace(0.0, 1.0, h)[:, None, None]
@@ -203,13 +203,13 @@ def silver_plate(w, h, radius, seed, top="#eef0f2", bottom="#c3c8ce",
         rgb = blend(rgb, hexc("#6f767f"), a_lo * lo)
     return rgb, outer, inner
 
-def stamp_text(rgb, mask, colour=INK, light=0.75, shadow=0.0):
+def stamp_text(rgb, mask, color=INK, light=0.75, shadow=0.0):
     """Dark lettering pressed into metal: a light lip below-right, optional
     faint shadow above-left, then the ink itself."""
     if shadow:
         rgb = blend(rgb, hexc("#5a6068"), shadow * shift(mask, -1, -1) * (1 - mask))
     rgb = blend(rgb, WHITE, light * shift(mask, 1, 2) * (1 - mask))
-    return blend(rgb, colour, mask)
+    return blend(rgb, color, mask)
 
 # ================================================================ 1. background
 def make_background():
@@ -319,7 +319,7 @@ def make_product_name():
     tr = tl + tm.shape[1]
     tm = place(tm, W, H, tx, 53)
     ink = vgrad(H, hexc("#2a4270"), hexc("#101c34"), W)
-    rgb = stamp_text(rgb, tm, colour=ink, light=0.9, shadow=0.25)
+    rgb = stamp_text(rgb, tm, color=ink, light=0.9, shadow=0.25)
 
     # engraved rule under the title, then the English line
     ry = 88
@@ -331,7 +331,7 @@ def make_product_name():
     sf = font(LATIN, 16)
     sm = text_mask("WESTERN DRUG HANDBOOK", sf, stroke=0, spacing=1.2)
     sm = place(sm, W, H, tx, 104)
-    rgb = stamp_text(rgb, sm, colour=hexc("#23355a"), light=0.8)
+    rgb = stamp_text(rgb, sm, color=hexc("#23355a"), light=0.8)
     save(to_image(rgb, alpha), "product_name.png")
 
 # ================================================================ 4. thumb

@@ -14,8 +14,6 @@
 
 namespace {
 
-const QString ChineseNameColumn = QStringLiteral("中文名");
-const QString InitialsColumn = QStringLiteral("拼音");
 constexpr qint64 kProgressStep = 10000;
 
 QString native(const QString& path) {
@@ -29,16 +27,10 @@ int fail(ToolStreams& streams, const QString& message) {
 
 // Commands that compute initials refuse to run rather than give wrong ones.
 bool initialsAvailable(ToolStreams& streams) {
-    if (pinyin::Cp936Available())
+    if (pinyin::cp936Available())
         return true;
     fail(streams, pinyin::ConverterMissingMessage);
     return false;
-}
-
-QString quotedIdentifier(const QString& name) {
-    QString text = name;
-    text.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + text + u'"';
 }
 
 // Which CSV column goes into which table column; the key and the initials are never taken
@@ -54,13 +46,13 @@ ImportPlan readHeader(CsvReader& reader) {
     QList<QByteArray> fields;
     if (!reader.next(fields))
         throw CsvError(1, QStringLiteral("文件是空的，缺少表头"));
-    const QStringList known = DrugColumns();
+    const QStringList known = drugColumns();
     ImportPlan plan;
     plan.fieldCount = static_cast<int>(fields.size());
     QSet<QString> seen;
     for (int i = 0; i < fields.size(); ++i) {
         QString name;
-        if (!DecodeUtf8(fields[i], name))
+        if (!decodeUtf8(fields[i], name))
             throw CsvError(reader.recordLine(), QStringLiteral("表头不是有效的 UTF-8 文本"));
         name = name.trimmed();
         if (!known.contains(name))
@@ -89,7 +81,7 @@ QStringList decodeRow(const CsvReader& reader, const QList<QByteArray>& fields, 
     texts.reserve(fields.size());
     for (const QByteArray& field : fields) {
         QString text;
-        if (!DecodeUtf8(field, text))
+        if (!decodeUtf8(field, text))
             throw CsvError(reader.recordLine(), QStringLiteral("不是有效的 UTF-8 文本"));
         texts.append(text);
     }
@@ -170,7 +162,7 @@ QStringList charactersWithoutLetter(const QString& name) {
 
 } // namespace
 
-int CreateCommand(const QString& file, ToolStreams& streams) {
+int createCommand(const QString& file, ToolStreams& streams) {
     try {
         DrugConnection::create(file, DrugPassword);
     } catch (const DatabaseError& error) {
@@ -180,7 +172,7 @@ int CreateCommand(const QString& file, ToolStreams& streams) {
     return 0;
 }
 
-int ImportCommand(const QString& file, const QString& csv, ToolStreams& streams) {
+int importCommand(const QString& file, const QString& csv, ToolStreams& streams) {
     if (!initialsAvailable(streams))
         return 1;
     QFile input(csv);
@@ -188,7 +180,7 @@ int ImportCommand(const QString& file, const QString& csv, ToolStreams& streams)
         return 1;
     DrugConnection connection;
     try {
-        connection.open(file, DrugPassword);
+        connection.openFile(file, DrugPassword);
         const qint64 total = countValidRows(input);
         input.seek(0);
         // Large enough that nothing reaches the file before the commit.
@@ -209,11 +201,11 @@ int ImportCommand(const QString& file, const QString& csv, ToolStreams& streams)
     }
 }
 
-int ExportCommand(const QString& file, ToolStreams& streams) {
+int exportCommand(const QString& file, ToolStreams& streams) {
     try {
         DrugConnection connection;
-        connection.open(file, DrugPassword);
-        const QStringList columns = DrugColumns();
+        connection.openFile(file, DrugPassword);
+        const QStringList columns = drugColumns();
         QStringList quoted;
         for (const QString& column : columns)
             quoted.append(quotedIdentifier(column));
@@ -226,7 +218,7 @@ int ExportCommand(const QString& file, ToolStreams& streams) {
             for (int i = 0; i < columns.size(); ++i) {
                 if (i > 0)
                     line.append(',');
-                line.append(CsvField(select.column(i).toText().toUtf8()));
+                line.append(csvField(select.column(i).toText().toUtf8()));
             }
             line.append("\r\n");
             if (streams.out.write(line) != line.size())
@@ -238,13 +230,13 @@ int ExportCommand(const QString& file, ToolStreams& streams) {
     }
 }
 
-int CheckCommand(const QString& file, ToolStreams& streams) {
+int checkCommand(const QString& file, ToolStreams& streams) {
     if (!initialsAvailable(streams))
         return 1;
     QTextStream out(&streams.out);
     try {
         DrugConnection connection;
-        connection.open(file, DrugPassword);
+        connection.openFile(file, DrugPassword);
 
         QStringList problems;
         Statement integrity(connection.handle(), QStringLiteral("PRAGMA integrity_check"));
@@ -292,7 +284,7 @@ int CheckCommand(const QString& file, ToolStreams& streams) {
     }
 }
 
-int PinyinCommand(ToolStreams& streams) {
+int pinyinCommand(ToolStreams& streams) {
     if (!initialsAvailable(streams))
         return 1;
     QByteArray line;
@@ -306,7 +298,7 @@ int PinyinCommand(ToolStreams& streams) {
     return 0;
 }
 
-int RunTool(const QStringList& arguments, ToolStreams& streams) {
+int runTool(const QStringList& arguments, ToolStreams& streams) {
     const QString usage = QStringLiteral("用法：\n"
                                          "  xiyao-db create 文件          新建空的加密药品数据库\n"
                                          "  xiyao-db import 文件 CSV      从 UTF-8 CSV 文件导入药品\n"
@@ -316,15 +308,15 @@ int RunTool(const QStringList& arguments, ToolStreams& streams) {
     const QString command = arguments.value(0);
     const qsizetype count = arguments.size();
     if (command == QStringLiteral("create") && count == 2)
-        return CreateCommand(arguments[1], streams);
+        return createCommand(arguments[1], streams);
     if (command == QStringLiteral("import") && count == 3)
-        return ImportCommand(arguments[1], arguments[2], streams);
+        return importCommand(arguments[1], arguments[2], streams);
     if (command == QStringLiteral("export") && count == 2)
-        return ExportCommand(arguments[1], streams);
+        return exportCommand(arguments[1], streams);
     if (command == QStringLiteral("check") && count == 2)
-        return CheckCommand(arguments[1], streams);
+        return checkCommand(arguments[1], streams);
     if (command == QStringLiteral("pinyin") && count == 1)
-        return PinyinCommand(streams);
+        return pinyinCommand(streams);
     if (command == QStringLiteral("help") || command == QStringLiteral("--help")) {
         streams.err << usage;
         return 0;

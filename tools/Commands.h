@@ -14,10 +14,10 @@ struct ToolStreams {
     QTextStream& err;
 };
 
-int RunTool(const QStringList& arguments, ToolStreams& streams);
+int runTool(const QStringList& arguments, ToolStreams& streams);
 
-int CreateCommand(const QString& file, ToolStreams& streams);
-int ImportCommand(const QString& file, const QString& csv, ToolStreams& streams);
-int ExportCommand(const QString& file, ToolStreams& streams);
-int CheckCommand(const QString& file, ToolStreams& streams);
-int PinyinCommand(ToolStreams& streams);
+int createCommand(const QString& file, ToolStreams& streams);
+int importCommand(const QString& file, const QString& csv, ToolStreams& streams);
+int exportCommand(const QString& file, ToolStreams& streams);
+int checkCommand(const QString& file, ToolStreams& streams);
+int pinyinCommand(ToolStreams& streams);

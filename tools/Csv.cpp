@@ -113,7 +113,7 @@ bool CsvReader::next(QList<QByteArray>& fields) {
     }
 }
 
-QByteArray CsvField(const QByteArray& utf8) {
+QByteArray csvField(const QByteArray& utf8) {
     if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\r') && !utf8.contains('\n'))
         return utf8;
     QByteArray field = utf8;
@@ -121,7 +121,7 @@ QByteArray CsvField(const QByteArray& utf8) {
     return '"' + field + '"';
 }
 
-bool DecodeUtf8(const QByteArray& bytes, QString& text) {
+bool decodeUtf8(const QByteArray& bytes, QString& text) {
     QStringDecoder decoder(QStringDecoder::Utf8,
                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     text = decoder.decode(bytes);

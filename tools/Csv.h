@@ -50,7 +50,7 @@ private:
 };
 
 // One CSV field, quoted when it holds a comma, a quote or a line break.
-QByteArray CsvField(const QByteArray& utf8);
+QByteArray csvField(const QByteArray& utf8);
 
 // Strict UTF-8 decoding; false when the bytes are not valid UTF-8.
-bool DecodeUtf8(const QByteArray& bytes, QString& text);
+bool decodeUtf8(const QByteArray& bytes, QString& text);

@@ -19,7 +19,7 @@ int main(int argc, char* argv[]) {
     ToolStreams streams{in, out, err};
     QStringList arguments = application.arguments();
     arguments.removeFirst();
-    int status = RunTool(arguments, streams);
+    int status = runTool(arguments, streams);
     // Output that never reached its file (a full disk, a closed pipe) is a failure, not a success.
     const bool written = out.flush() && out.error() == QFileDevice::NoError;
     if (status == 0 && !written) {

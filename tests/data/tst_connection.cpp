@@ -10,7 +10,7 @@ namespace {
 QString openError(const QString& path, const QString& password) {
     DrugConnection connection;
     try {
-        connection.open(path, password);
+        connection.openFile(path, password);
     } catch (const DatabaseError& error) {
         if (connection.isOpen())
             return QStringLiteral("open after failure");
@@ -40,27 +40,27 @@ private Q_SLOTS:
 };
 
 void TestConnection::connectionString() {
-    QCOMPARE(DrugConnectionString(QStringLiteral("/opt/xiyao")),
+    QCOMPARE(drugConnectionString(QStringLiteral("/opt/xiyao")),
              QStringLiteral("Provider=Microsoft.Jet.Oledb.4.0;Data Source=/opt/xiyao/qintabo.m;"
                             "Jet OleDb:DataBase Password=rlomvexd316k2p"));
-    const ConnectionParts parts = ParseConnectionString(DrugConnectionString(QStringLiteral("/opt/xiyao")));
+    const ConnectionParts parts = parseConnectionString(drugConnectionString(QStringLiteral("/opt/xiyao")));
     QCOMPARE(parts.dataSource, QStringLiteral("/opt/xiyao/qintabo.m"));
     QCOMPARE(parts.password, QStringLiteral("rlomvexd316k2p"));
 }
 
 void TestConnection::connectionStringWithOddFolder() {
     const QString folder = QStringLiteral("/home/用户/a;b=c");
-    QCOMPARE(ParseConnectionString(DrugConnectionString(folder)).dataSource, folder + QStringLiteral("/qintabo.m"));
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, ParseConnectionString(QStringLiteral("Provider=x")));
+    QCOMPARE(parseConnectionString(drugConnectionString(folder)).dataSource, folder + QStringLiteral("/qintabo.m"));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, parseConnectionString(QStringLiteral("Provider=x")));
 }
 
 void TestConnection::opensTheFileInTheProgramFolder() {
     DrugFileFixture file;
     file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
     OpenDrugDatabase(file.folder());
-    QVERIFY(TheDrugConnection().isOpen());
-    QCOMPARE(TheDrugConnection().path(), file.path());
-    TheDrugConnection().close();
+    QVERIFY(theDrugConnection().isOpen());
+    QCOMPARE(theDrugConnection().path(), file.path());
+    theDrugConnection().close();
 }
 
 void TestConnection::wrongPasswordLeavesFileUntouched() {
@@ -127,9 +127,9 @@ void TestConnection::createRefusesExistingFileAndMissingFolder() {
 }
 
 void TestConnection::sqlTexts() {
-    QCOMPARE(KeyQuery(QStringLiteral("17")), QStringLiteral("select *from 西药 where 编号=17"));
-    QCOMPARE(KeypadQuery(QStringLiteral("ab")), QStringLiteral("SELECT * from 西药  where 拼音 like'%ab%'"));
-    QCOMPARE(KeypadQuery(QString()), QStringLiteral("SELECT * from 西药  where 拼音 like'%%'"));
+    QCOMPARE(keyQuery(QStringLiteral("17")), QStringLiteral("select *from 西药 where 编号=17"));
+    QCOMPARE(keypadQuery(QStringLiteral("ab")), QStringLiteral("SELECT * from 西药  where 拼音 like'%ab%'"));
+    QCOMPARE(keypadQuery(QString()), QStringLiteral("SELECT * from 西药  where 拼音 like'%%'"));
     QCOMPARE(FullTableQuery, QStringLiteral("select *from 西药"));
 }
 
@@ -147,8 +147,8 @@ void TestConnection::refusedSqlTexts_data() {
 void TestConnection::refusedSqlTexts() {
     QFETCH(QString, letters);
     QFETCH(QString, key);
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, KeypadQuery(letters));
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, KeyQuery(key));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, keypadQuery(letters));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, keyQuery(key));
 }
 
 QTEST_GUILESS_MAIN(TestConnection)

@@ -9,17 +9,11 @@
 
 namespace {
 
-const QString ChineseName = QStringLiteral("中文名");
-const QString EnglishName = QStringLiteral("英文名");
-const QString Leaflet = QStringLiteral("药物说明书");
-const QString Initials = QStringLiteral("拼音");
-const QString Key = QStringLiteral("编号");
-
 QStringList walkNames(DrugRecordset& recordset) {
     QStringList names;
     const qint64 count = recordset.RecordCount();
     for (qint64 i = 0; i < count; ++i) {
-        names.append(recordset.field(ChineseName).toText());
+        names.append(recordset.field(ChineseNameColumn).toText());
         recordset.MoveNext();
     }
     return names;
@@ -67,9 +61,9 @@ void TestRecordset::keypadMatches() {
     file.insert(QStringLiteral("empty"), Cell(QString()));
     file.insert(QStringLiteral("null"), Cell::null());
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
-    recordset.Open(KeypadQuery(letters), connection, adOpenKeyset, adLockReadOnly);
+    recordset.Open(keypadQuery(letters), connection, adOpenKeyset, adLockReadOnly);
     QCOMPARE(recordset.RecordCount(), expected.size());
     QStringList names = walkNames(recordset);
     QVERIFY(recordset.atEnd());
@@ -85,25 +79,25 @@ void TestRecordset::fullTableListsNullInitials() {
     file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
     file.insert(QStringLiteral("无拼音"), Cell::null());
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
     recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockReadOnly);
     QCOMPARE(walkNames(recordset), (QStringList{QStringLiteral("阿莫西林"), QStringLiteral("无拼音")}));
     recordset.Close();
-    recordset.Open(KeypadQuery(QString()), connection, adOpenKeyset, adLockReadOnly);
+    recordset.Open(keypadQuery(QString()), connection, adOpenKeyset, adLockReadOnly);
     QCOMPARE(walkNames(recordset), QStringList{QStringLiteral("阿莫西林")});
 }
 
 void TestRecordset::zeroRows() {
     DrugFileFixture file;
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
     recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockReadOnly);
     QCOMPARE(recordset.RecordCount(), 0);
     QVERIFY(recordset.atEnd());
     // Reading a row that is not there fails and closes the recordset.
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.field(ChineseName));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.field(ChineseNameColumn));
     QVERIFY(!recordset.isOpen());
 }
 
@@ -111,17 +105,17 @@ void TestRecordset::addChangeDeleteInOneRun() {
     DrugFileFixture file;
     file.insert(QStringLiteral("先有的药"), Cell(QStringLiteral("XYDY")));
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
 
     recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockOptimistic);
     recordset.AddNew();
-    recordset.setField(ChineseName, Cell(QStringLiteral("阿莫西林")));
-    recordset.setField(EnglishName, Cell(QStringLiteral("Amoxicillin")));
-    recordset.setField(Leaflet, Cell(QStringLiteral("第一行\r\n第二行")));
-    recordset.setField(Initials, Cell(QStringLiteral("AMXL")));
+    recordset.setField(ChineseNameColumn, Cell(QStringLiteral("阿莫西林")));
+    recordset.setField(EnglishNameColumn, Cell(QStringLiteral("Amoxicillin")));
+    recordset.setField(LeafletColumn, Cell(QStringLiteral("第一行\r\n第二行")));
+    recordset.setField(InitialsColumn, Cell(QStringLiteral("AMXL")));
     recordset.Update();
-    const QString key = recordset.field(Key).toText();
+    const QString key = recordset.field(KeyColumn).toText();
     QCOMPARE(recordset.RecordCount(), 2);
     recordset.Close();
     QCOMPARE(key, QStringLiteral("2"));
@@ -131,12 +125,12 @@ void TestRecordset::addChangeDeleteInOneRun() {
     QCOMPARE(stored.size(), 2);
     QCOMPARE(stored[1].leaflet.toText(), QStringLiteral("第一行\r\n第二行"));
 
-    recordset.Open(KeyQuery(key), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Open(keyQuery(key), connection, adOpenKeyset, adLockOptimistic);
     QCOMPARE(recordset.RecordCount(), 1);
-    recordset.setField(EnglishName, Cell(QStringLiteral("Amoxicillin Capsules")));
-    recordset.setField(Initials, Cell(QStringLiteral("AMXLJN")));
+    recordset.setField(EnglishNameColumn, Cell(QStringLiteral("Amoxicillin Capsules")));
+    recordset.setField(InitialsColumn, Cell(QStringLiteral("AMXLJN")));
     recordset.Update();
-    QCOMPARE(recordset.field(EnglishName).toText(), QStringLiteral("Amoxicillin Capsules"));
+    QCOMPARE(recordset.field(EnglishNameColumn).toText(), QStringLiteral("Amoxicillin Capsules"));
     recordset.Close();
     stored = file.readAll();
     QCOMPARE(stored[1].key, 2);
@@ -144,7 +138,7 @@ void TestRecordset::addChangeDeleteInOneRun() {
     QCOMPARE(stored[1].englishName.toText(), QStringLiteral("Amoxicillin Capsules"));
     QCOMPARE(stored[1].initials.toText(), QStringLiteral("AMXLJN"));
 
-    recordset.Open(KeyQuery(key), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Open(keyQuery(key), connection, adOpenKeyset, adLockOptimistic);
     recordset.Delete();
     QCOMPARE(file.readAll().size(), 2); // nothing happens before Update
     recordset.Update();
@@ -159,30 +153,30 @@ void TestRecordset::keysAreNeverReused() {
     const qint64 first = file.insert(QStringLiteral("甲"));
     const qint64 second = file.insert(QStringLiteral("乙"));
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
-    recordset.Open(KeyQuery(QString::number(second)), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Open(keyQuery(QString::number(second)), connection, adOpenKeyset, adLockOptimistic);
     recordset.Delete();
     recordset.Update();
     recordset.Close();
     recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockOptimistic);
     recordset.AddNew();
-    recordset.setField(ChineseName, Cell(QStringLiteral("丙")));
+    recordset.setField(ChineseNameColumn, Cell(QStringLiteral("丙")));
     recordset.Update();
-    QCOMPARE(recordset.field(Key).toNumber(), double(second + 1));
+    QCOMPARE(recordset.field(KeyColumn).toNumber(), double(second + 1));
     QVERIFY(second > first);
 }
 
 void TestRecordset::valuesAreBoundNotSpliced() {
     DrugFileFixture file;
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
     const QString tricky = QStringLiteral("O'Brien\"; DROP TABLE 西药; --");
     recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockOptimistic);
     recordset.AddNew();
-    recordset.setField(ChineseName, Cell(tricky));
-    recordset.setField(Leaflet, Cell::null());
+    recordset.setField(ChineseNameColumn, Cell(tricky));
+    recordset.setField(LeafletColumn, Cell::null());
     recordset.Update();
     recordset.Close();
     const auto stored = file.readAll();
@@ -195,7 +189,7 @@ void TestRecordset::keysetKeepsTheRowsSelectedAtOpen() {
     DrugFileFixture file;
     file.insert(QStringLiteral("甲"), Cell(QStringLiteral("J")));
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
     recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockReadOnly);
     file.insert(QStringLiteral("乙"), Cell(QStringLiteral("Y")));
@@ -207,14 +201,14 @@ void TestRecordset::readOnlyRefusesWritesAndStaysUsable() {
     DrugFileFixture file;
     file.insert(QStringLiteral("甲"));
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
     recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockReadOnly);
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.setField(ChineseName, Cell(QStringLiteral("乙"))));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.setField(ChineseNameColumn, Cell(QStringLiteral("乙"))));
     QVERIFY(!recordset.isOpen());
     QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.Open(FullTableQuery, connection, 2, 1));
     recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockOptimistic);
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.setField(Key, Cell(99)));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.setField(KeyColumn, Cell(99)));
     QVERIFY(!recordset.isOpen());
     QCOMPARE(file.readAll()[0].chineseName.toText(), QStringLiteral("甲"));
 }
@@ -224,7 +218,7 @@ void TestRecordset::refusesStatementsThatChangeData() {
     file.insert(QStringLiteral("甲"));
     const QByteArray before = file.bytes();
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
     for (const int lock : {adLockReadOnly, adLockOptimistic}) {
         QVERIFY_THROWS_EXCEPTION(DatabaseError,
@@ -241,11 +235,11 @@ void TestRecordset::failedUpdateOnReadOnlyFile() {
     if (!readOnly.done())
         QSKIP("cannot make the file read-only here");
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
     recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockOptimistic);
     recordset.AddNew();
-    recordset.setField(ChineseName, Cell(QStringLiteral("乙")));
+    recordset.setField(ChineseNameColumn, Cell(QStringLiteral("乙")));
     try {
         recordset.Update();
         QFAIL("the update should fail");
@@ -261,14 +255,14 @@ void TestRecordset::failedUpdateWhileAnotherConnectionWrites() {
     DrugFileFixture file;
     const qint64 key = file.insert(QStringLiteral("甲"));
     DrugConnection other;
-    other.open(file.path(), DrugPassword);
+    other.openFile(file.path(), DrugPassword);
     other.beginTransaction(); // holds the write lock
 
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
-    recordset.Open(KeyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
-    recordset.setField(ChineseName, Cell(QStringLiteral("乙")));
+    recordset.Open(keyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    recordset.setField(ChineseNameColumn, Cell(QStringLiteral("乙")));
     try {
         recordset.Update();
         QFAIL("the update should fail");
@@ -279,9 +273,9 @@ void TestRecordset::failedUpdateWhileAnotherConnectionWrites() {
     other.rollback();
 
     // The pending change was dropped; the next operation works.
-    recordset.Open(KeyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
-    QCOMPARE(recordset.field(ChineseName).toText(), QStringLiteral("甲"));
-    recordset.setField(ChineseName, Cell(QStringLiteral("丙")));
+    recordset.Open(keyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    QCOMPARE(recordset.field(ChineseNameColumn).toText(), QStringLiteral("甲"));
+    recordset.setField(ChineseNameColumn, Cell(QStringLiteral("丙")));
     recordset.Update();
     recordset.Close();
     QCOMPARE(file.readAll()[0].chineseName.toText(), QStringLiteral("丙"));
@@ -291,23 +285,23 @@ void TestRecordset::changeOfRowDeletedMeanwhile() {
     DrugFileFixture file;
     const qint64 key = file.insert(QStringLiteral("甲"));
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
-    recordset.Open(KeyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Open(keyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
     QCOMPARE(recordset.RecordCount(), 1);
     {
         DrugConnection other;
-        other.open(file.path(), DrugPassword);
+        other.openFile(file.path(), DrugPassword);
         other.execute(QStringLiteral("DELETE FROM 西药"));
     }
-    recordset.setField(ChineseName, Cell(QStringLiteral("乙")));
+    recordset.setField(ChineseNameColumn, Cell(QStringLiteral("乙")));
     QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.Update());
     QVERIFY(!recordset.isOpen());
     QCOMPARE(file.readAll().size(), 0);
 
     // A key that matches no row: there is nothing to write to.
-    recordset.Open(KeyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.setField(ChineseName, Cell(QStringLiteral("乙"))));
+    recordset.Open(keyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.setField(ChineseNameColumn, Cell(QStringLiteral("乙"))));
     QVERIFY(!recordset.isOpen());
 }
 

@@ -16,10 +16,10 @@ struct ChosenDrug {
                                                QStringLiteral("Amoxicillin"), QString());
         if (!leaflet.toText().isEmpty() || leaflet.isNull()) {
             DrugConnection connection;
-            connection.open(fixture.file.path(), DrugPassword);
+            connection.openFile(fixture.file.path(), DrugPassword);
             DrugRecordset recordset;
-            recordset.Open(KeyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
-            recordset.setField(QStringLiteral("药物说明书"), leaflet);
+            recordset.Open(keyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+            recordset.setField(LeafletColumn, leaflet);
             recordset.Update();
         }
         form = &fixture.open();

@@ -101,7 +101,7 @@ void TestMaintenance::addStoresTheBoxes() {
     // A second add stores a second, identical drug.
     listed.form->Image13_Click();
     QCOMPARE(listed.stored().size(), 3);
-    QVERIFY(!TheDrugRecordset().isOpen());
+    QVERIFY(!theDrugRecordset().isOpen());
     // 修改 and 删除 no longer reach the drug clicked before the adds.
     listed.form->Image7_Click();
     QVERIFY(listed.dialogs().messages.last().contains(QStringLiteral("没有选中药品")));
@@ -119,7 +119,7 @@ void TestMaintenance::addIsReportedStoredWhateverFollows() {
         bool inserted = false;
     } refusal;
     sqlite3_set_authorizer(
-        TheDrugConnection().handle(),
+        theDrugConnection().handle(),
         [](void* state, int action, const char*, const char*, const char*, const char*) {
             auto* refusal = static_cast<Refusal*>(state);
             if (action == SQLITE_INSERT)
@@ -129,7 +129,7 @@ void TestMaintenance::addIsReportedStoredWhateverFollows() {
         &refusal);
     listed.type(QStringLiteral("布洛芬"), QStringLiteral("Ibuprofen"), QString());
     listed.form->Image13_Click();
-    sqlite3_set_authorizer(TheDrugConnection().handle(), nullptr, nullptr);
+    sqlite3_set_authorizer(theDrugConnection().handle(), nullptr, nullptr);
     QVERIFY(refusal.inserted);
     QCOMPARE(listed.dialogs().messages, QStringList{Ok});
     QCOMPARE(listed.form->Text1->text(), QStringLiteral("--"));
@@ -149,7 +149,7 @@ void TestMaintenance::modifyAndDeleteReachTheExactKey() {
     {
         // The drug just below shares the key's nearest double.
         DrugConnection connection;
-        connection.open(listed.fixture.file.path(), DrugPassword);
+        connection.openFile(listed.fixture.file.path(), DrugPassword);
         for (const qint64 k : {key - 1, key})
             connection.execute(QStringLiteral("INSERT INTO 西药 (编号, 中文名, 拼音) VALUES (%1, '药%1', 'Y')").arg(k));
     }
@@ -181,7 +181,7 @@ void TestMaintenance::addRefusesAnEmptyName() {
     QCOMPARE(listed.stored().size(), 0);
     QCOMPARE(listed.form->Text1->text(), QString()); // no placeholder
     QCOMPARE(listed.form->Text6->text(), QStringLiteral("Aspirin"));
-    QVERIFY(!TheDrugRecordset().isOpen());
+    QVERIFY(!theDrugRecordset().isOpen());
     // A name of one blank is accepted; its initials are empty.
     listed.form->Text11->setText(QStringLiteral(" "));
     listed.form->Image13_Click();
@@ -277,7 +277,7 @@ void TestMaintenance::modifyWithNoDrugChosen() {
     QCOMPARE(listed.form->Text11->text(), QStringLiteral("新药"));
     QCOMPARE(listed.form->Text1->text(), QStringLiteral("说明"));
     QCOMPARE(listed.form->ListTop, 1); // no reload
-    QVERIFY(!TheDrugRecordset().isOpen());
+    QVERIFY(!theDrugRecordset().isOpen());
 }
 
 void TestMaintenance::modifyOfADrugThatIsGone() {
@@ -285,7 +285,7 @@ void TestMaintenance::modifyOfADrugThatIsGone() {
     listed.form->Label4_Click(0);
     {
         DrugConnection other;
-        other.open(listed.fixture.file.path(), DrugPassword);
+        other.openFile(listed.fixture.file.path(), DrugPassword);
         other.execute(QStringLiteral("DELETE FROM 西药 WHERE 编号 = 1"));
     }
     listed.form->Text6->setText(QStringLiteral("typed"));
@@ -295,7 +295,7 @@ void TestMaintenance::modifyOfADrugThatIsGone() {
     QCOMPARE(listed.stored().size(), 1);
     QCOMPARE(listed.form->Text6->text(), QStringLiteral("typed"));
     QCOMPARE(listed.form->Label2->caption(), QStringLiteral("1"));
-    QVERIFY(!TheDrugRecordset().isOpen());
+    QVERIFY(!theDrugRecordset().isOpen());
 }
 
 void TestMaintenance::secondModifyDoesNotOverwrite() {
@@ -355,7 +355,7 @@ void TestMaintenance::deleteWithNoDrugChosenOrGone() {
     listed.form->Label4_Click(1);
     {
         DrugConnection other;
-        other.open(listed.fixture.file.path(), DrugPassword);
+        other.openFile(listed.fixture.file.path(), DrugPassword);
         other.execute(QStringLiteral("DELETE FROM 西药 WHERE 编号 = 2"));
     }
     listed.form->Image11_Click();
@@ -391,7 +391,7 @@ void TestMaintenance::writeToReadOnlyFileFails() {
     QCOMPARE(form.Text1->text(), QString()); // the placeholder goes when nothing was stored
     QCOMPARE(form.Label2->caption(), QStringLiteral("1"));
     QCOMPARE(fixture.file.bytes(), before);
-    QVERIFY(!TheDrugRecordset().isOpen());
+    QVERIFY(!theDrugRecordset().isOpen());
     form.FillDrugList(FullTableQuery); // and the next operation works
     QCOMPARE(form.ListCount.toNumber(), 1.0);
 }
@@ -401,7 +401,7 @@ void TestMaintenance::writeWhileAnotherProgramHoldsTheFile() {
     listed.form->Label4_Click(0);
     const QByteArray before = listed.fixture.file.bytes();
     DrugConnection other;
-    other.open(listed.fixture.file.path(), DrugPassword);
+    other.openFile(listed.fixture.file.path(), DrugPassword);
     other.beginTransaction();
     listed.form->Text6->setText(QStringLiteral("typed"));
     listed.form->Image7_Click();

@@ -39,11 +39,11 @@ void TestMainWindow::layout() {
     QCOMPARE(form.Label9->font().pointSizeF(), 12.0);
     for (const ListRow* row : form.Label4) {
         QCOMPARE(row->caption(), QString());
-        QCOMPARE(row->foreColor(), ButtonTextColour);
+        QCOMPARE(row->foreColor(), ButtonTextColor);
     }
     QCOMPARE(form.LeafletPage, 1);
     QVERIFY(form.ListCount.isEmpty());
-    QVERIFY(!TheDrugRecordset().isOpen());
+    QVERIFY(!theDrugRecordset().isOpen());
 }
 
 void TestMainWindow::controls_data() {
@@ -136,7 +136,7 @@ void TestMainWindow::roadOfOneSearch() {
     QStringList expected = {QStringLiteral("阿莫西林"), QStringLiteral("阿司匹林")};
     expected.append(QStringList(21, QString()));
     QCOMPARE(fixture.rowCaptions(), expected);
-    QVERIFY(!TheDrugRecordset().isOpen());
+    QVERIFY(!theDrugRecordset().isOpen());
 
     // No letters: every drug whose initials are not Null.
     fixture.search(QString());

@@ -11,7 +11,7 @@ namespace {
 // Drugs named 药0, 药1, ... in key order.
 void insertDrugs(DrugFileFixture& file, int count) {
     DrugConnection connection;
-    connection.open(file.path(), DrugPassword);
+    connection.openFile(file.path(), DrugPassword);
     connection.beginTransaction();
     Statement insert(connection.handle(), QStringLiteral("INSERT INTO 西药 (中文名, 拼音) VALUES (?, 'Y')"));
     for (int i = 0; i < count; ++i) {
@@ -44,7 +44,7 @@ private Q_SLOTS:
     void dragWithRealMouseEventsAndGrab();
     void dragBeforeAnyRefill();
     void dragFromBelowTheRangeSnapsUp();
-    void hoverColours();
+    void hoverColors();
     void doubleClickOnAnArrowScrollsOnce();
     void resultLargerThanTheArrays();
 };
@@ -59,7 +59,7 @@ void TestResultList::fillOfTenDrugs() {
     QVERIFY(form.RowChineseName[10].isEmpty());
     QCOMPARE(form.Label4[9]->caption(), entry(9));
     QCOMPARE(form.Label4[10]->caption(), QString());
-    QVERIFY(!TheDrugRecordset().isOpen());
+    QVERIFY(!theDrugRecordset().isOpen());
 
     // Each down click: 630 twips of thumb and one entry, the rows move up into the blank area.
     form.Label12_Click();
@@ -73,7 +73,7 @@ void TestResultList::fillOfZeroDrugs() {
     insertDrugs(fixture.file, 3);
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
-    form.FillDrugList(KeypadQuery(QStringLiteral("zz")));
+    form.FillDrugList(keypadQuery(QStringLiteral("zz")));
     QCOMPARE(form.ListCount.toNumber(), 0.0);
     QVERIFY(form.ListCount.kind() == Cell::Kind::Number);
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
@@ -87,7 +87,7 @@ void TestResultList::failedRefillLeavesAnEmptyList() {
     fixture.search(QStringLiteral("y"));
     QCOMPARE(form.ListCount.toNumber(), 30.0);
     DrugConnection other;
-    other.open(fixture.file.path(), DrugPassword);
+    other.openFile(fixture.file.path(), DrugPassword);
     other.execute(QStringLiteral("BEGIN EXCLUSIVE")); // not even a reader gets in
     fixture.search(QStringLiteral("y"));
     other.rollback();
@@ -100,7 +100,7 @@ void TestResultList::failedRefillLeavesAnEmptyList() {
     form.Label12_Click();
     QCOMPARE(form.ListTop, 0);
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
-    QVERIFY(!TheDrugRecordset().isOpen());
+    QVERIFY(!theDrugRecordset().isOpen());
 }
 
 void TestResultList::arrowsAreNotMirrorImages() {
@@ -226,22 +226,22 @@ void TestResultList::dragFromBelowTheRangeSnapsUp() {
     QCOMPARE(form.ListTop, 2); // (7630 - 730) * 2 / 5280 = 2.6
 }
 
-void TestResultList::hoverColours() {
+void TestResultList::hoverColors() {
     MainWindowFixture fixture;
     insertDrugs(fixture.file, 3);
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
     QTest::mouseMove(form.Label4[1], QPoint(20, 5));
-    QTRY_COMPARE(form.Label4[1]->foreColor(), HoverColour);
+    QTRY_COMPARE(form.Label4[1]->foreColor(), HoverColor);
     QCOMPARE(form.Label4[1]->palette().color(QPalette::WindowText), QColor(192, 0, 0));
-    QCOMPARE(form.Label4[0]->foreColor(), ButtonTextColour);
+    QCOMPARE(form.Label4[0]->foreColor(), ButtonTextColor);
 
-    // A blank row keeps its colour; the others are reset.
+    // A blank row keeps its color; the others are reset.
     form.Label4_MouseMove(10);
-    QCOMPARE(form.Label4[1]->foreColor(), ButtonTextColour);
-    QCOMPARE(form.Label4[10]->foreColor(), ButtonTextColour);
+    QCOMPARE(form.Label4[1]->foreColor(), ButtonTextColor);
+    QCOMPARE(form.Label4[10]->foreColor(), ButtonTextColor);
     form.Label4_MouseMove(2);
-    QCOMPARE(form.Label4[2]->foreColor(), HoverColour);
+    QCOMPARE(form.Label4[2]->foreColor(), HoverColor);
 }
 
 void TestResultList::doubleClickOnAnArrowScrollsOnce() {

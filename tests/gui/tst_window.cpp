@@ -28,7 +28,7 @@ private Q_SLOTS:
     void dragGoesOnFromWhereTheDesktopPutTheWindow();
     void doubleClickOnAButtonActsOnce();
     void controlsStartNoDrag();
-    void moveOverTheBackgroundResetsRowColours();
+    void moveOverTheBackgroundResetsRowColors();
     void doubleClickMinimises();
     void pressedFrames();
     void exitEndsTheProgramWithTheKeypadOpen();
@@ -113,16 +113,16 @@ void TestWindow::controlsStartNoDrag() {
     QCOMPARE(form.FormDragging, 1);
 }
 
-void TestWindow::moveOverTheBackgroundResetsRowColours() {
+void TestWindow::moveOverTheBackgroundResetsRowColors() {
     MainWindowFixture fixture;
     fixture.file.insert(QStringLiteral("阿莫西林"));
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
     form.Label4_MouseMove(0);
-    QCOMPARE(form.Label4[0]->foreColor(), HoverColour);
+    QCOMPARE(form.Label4[0]->foreColor(), HoverColor);
     moveOver(&form, kBackground, Qt::NoButton);
     for (const ListRow* row : form.Label4)
-        QCOMPARE(row->foreColor(), ButtonTextColour);
+        QCOMPARE(row->foreColor(), ButtonTextColor);
     QCOMPARE(form.pos(), QPoint(0, 0));
 }
 

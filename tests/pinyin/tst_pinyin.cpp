@@ -114,7 +114,7 @@ void TestPinyin::boundaryCodes_data() {
 void TestPinyin::boundaryCodes() {
     QFETCH(QString, character);
     QFETCH(int, code);
-    QCOMPARE(int(pinyin::Cp936Code(character.at(0).unicode())), code);
+    QCOMPARE(int(pinyin::cp936Code(character.at(0).unicode())), code);
 }
 
 void TestPinyin::rangeEnds_data() {
@@ -181,7 +181,7 @@ void TestPinyin::extraCharacters_data() {
 void TestPinyin::extraCharacters() {
     QFETCH(QString, character);
     QFETCH(QString, expected);
-    const int code = pinyin::Cp936Code(character.at(0).unicode()) & 0xFFFF;
+    const int code = pinyin::cp936Code(character.at(0).unicode()) & 0xFFFF;
     QVERIFY2(code >= 0xD8A1 && code <= 0xF7FE, "every extra character lies in the level-2 block");
     QCOMPARE(PinyinInitials(character), expected);
 }

@@ -24,7 +24,7 @@ QByteArray DrugFileFixture::bytes() const {
 qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials, const QString& englishName,
                                const QString& leaflet) {
     DrugConnection connection;
-    connection.open(path(), DrugPassword);
+    connection.openFile(path(), DrugPassword);
     Statement insert(connection.handle(),
                      QStringLiteral("INSERT INTO 西药 (中文名, 英文名, 药物说明书, 拼音) VALUES (?, ?, ?, ?)"));
     insert.bind(1, Cell(chineseName));
@@ -39,7 +39,7 @@ qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials,
 
 QList<DrugFileFixture::Drug> DrugFileFixture::readAll() const {
     DrugConnection connection;
-    connection.open(path(), DrugPassword);
+    connection.openFile(path(), DrugPassword);
     Statement select(connection.handle(),
                      QStringLiteral("SELECT 编号, 中文名, 英文名, 药物说明书, 拼音 FROM 西药 ORDER BY 编号"));
     QList<Drug> drugs;

@@ -14,12 +14,12 @@ MainWindowFixture::MainWindowFixture() {
     KeypadActive = 0;
     KeypadTop = 0;
     KeypadLeft = 0;
-    SetProgramFolderForTests(file.folder());
+    setProgramFolderForTests(file.folder());
 }
 
 MainWindowFixture::~MainWindowFixture() {
     m_form.reset();
-    SetProgramFolderForTests(QString());
+    setProgramFolderForTests(QString());
 }
 
 Form19& MainWindowFixture::open() {
@@ -60,7 +60,7 @@ void MainWindowFixture::search(const QString& letters) {
 }
 
 void PrepareTestApplication() {
-    PrepareApplication();
+    prepareApplication();
 }
 
 void DoubleClick(QWidget* widget, QPoint at) {

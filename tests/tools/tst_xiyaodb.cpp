@@ -73,7 +73,7 @@ void TestXiyaoDb::createRefusesExistingAndMissingFolder() {
     QCOMPARE(runTool({QStringLiteral("create"), path}).status, 0);
     QVERIFY(QFile::exists(path));
     DrugConnection connection;
-    connection.open(path, DrugPassword);
+    connection.openFile(path, DrugPassword);
     connection.close();
 
     const Run again = runTool({QStringLiteral("create"), path});
@@ -202,7 +202,7 @@ void TestXiyaoDb::sampleListImports() {
     QVERIFY2(check.contains(QStringLiteral("拼音与中文名不符的药品：0")), qPrintable(check));
 
     DrugConnection connection;
-    connection.open(path, DrugPassword);
+    connection.openFile(path, DrugPassword);
     DrugRecordset recordset;
     recordset.Open(FullTableQuery, connection, adOpenKeyset, adLockReadOnly);
     QVERIFY(recordset.RecordCount() >= 60);
