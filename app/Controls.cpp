@@ -1,5 +1,6 @@
 #include "app/Controls.h"
 
+#include "platform/LineBreaks.h"
 #include "platform/Twips.h"
 
 #include <QApplication>
@@ -48,10 +49,7 @@ CaptionLabel::CaptionLabel(QWidget* parent)
 
 void CaptionLabel::setCaption(const QString& caption) {
     m_caption = caption;
-    QString shown = caption;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.replace(u'\r', u'\n');
-    setText(shown);
+    setText(toLineFeeds(caption, LoneCarriageReturn::BreaksLine));
 }
 
 void CaptionLabel::mousePressEvent(QMouseEvent* event) {
@@ -249,9 +247,7 @@ LeafletBox::LeafletBox(QWidget* parent)
 
 void LeafletBox::setText(const QString& text) {
     m_setText = text;
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    setPlainText(shown);
+    setPlainText(toLineFeeds(text, LoneCarriageReturn::KeptAsCharacter));
     m_shownText = document()->toRawText();
 }
 

@@ -18,7 +18,6 @@
 namespace {
 
 constexpr double kClientWidth = 11670;
-constexpr qint64 kKeypadHandOverMs = 2000;
 constexpr double kClientHeight = 9495;
 constexpr std::array<int, Form19::VisibleRows> kRowTops = {720,  1035, 1335, 1650, 1965, 2280, 2580, 2895,
                                                            3210, 3525, 3825, 4140, 4455, 4770, 5070, 5385,
@@ -178,8 +177,8 @@ void Form19::reportDatabaseError(const QString& message) {
     m_platform.dialogs.inform(QStringLiteral("数据库操作失败：\n%1").arg(message));
 }
 
-bool Form19::withinHandOver(const QElapsedTimer& since) {
-    return since.isValid() && since.elapsed() < kKeypadHandOverMs;
+bool Form19::withinHandOver(const QElapsedTimer& since) const {
+    return since.isValid() && std::chrono::milliseconds(since.elapsed()) < m_handOverTime;
 }
 
 void Form19::onFocusWindowChanged(QWindow* now) {

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -97,6 +98,9 @@ public:
     void Move(double left, double top);
 
     Form2* keypad() const;
+    // How long after 返回, or after a press that refilled the list, the keypad's hand-over to
+    // this window is expected.
+    void setKeypadHandOverTime(std::chrono::milliseconds time) { m_handOverTime = time; }
 
     // Start-up
     bool Form_Load();
@@ -172,5 +176,6 @@ private:
     bool m_refilledForThisPress = false;
     QElapsedTimer m_sinceEarlyRefill;
     // The timer was started and the moment after it has not passed yet.
-    static bool withinHandOver(const QElapsedTimer& since);
+    bool withinHandOver(const QElapsedTimer& since) const;
+    std::chrono::milliseconds m_handOverTime{2000};
 };

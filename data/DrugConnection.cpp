@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 1000;
-
 // The handle of a connection that is still being set up, closed unless released.
 class PendingHandle {
 public:
@@ -43,7 +41,6 @@ void applyKey(sqlite3* db, const QString& password) {
 void applyDurability(sqlite3* db) {
     // A change is on the disk when its statement returns.
     exec(db, QStringLiteral("PRAGMA synchronous = FULL"));
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
 }
 
 } // namespace
@@ -78,6 +75,7 @@ void DrugConnection::openFile(const QString& path, const QString& password) {
     // a readable file without the drug table fails on the table's name.
     exec(pending.db, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(DrugTableName));
     applyDurability(pending.db);
+    sqlite3_busy_timeout(pending.db, static_cast<int>(m_busyTimeout.count()));
     m_db = pending.release();
     m_path = path;
 }
@@ -107,6 +105,12 @@ void DrugConnection::create(const QString& path, const QString& password) {
             QFile::remove(path);
         throw;
     }
+}
+
+void DrugConnection::setBusyTimeout(std::chrono::milliseconds timeout) {
+    m_busyTimeout = timeout;
+    if (m_db)
+        sqlite3_busy_timeout(m_db, static_cast<int>(timeout.count()));
 }
 
 void DrugConnection::execute(const QString& sql) {

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <chrono>
+
 struct sqlite3;
 
 // The program's one connection to its encrypted drug file. It never creates a file in
@@ -24,6 +26,9 @@ public:
     bool isOpen() const { return m_db != nullptr; }
     void close();
     const QString& path() const { return m_path; }
+    // How long a statement waits for another program's lock before it fails with "database is
+    // locked"; kept for later opens.
+    void setBusyTimeout(std::chrono::milliseconds timeout);
 
     void execute(const QString& sql);
     void beginTransaction();
@@ -35,6 +40,7 @@ public:
 private:
     sqlite3* m_db = nullptr;
     QString m_path;
+    std::chrono::milliseconds m_busyTimeout{1000};
 };
 
 // The data source and password pieces of a connection string.

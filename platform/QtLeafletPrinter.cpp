@@ -1,6 +1,7 @@
 #include "platform/QtLeafletPrinter.h"
 
 #include "platform/Fonts.h"
+#include "platform/LineBreaks.h"
 
 #include <QDir>
 #include <QFile>
@@ -143,9 +144,7 @@ bool QtLeafletPrinter::printLine(int indent, const QString& text) {
     m_lastEndedWithCarriageReturn = piece.endsWith(u'\r');
     if (m_lastEndedWithCarriageReturn)
         piece.chop(1);
-    piece.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    piece.replace(u'\r', u'\n');
-    const QStringList lines = piece.split(u'\n');
+    const QStringList lines = toLineFeeds(piece, LoneCarriageReturn::BreaksLine).split(u'\n');
     for (qsizetype i = 0; i < lines.size(); ++i)
         drawOneLine(i == 0 ? indent : 0, lines[i]);
     return true;

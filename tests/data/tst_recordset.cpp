@@ -259,6 +259,7 @@ void TestRecordset::failedUpdateWhileAnotherConnectionWrites() {
     other.beginTransaction(); // holds the write lock
 
     DrugConnection connection;
+    connection.setBusyTimeout(ShortBusyTimeout);
     connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
     recordset.Open(keyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);

@@ -10,6 +10,8 @@ DrugFileFixture::DrugFileFixture() {
     DrugConnection::create(path(), DrugPassword);
 }
 
+DrugFileFixture::~DrugFileFixture() = default;
+
 QString DrugFileFixture::path() const {
     return m_dir.filePath(DrugFileName);
 }
@@ -23,16 +25,18 @@ QByteArray DrugFileFixture::bytes() const {
 
 qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials, const QString& englishName,
                                const QString& leaflet) {
-    DrugConnection connection;
-    connection.openFile(path(), DrugPassword);
-    Statement insert(connection.handle(),
+    if (!m_writer) {
+        m_writer = std::make_unique<DrugConnection>();
+        m_writer->openFile(path(), DrugPassword);
+    }
+    Statement insert(m_writer->handle(),
                      QStringLiteral("INSERT INTO 西药 (中文名, 英文名, 药物说明书, 拼音) VALUES (?, ?, ?, ?)"));
     insert.bind(1, Cell(chineseName));
     insert.bind(2, Cell(englishName));
     insert.bind(3, Cell(leaflet));
     insert.bind(4, initials);
     insert.step();
-    Statement last(connection.handle(), QStringLiteral("SELECT max(编号) FROM 西药"));
+    Statement last(m_writer->handle(), QStringLiteral("SELECT max(编号) FROM 西药"));
     last.step();
     return last.column(0).integer().value();
 }

@@ -7,11 +7,20 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <memory>
+
+class DrugConnection;
+
+// How long tests let a statement wait for another connection's lock.
+inline constexpr std::chrono::milliseconds ShortBusyTimeout{20};
+
 // A temporary program folder holding a new, empty drug file. Rows are put in and read
 // back through connections of its own, so a test sees what the file really holds.
 class DrugFileFixture {
 public:
     DrugFileFixture();
+    ~DrugFileFixture();
 
     QString folder() const { return m_dir.path(); }
     QString path() const;
@@ -32,4 +41,6 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    // One connection for every insert: each open derives the file's key, which is slow on purpose.
+    std::unique_ptr<DrugConnection> m_writer;
 };

@@ -1,6 +1,7 @@
 #include "tests/support/MainWindowFixture.h"
 
 #include "app/Application.h"
+#include "data/DrugDatabase.h"
 #include "keypad/Form2.h"
 #include "keypad/KeypadState.h"
 #include "platform/ProgramFolder.h"
@@ -23,6 +24,8 @@ MainWindowFixture::~MainWindowFixture() {
 }
 
 Form19& MainWindowFixture::open() {
+    // Another program's lock fails a statement at once instead of after a second.
+    theDrugConnection().setBusyTimeout(ShortBusyTimeout);
     m_form = std::make_unique<Form19>(fakes.platform);
     if (m_form->isLoaded()) {
         m_form->show();
