@@ -462,16 +462,6 @@ def make_icons():
     save(icon(64), "icon64.png")
     save(icon(256), "icon256.png")
 
-# ================================================================ resources.qrc
-def make_qrc(names):
-    lines = ['<!DOCTYPE RCC>', '<RCC version="1.0">', '<qresource prefix="/">']
-    for n in names:
-        lines.append('    <file alias="art/%s">%s</file>' % (n, n))
-    lines += ['</qresource>', '</RCC>', '']
-    with open("resources.qrc", "w") as fh:
-        fh.write("\n".join(lines))
-    print("wrote resources.qrc (%d files)" % len(names))
-
 make_background()
 make_buttons()
 make_product_name()
@@ -479,7 +469,4 @@ make_thumb()
 make_arrows()
 make_keypad()
 make_icons()
-make_qrc(["background.png"] + [n for n, _ in BUTTONS] +
-         ["product_name.png", "thumb.png", "arrow_up.png", "arrow_down.png",
-          "keypad_background.png", "icon.png", "icon64.png", "icon256.png"])
 PYEOF
