@@ -2,6 +2,8 @@
 # Installs into a fresh folder and checks the portable layout; a second install keeps the
 # drug file that is there.
 set -euo pipefail
+source "$(dirname "$0")/support/require.sh"
+require desktop-file-validate
 build="$1"
 prefix="$(mktemp -d)/西药 手册"
 trap 'rm -rf "$(dirname "$prefix")"' EXIT

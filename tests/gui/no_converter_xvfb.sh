@@ -6,6 +6,8 @@
 set -euo pipefail
 export QT_QPA_PLATFORM=xcb
 source "$(dirname "$0")/xvfb_lib.sh"
+source "$(dirname "$0")/../support/require.sh"
+require xvfb-run Xvfb xdotool xwininfo
 
 if [ "${1:-}" = "--inside-xvfb" ]; then
     program="$2"

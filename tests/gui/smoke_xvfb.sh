@@ -7,6 +7,8 @@ set -euo pipefail
 # A real X display, whatever platform the caller's environment names.
 export QT_QPA_PLATFORM=xcb
 source "$(dirname "$0")/xvfb_lib.sh"
+source "$(dirname "$0")/../support/require.sh"
+require xvfb-run Xvfb xdotool xwininfo
 
 if [ "${1:-}" = "--inside-xvfb" ]; then
     "$2" &
@@ -71,14 +73,14 @@ if [ "${1:-}" = "--inside-xvfb" ]; then
     drag 西药手册 "$window" 10 10 5 -30 -28
 
     # 查找 opens the keypad at (320, 432); drag it by its background outside the letter grid.
-    xdotool mousemove 536 551 click 1
+    xdotool mousemove --window "$window" 536 551 click 1
     keypad="$(timeout 10 xdotool search --sync --onlyvisible --name '^字母查询器$' | head -n 1)"
     drag 字母查询器 "$keypad" 4 4 5 20 10
     drag 字母查询器 "$keypad" 4 4 5 50 -40
     drag 字母查询器 "$keypad" 4 4 10 -30 15
 
     # 退出 then ends the program at once, the keypad still open (and clear of 退出).
-    xdotool mousemove 712 586 click 1
+    xdotool mousemove --window "$window" 712 586 click 1
     end_status "$pid" "退出 did not end the program"
     [ "$END_STATUS" -eq 0 ] || { echo "exit status $END_STATUS" >&2; exit 1; }
     echo "退出 ended the program with the keypad open"

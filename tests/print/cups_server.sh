@@ -17,6 +17,9 @@ if [ "$command" = stop ]; then
     exit 0
 fi
 
+source "$(dirname "$0")/../support/require.sh"
+require cupsd lpadmin cupsdisable cupsreject lp lpstat pdftotext
+
 mkdir -p "$dir"/{out,out-refusing,out-paused,spool,tmp,cache,state,log,serverbin/backend}
 chmod 0755 "$dir" "$dir/serverbin" "$dir/serverbin/backend"
 chmod 0777 "$dir/out" "$dir/out-refusing" "$dir/out-paused"

@@ -13,6 +13,8 @@
 // copies each job into a folder, read back as text.
 namespace {
 
+constexpr int SkipStatus = 77; // the server script's "a tool is missing"
+
 // A window on a new drug file whose one drug, with this leaflet, is chosen; 打印 is clicked
 // once for each answer given. The messages shown.
 QStringList printLeaflet(const QString& leaflet, const QList<bool>& answers = {true}) {
@@ -59,6 +61,8 @@ void TestCups::initTestCase() {
     QProcess start;
     start.start(QStringLiteral("bash"), {QStringLiteral(CUPS_SERVER_SCRIPT), QStringLiteral("start"), m_server.path()});
     QVERIFY(start.waitForFinished(60000));
+    if (start.exitCode() == SkipStatus)
+        QSKIP(start.readAllStandardOutput().trimmed().constData());
     QVERIFY2(start.exitCode() == 0, start.readAllStandardError().constData());
     // Before anything asks for a printer: the print support reads it once.
     qputenv("CUPS_SERVER", QString::fromUtf8(start.readAllStandardOutput()).trimmed().toLocal8Bit());
