@@ -31,7 +31,7 @@ template <typename Widget> Widget* placed(Widget* widget, double left, double to
 } // namespace
 
 Form19::Form19(Platform& platform)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    : SkinnedWindow()
     , RowChineseName(RowCells)
     , RowEnglishName(RowCells)
     , RowLeaflet(RowCells)
@@ -137,10 +137,6 @@ void Form19::buildControls() {
 void Form19::setThumbTop(double top) {
     m_thumbTop = top;
     Picture1->move(toPixels(4000), toPixels(top));
-}
-
-void Form19::Move(double left, double top) {
-    m_place.move(left, top);
 }
 
 Form2* Form19::keypad() const {

@@ -3,7 +3,7 @@
 #include "app/Controls.h"
 #include "data/Cell.h"
 #include "platform/Seams.h"
-#include "platform/WindowPlace.h"
+#include "platform/SkinnedWindow.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -33,7 +33,7 @@ std::vector<LeafletLine> leafletLines(const QString& leaflet);
 
 // The main window: the result list, the drug view, the buttons. Controls and handlers keep
 // the names the drug handbook has always used, so each behaviour is found under its name.
-class Form19 : public QWidget {
+class Form19 : public SkinnedWindow {
     Q_OBJECT
 
 public:
@@ -92,10 +92,6 @@ public:
     // The thumb's Top in twips, as the handlers compute it; placing it rounds to pixels.
     double thumbTop() const { return m_thumbTop; }
     void setThumbTop(double top);
-    // The window's place on the screen in twips.
-    double Left() const { return m_place.left(); }
-    double Top() const { return m_place.top(); }
-    void Move(double left, double top);
 
     Form2* keypad() const;
     // How long after 返回, or after a press that refilled the list, the keypad's hand-over to
@@ -133,20 +129,16 @@ public:
     void Image5_Click();
 
     // Window behaviour
-    void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
-    void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
-    void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
+    void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
+    void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
     void Form_DblClick();
     void Image10_Click();
     void Image6_Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
 
 private:
     void buildControls();
@@ -164,7 +156,6 @@ private:
     Platform& m_platform;
     bool m_loaded = false;
     double m_thumbTop = 730;
-    WindowPlace m_place{this};
 
     QPointer<Form2> m_keypad;
     const QWindow* m_keypadWindow = nullptr;

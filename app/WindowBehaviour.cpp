@@ -37,29 +37,6 @@ void Form19::Image6_Click() {
     m_platform.process.endProcess(0);
 }
 
-// The handlers get the pointer relative to the place the window was last moved to, taken from
-// its screen position, so a move that arrives late still keeps the press point under the
-// pointer.
-void Form19::mousePressEvent(QMouseEvent* event) {
-    const QPointF at = m_place.clientTwips(event->globalPosition());
-    Form_MouseDown(event->button(), event->modifiers(), at.x(), at.y());
-}
-
-void Form19::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF at = m_place.clientTwips(event->globalPosition());
-    Form_MouseMove(Qt::NoButton, event->modifiers(), at.x(), at.y());
-}
-
-void Form19::mouseReleaseEvent(QMouseEvent* event) {
-    const QPointF at = m_place.clientTwips(event->globalPosition());
-    Form_MouseUp(event->button(), event->modifiers(), at.x(), at.y());
-}
-
-void Form19::moveEvent(QMoveEvent* event) {
-    m_place.follow(event->pos());
-    QWidget::moveEvent(event);
-}
-
 void Form19::mouseDoubleClickEvent(QMouseEvent*) {
     Form_DblClick();
 }

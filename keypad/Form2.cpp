@@ -23,7 +23,7 @@ template <typename Widget> Widget* ownMouse(Widget* widget) {
 } // namespace
 
 Form2::Form2()
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+    : SkinnedWindow() {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("字母查询器"));
     setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
@@ -81,10 +81,6 @@ void Form2::buildControls() {
     setTabOrder(previous, Command1);
 }
 
-void Form2::Move(double left, double top) {
-    m_place.move(left, top);
-}
-
 void Form2::Form_Load() {
     // The place is on the screen, whatever the main window's place.
     Move(KeypadLeft, KeypadTop);
@@ -124,27 +120,4 @@ void Form2::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double)
 
 void Form2::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept(); // the second press of a double-click is no new press
-}
-
-void Form2::moveEvent(QMoveEvent* event) {
-    m_place.follow(event->pos());
-    QWidget::moveEvent(event);
-}
-
-// The handlers get the pointer relative to the place the window was last moved to, taken from
-// its screen position, so a move that arrives late still keeps the press point under the
-// pointer.
-void Form2::mousePressEvent(QMouseEvent* event) {
-    const QPointF at = m_place.clientTwips(event->globalPosition());
-    Form_MouseDown(event->button(), event->modifiers(), at.x(), at.y());
-}
-
-void Form2::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF at = m_place.clientTwips(event->globalPosition());
-    Form_MouseMove(Qt::NoButton, event->modifiers(), at.x(), at.y());
-}
-
-void Form2::mouseReleaseEvent(QMouseEvent* event) {
-    const QPointF at = m_place.clientTwips(event->globalPosition());
-    Form_MouseUp(event->button(), event->modifiers(), at.x(), at.y());
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "keypad/PictureButton.h"
-#include "platform/WindowPlace.h"
+#include "platform/SkinnedWindow.h"
 
 #include <QWidget>
 
@@ -12,7 +12,7 @@ class QLineEdit;
 
 // The letter keypad: a small borderless window with no owner. Its letters go into
 // KeypadLetters; the main window runs the search when it becomes active again.
-class Form2 : public QWidget {
+class Form2 : public SkinnedWindow {
     Q_OBJECT
 
 public:
@@ -29,18 +29,13 @@ public:
     double KeypadDragX = 0;
     double KeypadDragY = 0;
 
-    // The window's place on the screen in twips, as the handlers compute it.
-    double Left() const { return m_place.left(); }
-    double Top() const { return m_place.top(); }
-    void Move(double left, double top);
-
     void Form_Load();
     void Command2_Click(int index);
     void Command3_Click();
     void Command1_Click();
-    void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
-    void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
-    void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
+    void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
+    void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
 
 Q_SIGNALS:
     // The pointer moved over the keypad's background (not over a button or the text box).
@@ -49,14 +44,8 @@ Q_SIGNALS:
     void returned();
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
 
 private:
     void buildControls();
-
-    WindowPlace m_place{this};
 };

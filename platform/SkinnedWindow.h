@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QPointF>
+#include <QWidget>
+
+// A borderless top-level window that draws its own skin and is dragged by its background.
+// Its place on the screen is kept in twips, as the drag handlers compute it; only placing
+// the widget rounds it to pixels. When the desktop puts the window elsewhere (below a panel,
+// say), the place follows, so drags go on from where the window really is.
+class SkinnedWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    SkinnedWindow();
+
+    double Left() const { return m_left; }
+    double Top() const { return m_top; }
+    void Move(double left, double top);
+
+    // The window's own mouse events (on its background), in twips from the client area's corner.
+    virtual void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) = 0;
+    virtual void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) = 0;
+    virtual void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
+    // Where a pointer at this place on the screen (logical pixels) is in the client area, in
+    // twips. A mouse event's own window-relative position can be stale: one queued before the
+    // window's last move is relative to where the window was then. Its screen position never is.
+    QPointF clientTwips(QPointF global) const;
+
+    double m_left = 0;
+    double m_top = 0;
+};
