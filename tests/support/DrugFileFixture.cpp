@@ -30,13 +30,14 @@ qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials,
         m_writer->openFile(path(), DrugPassword);
     }
     Statement insert(m_writer->handle(),
-                     QStringLiteral("INSERT INTO 西药 (中文名, 英文名, 药物说明书, 拼音) VALUES (?, ?, ?, ?)"));
+                     QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5) VALUES (?, ?, ?, ?)")
+                         .arg(DrugTableName, ChineseNameColumn, EnglishNameColumn, LeafletColumn, InitialsColumn));
     insert.bind(1, Cell(chineseName));
     insert.bind(2, Cell(englishName));
     insert.bind(3, Cell(leaflet));
     insert.bind(4, initials);
     insert.step();
-    Statement last(m_writer->handle(), QStringLiteral("SELECT max(编号) FROM 西药"));
+    Statement last(m_writer->handle(), QStringLiteral("SELECT max(%1) FROM %2").arg(KeyColumn, DrugTableName));
     last.step();
     return last.column(0).integer().value();
 }
@@ -44,8 +45,9 @@ qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials,
 QList<DrugFileFixture::Drug> DrugFileFixture::readAll() const {
     DrugConnection connection;
     connection.openFile(path(), DrugPassword);
-    Statement select(connection.handle(),
-                     QStringLiteral("SELECT 编号, 中文名, 英文名, 药物说明书, 拼音 FROM 西药 ORDER BY 编号"));
+    Statement select(connection.handle(), QStringLiteral("SELECT %1, %2, %3, %4, %5 FROM %6 ORDER BY %1")
+                                              .arg(KeyColumn, ChineseNameColumn, EnglishNameColumn, LeafletColumn,
+                                                   InitialsColumn, DrugTableName));
     QList<Drug> drugs;
     while (select.step()) {
         Drug drug;
