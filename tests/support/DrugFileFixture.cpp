@@ -12,6 +12,14 @@ DrugFileFixture::DrugFileFixture() {
 
 DrugFileFixture::~DrugFileFixture() = default;
 
+DrugConnection& DrugFileFixture::connection() const {
+    if (!m_connection) {
+        m_connection = std::make_unique<DrugConnection>();
+        m_connection->openFile(path(), DrugPassword);
+    }
+    return *m_connection;
+}
+
 QString DrugFileFixture::path() const {
     return m_dir.filePath(DrugFileName);
 }
@@ -25,11 +33,7 @@ QByteArray DrugFileFixture::bytes() const {
 
 qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials, const QString& englishName,
                                const QString& leaflet) {
-    if (!m_writer) {
-        m_writer = std::make_unique<DrugConnection>();
-        m_writer->openFile(path(), DrugPassword);
-    }
-    Statement insert(m_writer->handle(),
+    Statement insert(connection().handle(),
                      QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5) VALUES (?, ?, ?, ?)")
                          .arg(DrugTableName, ChineseNameColumn, EnglishNameColumn, LeafletColumn, InitialsColumn));
     insert.bind(1, Cell(chineseName));
@@ -37,17 +41,15 @@ qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials,
     insert.bind(3, Cell(leaflet));
     insert.bind(4, initials);
     insert.step();
-    Statement last(m_writer->handle(), QStringLiteral("SELECT max(%1) FROM %2").arg(KeyColumn, DrugTableName));
+    Statement last(connection().handle(), QStringLiteral("SELECT max(%1) FROM %2").arg(KeyColumn, DrugTableName));
     last.step();
     return last.column(0).integer().value();
 }
 
 QList<DrugFileFixture::Drug> DrugFileFixture::readAll() const {
-    DrugConnection connection;
-    connection.openFile(path(), DrugPassword);
-    Statement select(connection.handle(), QStringLiteral("SELECT %1, %2, %3, %4, %5 FROM %6 ORDER BY %1")
-                                              .arg(KeyColumn, ChineseNameColumn, EnglishNameColumn, LeafletColumn,
-                                                   InitialsColumn, DrugTableName));
+    Statement select(connection().handle(), QStringLiteral("SELECT %1, %2, %3, %4, %5 FROM %6 ORDER BY %1")
+                                                .arg(KeyColumn, ChineseNameColumn, EnglishNameColumn, LeafletColumn,
+                                                     InitialsColumn, DrugTableName));
     QList<Drug> drugs;
     while (select.step()) {
         Drug drug;

@@ -16,7 +16,7 @@ class DrugConnection;
 inline constexpr std::chrono::milliseconds ShortBusyTimeout{20};
 
 // A temporary program folder holding a new, empty drug file. Rows are put in and read
-// back through connections of its own, so a test sees what the file really holds.
+// back through a connection of its own, so a test sees what the file really holds.
 class DrugFileFixture {
 public:
     DrugFileFixture();
@@ -39,8 +39,11 @@ public:
                   const QString& englishName = QString(), const QString& leaflet = QString());
     QList<Drug> readAll() const;
 
+    // The fixture's own connection to the file, opened on first use.
+    DrugConnection& connection() const;
+
 private:
     QTemporaryDir m_dir;
-    // One connection for every insert: each open derives the file's key, which is slow on purpose.
-    std::unique_ptr<DrugConnection> m_writer;
+    // One connection for everything: each open derives the file's key, which is slow on purpose.
+    mutable std::unique_ptr<DrugConnection> m_connection;
 };

@@ -3,12 +3,13 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <stdexcept>
 
 class QIODevice;
 
-// A CSV text that breaks the rules, with the line on which its record begins.
+// A CSV text that breaks the rules, with the line on which the fault stands.
 class CsvError : public std::runtime_error {
 public:
     CsvError(qint64 line, const QString& message)
@@ -29,7 +30,9 @@ private:
 // bytes; decoding them is the caller's business.
 class CsvReader {
 public:
-    explicit CsvReader(QIODevice& device);
+    static constexpr qint64 DefaultBlockSize = 1 << 16;
+
+    explicit CsvReader(QIODevice& device, qint64 blockSize = DefaultBlockSize);
 
     // The next record's fields; false at the end of the text. Throws CsvError.
     bool next(QList<QByteArray>& fields);
@@ -40,8 +43,13 @@ private:
     bool fill();
     int peek();
     int take();
+    void skipBom();
+    void skipBlankLines();
+    QByteArray quotedField();
+    QByteArray plainField();
 
     QIODevice& m_device;
+    const qint64 m_blockSize;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
     bool m_atStart = true;
@@ -51,6 +59,9 @@ private:
 
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 QByteArray csvField(const QByteArray& utf8);
+
+// One record of UTF-8 fields, ended by CR LF.
+QByteArray csvRecord(const QStringList& texts);
 
 // Strict UTF-8 decoding; false when the bytes are not valid UTF-8.
 bool decodeUtf8(const QByteArray& bytes, QString& text);

@@ -1,0 +1,142 @@
+#include "exchange/Csv.h"
+
+#include <QIODevice>
+#include <QStringDecoder>
+
+namespace {
+
+constexpr int End = -1;
+
+bool endsField(int c) {
+    return c == ',' || c == '\r' || c == '\n' || c == End;
+}
+
+} // namespace
+
+CsvReader::CsvReader(QIODevice& device, qint64 blockSize)
+    : m_device(device)
+    , m_blockSize(qMax<qint64>(1, blockSize)) {}
+
+bool CsvReader::fill() {
+    if (m_pos < m_buffer.size())
+        return true;
+    m_buffer = m_device.read(m_blockSize);
+    m_pos = 0;
+    return !m_buffer.isEmpty();
+}
+
+int CsvReader::peek() {
+    if (!fill())
+        return End;
+    return static_cast<unsigned char>(m_buffer[m_pos]);
+}
+
+int CsvReader::take() {
+    const int c = peek();
+    if (c != End)
+        ++m_pos;
+    return c;
+}
+
+void CsvReader::skipBom() {
+    static const QByteArray bom("\xEF\xBB\xBF");
+    QByteArray head;
+    while (head.size() < bom.size() && peek() == static_cast<unsigned char>(bom[head.size()]))
+        head.append(static_cast<char>(take()));
+    // Not a BOM after all: the bytes belong to the first field.
+    if (head != bom)
+        m_buffer.insert(m_pos, head);
+}
+
+void CsvReader::skipBlankLines() {
+    for (;;) {
+        const int c = peek();
+        if (c != '\n' && c != '\r')
+            return;
+        take();
+        if (c == '\r' && peek() == '\n')
+            take();
+        ++m_line;
+    }
+}
+
+// Runs to the closing quote; a doubled quote stands for one.
+QByteArray CsvReader::quotedField() {
+    take();
+    QByteArray field;
+    for (;;) {
+        const int c = take();
+        if (c == End)
+            throw CsvError(m_recordLine, QStringLiteral("引号没有闭合"));
+        if (c == '"') {
+            if (peek() != '"')
+                break;
+            take();
+        } else if (c == '\n' || (c == '\r' && peek() != '\n')) {
+            ++m_line;
+        }
+        field.append(static_cast<char>(c));
+    }
+    if (!endsField(peek()))
+        throw CsvError(m_line, QStringLiteral("右引号后面出现了多余的字符"));
+    return field;
+}
+
+QByteArray CsvReader::plainField() {
+    QByteArray field;
+    for (int c = peek(); !endsField(c); c = peek()) {
+        if (c == '"')
+            throw CsvError(m_line, QStringLiteral("未加引号的字段中出现了引号"));
+        field.append(static_cast<char>(take()));
+    }
+    return field;
+}
+
+bool CsvReader::next(QList<QByteArray>& fields) {
+    fields.clear();
+    if (m_atStart) {
+        m_atStart = false;
+        skipBom();
+    }
+    skipBlankLines();
+    if (peek() == End)
+        return false;
+
+    m_recordLine = m_line;
+    for (;;) {
+        fields.append(peek() == '"' ? quotedField() : plainField());
+        const int end = take();
+        if (end == ',')
+            continue;
+        if (end == '\r' && peek() == '\n')
+            take();
+        if (end != End)
+            ++m_line;
+        return true;
+    }
+}
+
+QByteArray csvField(const QByteArray& utf8) {
+    if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\r') && !utf8.contains('\n'))
+        return utf8;
+    QByteArray field = utf8;
+    field.replace('"', "\"\"");
+    return '"' + field + '"';
+}
+
+QByteArray csvRecord(const QStringList& texts) {
+    QByteArray record;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (i > 0)
+            record.append(',');
+        record.append(csvField(texts[i].toUtf8()));
+    }
+    return record + "\r\n";
+}
+
+bool decodeUtf8(const QByteArray& bytes, QString& text) {
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    text = decoder.decode(bytes);
+    return !decoder.hasError();
+}

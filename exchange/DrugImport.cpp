@@ -1,0 +1,152 @@
+#include "exchange/DrugImport.h"
+
+#include "data/DrugDatabase.h"
+#include "data/Statement.h"
+#include "exchange/Csv.h"
+#include "pinyin/PinyinInitials.h"
+
+#include <QBuffer>
+#include <QSet>
+
+namespace {
+
+// Which CSV field goes into which table column.
+struct ImportPlan {
+    qsizetype fieldCount = 0;
+    qsizetype chineseNameField = -1;
+    QList<qsizetype> sourceFields;
+    QStringList targetColumns;
+};
+
+// The drug rows of a CSV text, decoded and checked against its header.
+class DrugRowReader {
+public:
+    // Reads the header; throws CsvError.
+    explicit DrugRowReader(QIODevice& csv)
+        : m_reader(csv)
+        , m_plan(readPlan()) {}
+
+    const ImportPlan& plan() const { return m_plan; }
+
+    // The next row's fields as text; false after the last. Throws CsvError for a row that
+    // must not be imported.
+    bool next(QStringList& texts) {
+        if (!m_reader.next(m_fields))
+            return false;
+        if (m_fields.size() != m_plan.fieldCount)
+            throw CsvError(m_reader.recordLine(),
+                           QStringLiteral("有 %1 个字段，表头有 %2 个").arg(m_fields.size()).arg(m_plan.fieldCount));
+        texts.clear();
+        for (const QByteArray& field : std::as_const(m_fields))
+            texts.append(decoded(field, QStringLiteral("不是有效的 UTF-8 文本")));
+        if (texts[m_plan.chineseNameField].trimmed().isEmpty())
+            throw CsvError(m_reader.recordLine(), QStringLiteral("缺少中文名"));
+        return true;
+    }
+
+private:
+    QString decoded(const QByteArray& field, const QString& complaint) const {
+        QString text;
+        if (!decodeUtf8(field, text))
+            throw CsvError(m_reader.recordLine(), complaint);
+        return text;
+    }
+
+    // The key and the initials are never taken from the text: the file numbers its drugs
+    // itself, and initials are always computed from the name.
+    ImportPlan readPlan() {
+        if (!m_reader.next(m_fields))
+            throw CsvError(1, QStringLiteral("文件是空的，缺少表头"));
+        const QStringList known = drugColumns();
+        ImportPlan plan;
+        plan.fieldCount = m_fields.size();
+        QSet<QString> seen;
+        for (qsizetype i = 0; i < m_fields.size(); ++i) {
+            const QString name = decoded(m_fields[i], QStringLiteral("表头不是有效的 UTF-8 文本")).trimmed();
+            if (!known.contains(name))
+                throw CsvError(m_reader.recordLine(), QStringLiteral("未知的列：“%1”").arg(name));
+            if (seen.contains(name))
+                throw CsvError(m_reader.recordLine(), QStringLiteral("列“%1”出现了两次").arg(name));
+            seen.insert(name);
+            if (name == ChineseNameColumn)
+                plan.chineseNameField = i;
+            if (name == KeyColumn || name == InitialsColumn)
+                continue;
+            plan.sourceFields.append(i);
+            plan.targetColumns.append(name);
+        }
+        if (plan.chineseNameField < 0)
+            throw CsvError(m_reader.recordLine(), QStringLiteral("表头中缺少“%1”列").arg(ChineseNameColumn));
+        return plan;
+    }
+
+    CsvReader m_reader;
+    QList<QByteArray> m_fields;
+    ImportPlan m_plan;
+};
+
+qint64 countValidRows(QIODevice& csv) {
+    DrugRowReader rows(csv);
+    QStringList texts;
+    qint64 count = 0;
+    while (rows.next(texts))
+        ++count;
+    return count;
+}
+
+QString insertSql(const ImportPlan& plan) {
+    QStringList columns;
+    for (const QString& column : plan.targetColumns)
+        columns.append(quotedIdentifier(column));
+    columns.append(quotedIdentifier(InitialsColumn));
+    const QStringList marks(columns.size(), QStringLiteral("?"));
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(quotedIdentifier(DrugTableName), columns.join(u','), marks.join(u','));
+}
+
+void insertRows(QIODevice& csv, DrugConnection& connection, qint64 total, const ImportProgress& progress) {
+    DrugRowReader rows(csv);
+    const ImportPlan& plan = rows.plan();
+    Statement insert(connection.handle(), insertSql(plan));
+    QStringList texts;
+    qint64 done = 0;
+    while (rows.next(texts)) {
+        int position = 1;
+        for (const qsizetype source : plan.sourceFields)
+            insert.bind(position++, Cell(texts[source]));
+        insert.bind(position, Cell(PinyinInitials(texts[plan.chineseNameField])));
+        insert.step();
+        insert.reset();
+        ++done;
+        if (progress && total >= ImportProgressStep && done % ImportProgressStep == 0)
+            progress(done, total);
+    }
+}
+
+} // namespace
+
+qint64 importDrugs(DrugConnection& connection, QIODevice& csv, const ImportProgress& progress) {
+    // The text is read twice; what cannot be read again (a pipe) is kept in memory.
+    QBuffer kept;
+    if (csv.isSequential()) {
+        kept.setData(csv.readAll());
+        kept.open(QIODevice::ReadOnly);
+    }
+    QIODevice& text = csv.isSequential() ? static_cast<QIODevice&>(kept) : csv;
+    const qint64 start = text.pos();
+
+    // The first pass touches nothing, so a bad row stops the import before anything is written.
+    const qint64 total = countValidRows(text);
+    text.seek(start);
+    // Large enough that nothing reaches the file before the commit.
+    connection.execute(QStringLiteral("PRAGMA cache_size = -1000000"));
+    connection.beginTransaction();
+    try {
+        insertRows(text, connection, total, progress);
+        connection.commit();
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
+    return total;
+}

@@ -1,0 +1,541 @@
+#include "data/DatabaseError.h"
+#include "data/DrugDatabase.h"
+#include "data/Statement.h"
+#include "exchange/Csv.h"
+#include "exchange/DrugCheck.h"
+#include "exchange/DrugExport.h"
+#include "exchange/DrugImport.h"
+#include "pinyin/PinyinInitials.h"
+#include "tests/support/DrugFileFixture.h"
+
+#include <QBuffer>
+#include <QtTest>
+
+using Records = QList<QList<QByteArray>>;
+
+namespace {
+
+// The file format the users' spreadsheets know: every column, in this order.
+const QByteArray Header = "编号,中文名,英文名,药物说明书,拼音,类别,规格,用量,用法,剂型\r\n";
+
+// Small blocks put every boundary of a short text between two reads; the default one is
+// what the tool really reads with.
+const QList<qint64> BlockSizes = {1, 2, 3, 5, CsvReader::DefaultBlockSize};
+
+// Adds one row per block size, the block size in the first column.
+template <typename... Values> void addRowsForEveryBlockSize(const char* name, const Values&... values) {
+    for (const qint64 blockSize : BlockSizes)
+        ((QTest::addRow("%s, block %lld", name, static_cast<long long>(blockSize)) << blockSize) << ... << values);
+}
+
+void openText(QBuffer& buffer, const QByteArray& text) {
+    buffer.setData(text);
+    buffer.open(QIODevice::ReadOnly);
+}
+
+// A pipe: what was read cannot be read again.
+class PipeDevice : public QIODevice {
+public:
+    explicit PipeDevice(const QByteArray& text)
+        : m_text(text) {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 length) override {
+        const qint64 count = qMin(length, m_text.size() - m_read);
+        std::copy_n(m_text.constData() + m_read, count, data);
+        m_read += count;
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_text;
+    qint64 m_read = 0;
+};
+
+// A device that takes only so many bytes, like a disk that fills up.
+class FillingDevice : public QBuffer {
+public:
+    explicit FillingDevice(qint64 room)
+        : m_room(room) {
+        open(QIODevice::WriteOnly);
+    }
+
+protected:
+    qint64 writeData(const char* data, qint64 length) override {
+        if (size() + length > m_room) {
+            setErrorString(QStringLiteral("设备已满"));
+            return -1;
+        }
+        return QBuffer::writeData(data, length);
+    }
+
+private:
+    qint64 m_room;
+};
+
+qint64 importText(const DrugFileFixture& file, const QByteArray& csv, const ImportProgress& progress = {}) {
+    QBuffer buffer;
+    openText(buffer, csv);
+    return importDrugs(file.connection(), buffer, progress);
+}
+
+QByteArray exportText(const DrugFileFixture& file) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!exportDrugs(file.connection(), buffer))
+        return "export refused";
+    return buffer.data();
+}
+
+// A drug as the tests compare it: Chinese name, initials, English name, leaflet.
+QStringList texts(const DrugFileFixture::Drug& drug) {
+    return {drug.chineseName.toText(), drug.initials.toText(), drug.englishName.toText(), drug.leaflet.toText()};
+}
+
+} // namespace
+
+class TestExchange : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readsRecords_data();
+    void readsRecords();
+    void readerRejects_data();
+    void readerRejects();
+    void writesRecordsThatReadBack_data();
+    void writesRecordsThatReadBack();
+    void decodesStrictUtf8_data();
+    void decodesStrictUtf8();
+
+    void importStoresRows_data();
+    void importStoresRows();
+    void importReadsADeviceThatCannotSeek();
+    void brokenRowLeavesFileUntouched_data();
+    void brokenRowLeavesFileUntouched();
+    void engineFailureKeepsTheFileAndEndsTheTransaction();
+    void largeImportReportsProgress_data();
+    void largeImportReportsProgress();
+
+    void exportWritesEveryColumnInKeyOrder();
+    void exportOfAnEmptyFileIsTheHeader();
+    void exportReportsADeviceThatRefusesText_data();
+    void exportReportsADeviceThatRefusesText();
+    void exportImportRoundTrip_data();
+    void exportImportRoundTrip();
+
+    void checkListsWrongInitialsAndUnreachableNames();
+};
+
+void TestExchange::readsRecords_data() {
+    QTest::addColumn<qint64>("blockSize");
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<Records>("records");
+    QTest::addColumn<QList<qint64>>("lines");
+
+    addRowsForEveryBlockSize("CR LF line ends", QByteArray("a,b\r\nc,d\r\n"), Records{{"a", "b"}, {"c", "d"}},
+                             QList<qint64>{1, 2});
+    addRowsForEveryBlockSize("LF line ends", QByteArray("a,b\nc,d\n"), Records{{"a", "b"}, {"c", "d"}},
+                             QList<qint64>{1, 2});
+    addRowsForEveryBlockSize("CR-only line ends", QByteArray("a,b\rc,d\r"), Records{{"a", "b"}, {"c", "d"}},
+                             QList<qint64>{1, 2});
+    addRowsForEveryBlockSize("no line end after the last record", QByteArray("a\r\nb,c"), Records{{"a"}, {"b", "c"}},
+                             QList<qint64>{1, 2});
+    addRowsForEveryBlockSize("blank lines of every kind passed over", QByteArray("\r\n\na\r\n\r\rb\n\n"),
+                             Records{{"a"}, {"b"}}, QList<qint64>{3, 6});
+    addRowsForEveryBlockSize("empty fields", QByteArray(",,\r\na,\r\n"), Records{{"", "", ""}, {"a", ""}},
+                             QList<qint64>{1, 2});
+    addRowsForEveryBlockSize("BOM skipped",
+                             QByteArray("\xEF\xBB\xBF"
+                                        "a,b\r\n"),
+                             Records{{"a", "b"}}, QList<qint64>{1});
+    addRowsForEveryBlockSize("BOM alone", QByteArray("\xEF\xBB\xBF"), Records{}, QList<qint64>{});
+    addRowsForEveryBlockSize("only the first BOM skipped",
+                             QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF"
+                                        "a"),
+                             Records{{"\xEF\xBB\xBF"
+                                      "a"}},
+                             QList<qint64>{1});
+    addRowsForEveryBlockSize("full-width comma at the start, no BOM",
+                             QByteArray("\xEF\xBC\x8C"
+                                        "x,y\r\n"),
+                             Records{{"\xEF\xBC\x8C"
+                                      "x",
+                                      "y"}},
+                             QList<qint64>{1});
+    addRowsForEveryBlockSize("two bytes of a BOM, then text",
+                             QByteArray("\xEF\xBB"
+                                        "a\r\n"),
+                             Records{{"\xEF\xBB"
+                                      "a"}},
+                             QList<qint64>{1});
+    addRowsForEveryBlockSize("lone 0xEF at the start", QByteArray("\xEF,b\r\n"), Records{{"\xEF", "b"}},
+                             QList<qint64>{1});
+    addRowsForEveryBlockSize("lone 0xEF is the whole text", QByteArray("\xEF"), Records{{"\xEF"}}, QList<qint64>{1});
+    addRowsForEveryBlockSize("quoted commas", QByteArray("\"a,b\",c\r\n"), Records{{"a,b", "c"}}, QList<qint64>{1});
+    addRowsForEveryBlockSize("doubled quotes", QByteArray("\"say \"\"hi\"\"\",\"\"\"\"\r\n"),
+                             Records{{"say \"hi\"", "\""}}, QList<qint64>{1});
+    addRowsForEveryBlockSize("empty quoted fields", QByteArray("\"\",\"\"\r\n"), Records{{"", ""}}, QList<qint64>{1});
+    addRowsForEveryBlockSize("quoted field at the end of the text", QByteArray("a,\"b\""), Records{{"a", "b"}},
+                             QList<qint64>{1});
+    addRowsForEveryBlockSize("line breaks inside quotes kept byte for byte",
+                             QByteArray("\"1\r\n2\n3\r4\",z\r\nnext\r\n"), Records{{"1\r\n2\n3\r4", "z"}, {"next"}},
+                             QList<qint64>{1, 5});
+    addRowsForEveryBlockSize("CR-only line breaks inside quotes", QByteArray("\"1\r2\",z\rnext\r"),
+                             Records{{"1\r2", "z"}, {"next"}}, QList<qint64>{1, 3});
+
+    // The doubled quote stands on both sides of the default block's end.
+    const QByteArray filler(CsvReader::DefaultBlockSize - 2, 'x');
+    addRowsForEveryBlockSize("field longer than a block, doubled quote across its end",
+                             "\"" + filler + "\"\"tail\",b\r\nnext\r\n", Records{{filler + "\"tail", "b"}, {"next"}},
+                             QList<qint64>{1, 2});
+    const QByteArray record(CsvReader::DefaultBlockSize - 1, 'y');
+    addRowsForEveryBlockSize("CR LF across the end of a block", record + "\r\nnext", Records{{record}, {"next"}},
+                             QList<qint64>{1, 2});
+}
+
+void TestExchange::readsRecords() {
+    QFETCH(qint64, blockSize);
+    QFETCH(QByteArray, csv);
+    QFETCH(Records, records);
+    QFETCH(QList<qint64>, lines);
+    QBuffer buffer;
+    openText(buffer, csv);
+    CsvReader reader(buffer, blockSize);
+    Records read;
+    QList<qint64> readLines;
+    QList<QByteArray> fields;
+    while (reader.next(fields)) {
+        read.append(fields);
+        readLines.append(reader.recordLine());
+    }
+    QCOMPARE(read, records);
+    QCOMPARE(readLines, lines);
+}
+
+void TestExchange::readerRejects_data() {
+    QTest::addColumn<qint64>("blockSize");
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<qint64>("line");
+    QTest::addColumn<QString>("message");
+    const QString strayQuote = QStringLiteral("未加引号的字段中出现了引号");
+    const QString textAfterQuote = QStringLiteral("右引号后面出现了多余的字符");
+    addRowsForEveryBlockSize("quote inside an unquoted field", QByteArray("ab\"c,d\r\n"), qint64(1), strayQuote);
+    addRowsForEveryBlockSize("quote inside a later record", QByteArray("a\r\nb\r\nc,d\"\r\n"), qint64(3), strayQuote);
+    addRowsForEveryBlockSize("text after the closing quote", QByteArray("x,\"ab\"c\r\n"), qint64(1), textAfterQuote);
+    addRowsForEveryBlockSize("text after a quote closed on a later line", QByteArray("\"a\nb\"c\r\n"), qint64(2),
+                             textAfterQuote);
+    addRowsForEveryBlockSize("unclosed quote names its record's first line", QByteArray("a\r\nb,\"c\r\nd\r\n"),
+                             qint64(2), QStringLiteral("引号没有闭合"));
+}
+
+void TestExchange::readerRejects() {
+    QFETCH(qint64, blockSize);
+    QFETCH(QByteArray, csv);
+    QFETCH(qint64, line);
+    QFETCH(QString, message);
+    QBuffer buffer;
+    openText(buffer, csv);
+    CsvReader reader(buffer, blockSize);
+    QList<QByteArray> fields;
+    try {
+        while (reader.next(fields)) {
+        }
+        QFAIL("the text was read without complaint");
+    } catch (const CsvError& error) {
+        QCOMPARE(error.message(), message);
+        QCOMPARE(error.line(), line);
+    }
+}
+
+void TestExchange::writesRecordsThatReadBack_data() {
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QByteArray>("record");
+    QTest::newRow("plain") << QStringList{QStringLiteral("a"), QStringLiteral("头孢")} << QByteArray("a,头孢\r\n");
+    QTest::newRow("spaces and empty fields kept unquoted")
+        << QStringList{QStringLiteral(" a "), QString(), QStringLiteral("b")} << QByteArray(" a ,,b\r\n");
+    QTest::newRow("comma") << QStringList{QStringLiteral("a,b"), QStringLiteral("c")} << QByteArray("\"a,b\",c\r\n");
+    QTest::newRow("quotes doubled") << QStringList{QStringLiteral("say \"hi\""), QStringLiteral("\"")}
+                                    << QByteArray("\"say \"\"hi\"\"\",\"\"\"\"\r\n");
+    QTest::newRow("line breaks") << QStringList{QStringLiteral("1\r\n2"), QStringLiteral("3\n4"),
+                                                QStringLiteral("5\r6")}
+                                 << QByteArray("\"1\r\n2\",\"3\n4\",\"5\r6\"\r\n");
+}
+
+void TestExchange::writesRecordsThatReadBack() {
+    QFETCH(QStringList, texts);
+    QFETCH(QByteArray, record);
+    QCOMPARE(csvRecord(texts), record);
+
+    QBuffer buffer;
+    openText(buffer, record + record);
+    CsvReader reader(buffer);
+    QList<QByteArray> fields;
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(reader.next(fields));
+        QStringList read;
+        for (const QByteArray& field : std::as_const(fields))
+            read.append(QString::fromUtf8(field));
+        QCOMPARE(read, texts);
+    }
+    QVERIFY(!reader.next(fields));
+}
+
+void TestExchange::decodesStrictUtf8_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Chinese") << QByteArray("头孢") << true << QStringLiteral("头孢");
+    QTest::newRow("BOM inside a field kept") << QByteArray("\xEF\xBB\xBF"
+                                                           "a")
+                                             << true << QStringLiteral("\uFEFFa");
+    QTest::newRow("truncated sequence") << QByteArray("\xE5\xB8") << false << QString();
+    QTest::newRow("overlong encoding") << QByteArray("\xC0\xAF") << false << QString();
+    QTest::newRow("encoded surrogate") << QByteArray("\xED\xA0\x80") << false << QString();
+    QTest::newRow("stray continuation byte") << QByteArray("a\x80") << false << QString();
+}
+
+void TestExchange::decodesStrictUtf8() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, valid);
+    QFETCH(QString, text);
+    QString decoded;
+    QCOMPARE(decodeUtf8(bytes, decoded), valid);
+    if (valid)
+        QCOMPARE(decoded, text);
+}
+
+void TestExchange::importStoresRows_data() {
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QList<QStringList>>("drugs");
+    // A BOM, a header in another order, 编号 and 拼音 given but ignored, a leaflet holding
+    // CR LF, a lone LF, commas and doubled quotes, and LF record ends.
+    QTest::newRow("BOM, reordered header, key and initials ignored, quoted fields")
+        << QByteArray("\xEF\xBB\xBF"
+                      "拼音,中文名,编号,药物说明书,英文名\n"
+                      "XXXX,头孢呋辛,999,\"第一行，\r\n第二行, \"\"引号\"\"\n第三行\",Cefuroxime\n"
+                      "\n"
+                      ",维生素B1,,,\"Vitamin B1, thiamine\"\n")
+        << QList<QStringList>{
+               {QStringLiteral("头孢呋辛"), QStringLiteral("TbfX"), QStringLiteral("Cefuroxime"),
+                QStringLiteral("第一行，\r\n第二行, \"引号\"\n第三行")},
+               {QStringLiteral("维生素B1"), QStringLiteral("WSSB"), QStringLiteral("Vitamin B1, thiamine"), QString()}};
+    QTest::newRow("header names trimmed") << QByteArray(" 中文名 ,\t英文名\r\n布洛芬,Ibuprofen\r\n")
+                                          << QList<QStringList>{{QStringLiteral("布洛芬"), QStringLiteral("BLF"),
+                                                                 QStringLiteral("Ibuprofen"), QString()}};
+    QTest::newRow("CR-only line ends")
+        << QByteArray("中文名,药物说明书\r阿莫西林,\"一\r二\"\r布洛芬,\r")
+        << QList<QStringList>{{QStringLiteral("阿莫西林"), QStringLiteral("AMXL"), QString(), QStringLiteral("一\r二")},
+                              {QStringLiteral("布洛芬"), QStringLiteral("BLF"), QString(), QString()}};
+    const QString longLeaflet = QStringLiteral("用法，用量\r\n").repeated(CsvReader::DefaultBlockSize / 8);
+    QTest::newRow("leaflet longer than the reader's block")
+        << "中文名,药物说明书,英文名\r\n阿莫西林,\"" + longLeaflet.toUtf8() + "\",Amoxicillin\r\n"
+        << QList<QStringList>{
+               {QStringLiteral("阿莫西林"), QStringLiteral("AMXL"), QStringLiteral("Amoxicillin"), longLeaflet}};
+    QTest::newRow("header alone") << QByteArray("中文名\r\n") << QList<QStringList>{};
+}
+
+void TestExchange::importStoresRows() {
+    QFETCH(QByteArray, csv);
+    QFETCH(QList<QStringList>, drugs);
+    DrugFileFixture file;
+    QCOMPARE(importText(file, csv), qint64(drugs.size()));
+    const QList<DrugFileFixture::Drug> stored = file.readAll();
+    QCOMPARE(stored.size(), drugs.size());
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        QCOMPARE(stored[i].key, qint64(i + 1));
+        QCOMPARE(texts(stored[i]), drugs[i]);
+    }
+}
+
+void TestExchange::importReadsADeviceThatCannotSeek() {
+    DrugFileFixture file;
+    PipeDevice pipe("中文名\r\n布洛芬\r\n阿莫西林\r\n");
+    QCOMPARE(importDrugs(file.connection(), pipe), qint64(2));
+    const QList<DrugFileFixture::Drug> stored = file.readAll();
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(stored[1].chineseName.toText(), QStringLiteral("阿莫西林"));
+}
+
+void TestExchange::brokenRowLeavesFileUntouched_data() {
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<qint64>("line");
+    QTest::addColumn<QString>("message");
+    const QByteArray good = "中文名,英文名\r\n阿莫西林,Amoxicillin\r\n";
+    QTest::newRow("unknown column") << QByteArray("中文名,剂量\r\n阿莫西林,x\r\n") << qint64(1)
+                                    << QStringLiteral("未知的列：“剂量”");
+    QTest::newRow("column twice") << QByteArray("中文名,英文名, 中文名\r\n阿莫西林,x,y\r\n") << qint64(1)
+                                  << QStringLiteral("列“中文名”出现了两次");
+    QTest::newRow("no Chinese name column")
+        << QByteArray("英文名\r\nAspirin\r\n") << qint64(1) << QStringLiteral("表头中缺少“中文名”列");
+    QTest::newRow("header not UTF-8") << QByteArray("中文名,\xFF\r\n阿莫西林,x\r\n") << qint64(1)
+                                      << QStringLiteral("表头不是有效的 UTF-8 文本");
+    QTest::newRow("empty file") << QByteArray() << qint64(1) << QStringLiteral("文件是空的，缺少表头");
+    QTest::newRow("blank lines only") << QByteArray("\r\n\n") << qint64(1) << QStringLiteral("文件是空的，缺少表头");
+    QTest::newRow("missing name") << good + "  ,Aspirin\r\n" << qint64(3) << QStringLiteral("缺少中文名");
+    QTest::newRow("too few fields") << good + "布洛芬\r\n" << qint64(3) << QStringLiteral("有 1 个字段，表头有 2 个");
+    QTest::newRow("too many fields") << good + "布洛芬,Ibuprofen,x\r\n"
+                                     << qint64(3) << QStringLiteral("有 3 个字段，表头有 2 个");
+    QTest::newRow("quote inside field") << good + "布洛\"芬,Ibuprofen\r\n"
+                                        << qint64(3) << QStringLiteral("未加引号的字段中出现了引号");
+    QTest::newRow("text after quote") << good + "\"布洛芬\"x,Ibuprofen\r\n"
+                                      << qint64(3) << QStringLiteral("右引号后面出现了多余的字符");
+    QTest::newRow("unclosed quote") << good + "布洛芬,\"Ibuprofen\r\nmore\r\n"
+                                    << qint64(3) << QStringLiteral("引号没有闭合");
+    QTest::newRow("invalid UTF-8") << good + "\"多行\r\n名称\",ok\r\n\xE5\xB8,x\r\n"
+                                   << qint64(5) << QStringLiteral("不是有效的 UTF-8 文本");
+    QTest::newRow("bad row after many good ones") << good + QByteArray("布洛芬,x\r\n").repeated(500) + "x\r\n"
+                                                  << qint64(503) << QStringLiteral("有 1 个字段，表头有 2 个");
+}
+
+void TestExchange::brokenRowLeavesFileUntouched() {
+    QFETCH(QByteArray, csv);
+    QFETCH(qint64, line);
+    QFETCH(QString, message);
+    // Every row leaves the file as it was, so the rows share one (each new file costs a key derivation).
+    static DrugFileFixture file;
+    if (file.readAll().isEmpty())
+        file.insert(QStringLiteral("已有的药"), Cell(QStringLiteral("YYDY")));
+    const QByteArray before = file.bytes();
+    try {
+        importText(file, csv);
+        QFAIL("a broken text was imported");
+    } catch (const CsvError& error) {
+        QCOMPARE(error.message(), message);
+        QCOMPARE(error.line(), line);
+    }
+    QVERIFY(file.bytes() == before);
+}
+
+void TestExchange::engineFailureKeepsTheFileAndEndsTheTransaction() {
+    DrugFileFixture file;
+    file.insert(QStringLiteral("已有的药"), Cell(QStringLiteral("YYDY")));
+    // The engine takes the first imported drug and refuses the second, as a full disk would.
+    file.connection().execute(
+        QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON %1 "
+                       "WHEN (SELECT count(*) FROM %1) >= 2 BEGIN SELECT RAISE(ABORT, '满了'); END")
+            .arg(quotedIdentifier(DrugTableName)));
+    const QByteArray before = file.bytes();
+    QBuffer buffer;
+    openText(buffer, "中文名\r\n布洛芬\r\n阿莫西林\r\n");
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, importDrugs(file.connection(), buffer));
+    // A transaction left open would make this one fail.
+    file.connection().beginTransaction();
+    file.connection().rollback();
+    QVERIFY(file.bytes() == before);
+    QCOMPARE(file.readAll().size(), 1);
+}
+
+void TestExchange::largeImportReportsProgress_data() {
+    QTest::addColumn<qint64>("rows");
+    QTest::addColumn<QList<qint64>>("reported");
+    QTest::newRow("one row short of a step") << ImportProgressStep - 1 << QList<qint64>{};
+    QTest::newRow("two steps and one row")
+        << 2 * ImportProgressStep + 1 << QList<qint64>{ImportProgressStep, 2 * ImportProgressStep};
+}
+
+void TestExchange::largeImportReportsProgress() {
+    QFETCH(qint64, rows);
+    QFETCH(QList<qint64>, reported);
+    DrugFileFixture file;
+    QList<qint64> done;
+    const QByteArray csv = "中文名\r\n" + QByteArray("布洛芬\r\n").repeated(rows);
+    QCOMPARE(importText(file, csv,
+                        [&done, rows](qint64 imported, qint64 total) {
+                            QCOMPARE(total, rows);
+                            done.append(imported);
+                        }),
+             rows);
+    QCOMPARE(done, reported);
+}
+
+void TestExchange::exportWritesEveryColumnInKeyOrder() {
+    DrugFileFixture file;
+    file.insert(QStringLiteral("头孢呋辛"), Cell(QStringLiteral("TbfX")), QStringLiteral("Cefuroxime"),
+                QStringLiteral("第一行，\r\n第二行, \"引号\"\n第三行"));
+    file.insert(QStringLiteral("维生素B1"), Cell::null(), QStringLiteral("Vitamin B1, thiamine"));
+    QCOMPARE(exportText(file), Header +
+                                   "1,头孢呋辛,Cefuroxime,\"第一行，\r\n第二行, \"\"引号\"\"\n第三行\",TbfX,,,,,\r\n"
+                                   "2,维生素B1,\"Vitamin B1, thiamine\",,,,,,,\r\n");
+}
+
+void TestExchange::exportOfAnEmptyFileIsTheHeader() {
+    DrugFileFixture file;
+    QCOMPARE(exportText(file), Header);
+}
+
+void TestExchange::exportReportsADeviceThatRefusesText_data() {
+    QTest::addColumn<qint64>("room");
+    QTest::newRow("header refused") << qint64(0);
+    QTest::newRow("a drug refused") << qint64(Header.size() + 1);
+}
+
+void TestExchange::exportReportsADeviceThatRefusesText() {
+    QFETCH(qint64, room);
+    DrugFileFixture file;
+    file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
+    FillingDevice device(room);
+    QVERIFY(!exportDrugs(file.connection(), device));
+    QCOMPARE(device.errorString(), QStringLiteral("设备已满"));
+}
+
+void TestExchange::exportImportRoundTrip_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("englishName");
+    QTest::addColumn<QString>("leaflet");
+    QTest::newRow("commas, quotes, blank lines, outer spaces")
+        << QStringLiteral("复方甘草片，") << QStringLiteral("Name, \"quoted\"")
+        << QStringLiteral("  行一\r\n行二\r\n\r\n行四  ");
+    QTest::newRow("Latin letters in the name")
+        << QStringLiteral("VC片") << QStringLiteral("Vitamin C") << QStringLiteral("x");
+    QTest::newRow("lone CR and lone LF") << QStringLiteral("阿莫西林") << QStringLiteral("a\rb")
+                                         << QStringLiteral("c\nd");
+    QTest::newRow("quotes alone") << QStringLiteral("布洛芬") << QStringLiteral("\"") << QStringLiteral("\"\"");
+    QTest::newRow("leaflet longer than the reader's block")
+        << QStringLiteral("头孢呋辛") << QString()
+        << QStringLiteral("【用法】一日三次，\"饭后\"\r\n").repeated(CsvReader::DefaultBlockSize / 16);
+}
+
+void TestExchange::exportImportRoundTrip() {
+    QFETCH(QString, name);
+    QFETCH(QString, englishName);
+    QFETCH(QString, leaflet);
+    DrugFileFixture first;
+    first.insert(name, Cell(PinyinInitials(name)), englishName, leaflet);
+    first.insert(QStringLiteral("维生素B1"), Cell(QStringLiteral("WSSB")));
+    const QByteArray exported = exportText(first);
+
+    DrugFileFixture second;
+    QCOMPARE(importText(second, exported), qint64(2));
+    QCOMPARE(exportText(second), exported);
+    QCOMPARE(texts(second.readAll().constFirst()), texts(first.readAll().constFirst()));
+}
+
+void TestExchange::checkListsWrongInitialsAndUnreachableNames() {
+    DrugFileFixture file;
+    file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
+    file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("XXX")));
+    file.insert(QStringLiteral("吡嗪酰胺"), Cell(QStringLiteral("bA")));
+    file.insert(QStringLiteral("维生素B1"), Cell::null());
+    const QString spaced = QStringLiteral("阿莫西林 胶囊 ");
+    file.insert(spaced, Cell(PinyinInitials(spaced)));
+    QString report;
+    QTextStream stream(&report);
+    QVERIFY(checkDrugs(file.connection(), stream));
+    stream.flush();
+    QCOMPARE(report, QStringLiteral("完整性检查：正常\n"
+                                    "药品数：5\n"
+                                    "拼音与中文名不符的药品：2\n"
+                                    "  2\t布洛芬\t存储：XXX\t应为：BLF\n"
+                                    "  4\t维生素B1\t存储：（空值）\t应为：WSSB\n"
+                                    "名称中有字符得不到字母的药品：3\n"
+                                    "  3\t吡嗪酰胺\t嗪 酰\n"
+                                    "  4\t维生素B1\t1\n"
+                                    "  5\t阿莫西林 胶囊 \tU+0020\n"));
+}
+
+QTEST_GUILESS_MAIN(TestExchange)
+#include "tst_exchange.moc"
