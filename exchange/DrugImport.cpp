@@ -1,5 +1,6 @@
 #include "exchange/DrugImport.h"
 
+#include "data/DatabaseError.h"
 #include "data/DrugDatabase.h"
 #include "data/Statement.h"
 #include "exchange/Csv.h"
@@ -123,6 +124,32 @@ void insertRows(QIODevice& csv, DrugConnection& connection, qint64 total, const 
     }
 }
 
+// While it lives, the connection's page cache is large enough that nothing reaches the file
+// before the commit; then the connection gets its own size back.
+class LargeCache {
+public:
+    explicit LargeCache(DrugConnection& connection)
+        : m_connection(connection) {
+        Statement size(connection.handle(), QStringLiteral("PRAGMA cache_size"));
+        size.step();
+        m_previous = size.column(0).integer().value_or(m_previous);
+        connection.execute(QStringLiteral("PRAGMA cache_size = -1000000"));
+    }
+    ~LargeCache() {
+        try {
+            m_connection.execute(QStringLiteral("PRAGMA cache_size = %1").arg(m_previous));
+        } catch (const DatabaseError&) {
+            // Only the cache's size is at stake, not a drug.
+        }
+    }
+    LargeCache(const LargeCache&) = delete;
+    LargeCache& operator=(const LargeCache&) = delete;
+
+private:
+    DrugConnection& m_connection;
+    qint64 m_previous = -2000; // the engine's default
+};
+
 } // namespace
 
 qint64 importDrugs(DrugConnection& connection, QIODevice& csv, const ImportProgress& progress) {
@@ -138,8 +165,7 @@ qint64 importDrugs(DrugConnection& connection, QIODevice& csv, const ImportProgr
     // The first pass touches nothing, so a bad row stops the import before anything is written.
     const qint64 total = countValidRows(text);
     text.seek(start);
-    // Large enough that nothing reaches the file before the commit.
-    connection.execute(QStringLiteral("PRAGMA cache_size = -1000000"));
+    const LargeCache cache(connection);
     connection.beginTransaction();
     try {
         insertRows(text, connection, total, progress);

@@ -343,6 +343,10 @@ void TestExchange::importStoresRows() {
     QFETCH(QList<QStringList>, drugs);
     DrugFileFixture file;
     QCOMPARE(importText(file, csv), qint64(drugs.size()));
+    // The import's large page cache is not left on the connection.
+    Statement cacheSize(file.connection().handle(), QStringLiteral("PRAGMA cache_size"));
+    QVERIFY(cacheSize.step());
+    QCOMPARE(cacheSize.column(0).integer(), std::optional<qint64>(-2000));
     const QList<DrugFileFixture::Drug> stored = file.readAll();
     QCOMPARE(stored.size(), drugs.size());
     for (qsizetype i = 0; i < stored.size(); ++i) {
