@@ -102,6 +102,16 @@ void TestDrugView::clickBelowTheLastEntryClears() {
     QCOMPARE(form.LeafletPage, 1);
     form.Image3_Click();
     QCOMPARE(form.Label13->caption(), QString());
+
+    // Beyond the arrays' last entry as well: the drug clicked before leaves nothing behind.
+    form.Label4_Click(0);
+    QCOMPARE(form.LeafletText, QStringLiteral("说明"));
+    form.ListTop = Form19::RowCells - 1;
+    form.Label4_Click(1);
+    QCOMPARE(form.LeafletText, QString());
+    QCOMPARE(form.Text1->text(), QString());
+    QCOMPARE(form.Label2->caption(), QString());
+    QCOMPARE(form.Label13->caption(), QString());
 }
 
 void TestDrugView::pagingWorkedSequence() {
@@ -140,14 +150,32 @@ void TestDrugView::pagingWorkedSequence() {
 }
 
 void TestDrugView::pagingTrimsButTheRowClickDoesNot() {
-    ChosenDrug chosen(Cell(QStringLiteral("  开头\r\n中间\r\n结尾  ")));
-    Form19& form = *chosen.form;
-    QCOMPARE(form.Label13->caption(), QStringLiteral("  开头\r中间\r结尾  "));
-    form.Image2_Click();
-    form.Image2_Click();
-    QCOMPARE(form.LeafletPage, 0);
-    QCOMPARE(form.Label13->caption(), QStringLiteral("开头\r中间\r结尾"));
-    QCOMPARE(form.LeafletText, QStringLiteral("  开头\r\n中间\r\n结尾  "));
+    const struct {
+        QString leaflet;
+        QString afterRowClick;
+        QString atPageZero;
+    } leaflets[] = {
+        {QStringLiteral("  开头\r\n中间\r\n结尾  "), QStringLiteral("  开头\r中间\r结尾  "),
+         QStringLiteral("开头\r中间\r结尾")},
+        // Only the ends of the whole text are trimmed: the lines inside keep their blanks.
+        {QStringLiteral("  开头\r\n  缩进 的行\r\n行尾有空格  \n结尾  "),
+         QStringLiteral("  开头\r  缩进 的行\r行尾有空格  结尾  "),
+         QStringLiteral("开头\r  缩进 的行\r行尾有空格  结尾")},
+        // Only the blank is trimmed: an ideographic indent and the last line end stay.
+        {QStringLiteral("\u3000\u3000用法\r\n每日三次\r\n"), QStringLiteral("\u3000\u3000用法\r每日三次\r"),
+         QStringLiteral("\u3000\u3000用法\r每日三次\r")},
+    };
+    for (const auto& leaflet : leaflets) {
+        ChosenDrug chosen{Cell(leaflet.leaflet)};
+        Form19& form = *chosen.form;
+        QCOMPARE(form.Text1->text(), leaflet.leaflet);
+        QCOMPARE(form.Label13->caption(), leaflet.afterRowClick);
+        form.Image2_Click();
+        form.Image2_Click();
+        QCOMPARE(form.LeafletPage, 0);
+        QCOMPARE(form.Label13->caption(), leaflet.atPageZero);
+        QCOMPARE(form.LeafletText, leaflet.leaflet);
+    }
 }
 
 void TestDrugView::lineFeedOnlyAndSingleLineLeaflets() {

@@ -78,11 +78,15 @@ void TestKeypad::lettersClearAndReturn() {
 void TestKeypad::reopeningLoadsAFreshKeypad() {
     MainWindowFixture fixture;
     Form19& form = fixture.open();
+    // The keypad's place is on the screen, wherever the main window stands.
+    form.Move(3000, 1500);
     form.Image4_Click();
     QPointer<Form2> first = form.keypad();
+    QCOMPARE(first->pos(), QPoint(320, 432));
     first->Command2_Click(2);
     first->Move(9000, 300);
     QCOMPARE(first->pos(), QPoint(600, 20));
+    form.Move(6000, 750);
     form.Image4_Click();
     QVERIFY(first.isNull());
     Form2* second = form.keypad();
@@ -128,6 +132,17 @@ void TestKeypad::dragWithAnyButton() {
     QCOMPARE(keypad->KeypadDragging, 0);
     keypad->Form_MouseMove(Qt::NoButton, {}, 0, 0);
     QCOMPARE(keypad->pos(), QPoint(360, 412));
+
+    // The next drag goes on from where the keypad is now, here where the desktop put it.
+    keypad->move(100, 200);
+    QTest::mousePress(keypad, button, {}, start);
+    QMouseEvent again(QEvent::MouseMove, QPointF(start + QPoint(-30, 15)),
+                      QPointF(QPoint(100, 200) + start + QPoint(-30, 15)), Qt::NoButton, button, Qt::NoModifier);
+    QApplication::sendEvent(keypad, &again);
+    QCOMPARE(keypad->pos(), QPoint(70, 215));
+    QCOMPARE(keypad->Left(), 1500.0 - 450);
+    QCOMPARE(keypad->Top(), 3000.0 + 225);
+    QTest::mouseRelease(keypad, button, {}, start);
 }
 
 void TestKeypad::searchFrameAcrossTheTwoWindows() {

@@ -1,32 +1,73 @@
 #include "data/DrugDatabase.h"
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
+#include "platform/QtPlatform.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/ReadOnlyFile.h"
 
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 #include <sqlcipher/sqlite3.h>
 
+#include <functional>
 #include <limits>
+#include <memory>
 
 namespace {
 
 const QString Ok = QStringLiteral("ok ！");
 
-// A window on a file of drugs 药0 ... 药(n-1), the whole table listed.
+QStringList rowCaptions(const Form19& form) {
+    QStringList captions;
+    for (const ListRow* row : form.Label4)
+        captions.append(row->caption());
+    return captions;
+}
+
+// Message boxes that also note what the window showed when each message came up.
+class WatchingDialogs : public FakeDialogs {
+public:
+    const Form19* form = nullptr;
+    QList<QStringList> rowsAtMessage;
+    QStringList chineseNameAtMessage;
+
+    void inform(const QString& message) override {
+        FakeDialogs::inform(message);
+        if (!form)
+            return; // a message while the window is still being made
+        rowsAtMessage.append(rowCaptions(*form));
+        chineseNameAtMessage.append(form->Text11->text());
+    }
+};
+
+enum class Messages { Recorded, Watched };
+
+// A window on a file of drugs 药0 ... 药(n-1), the whole table listed. A watched window has
+// message boxes of its own that note what it showed at each message.
 struct Listed {
     MainWindowFixture fixture;
+    WatchingDialogs watching;
+    Platform watchedPlatform{watching, fixture.fakes.printer, fixture.fakes.urls, fixture.fakes.process};
+    std::unique_ptr<Form19> watchedWindow;
     Form19* form = nullptr;
 
-    explicit Listed(int drugs) {
+    explicit Listed(int drugs, Messages messages = Messages::Recorded) {
         for (int i = 0; i < drugs; ++i)
             fixture.file.insert(QStringLiteral("药%1").arg(i), Cell(QStringLiteral("Y")), QStringLiteral("E%1").arg(i),
                                 QStringLiteral("说明%1\r\n第二行").arg(i));
-        form = &fixture.open();
+        if (messages == Messages::Watched) {
+            watchedWindow = std::make_unique<Form19>(watchedPlatform);
+            form = watchedWindow.get();
+            watching.form = form;
+        } else {
+            form = &fixture.open();
+        }
         form->FillDrugList(FullTableQuery);
     }
-    FakeDialogs& dialogs() { return fixture.fakes.dialogs; }
+    FakeDialogs& dialogs() { return watchedWindow ? watching : fixture.fakes.dialogs; }
     QList<DrugFileFixture::Drug> stored() { return fixture.file.readAll(); }
     void type(const QString& chinese, const QString& english, const QString& leaflet) {
         form->Text11->setText(chinese);
@@ -34,6 +75,29 @@ struct Listed {
         form->Text1->setText(leaflet);
     }
 };
+
+// Puts up the real question box and presses Enter on it; gives the answer and the caption of
+// the box's default button.
+QPair<bool, QString> answerWithEnter(const QString& prompt) {
+    QString defaultButton;
+    std::function<void()> pressEnter = [&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(window);
+            if (box && box->isVisible()) {
+                defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+                QTest::keyClick(box, Qt::Key_Return);
+                if (box->isVisible())
+                    box->reject(); // Enter chose nothing
+                return;
+            }
+        }
+        QTimer::singleShot(0, pressEnter); // not up yet
+    };
+    QTimer::singleShot(0, pressEnter);
+    QtDialogs dialogs;
+    const bool yes = dialogs.askYesNo(prompt);
+    return {yes, defaultButton};
+}
 
 } // namespace
 
@@ -78,25 +142,27 @@ void TestMaintenance::noChangesNothing() {
     QCOMPARE(listed.stored().size(), before.size());
     QCOMPARE(listed.form->Text11->text(), QStringLiteral("药0"));
     QCOMPARE(listed.form->Label2->caption(), QStringLiteral("1"));
+    // The real question box has 是 as its default button: Enter alone answers Yes.
+    QCOMPARE(answerWithEnter(listed.dialogs().questions[0]), qMakePair(true, QStringLiteral("是(&Y)")));
 }
 
 void TestMaintenance::addStoresTheBoxes() {
     Listed listed(1);
     listed.form->Label4_Click(0);
-    listed.type(QStringLiteral("维生素B1"), QString(), QStringLiteral("  "));
+    listed.type(QStringLiteral(" 维生素B1  "), QString(), QStringLiteral("  "));
     QTest::mouseClick(listed.form->Image13, Qt::LeftButton);
     QCOMPARE(listed.dialogs().messages, QStringList{Ok});
     const auto stored = listed.stored();
     QCOMPARE(stored.size(), 2);
     QCOMPARE(stored[1].key, 2);
-    QCOMPARE(stored[1].chineseName.toText(), QStringLiteral("维生素B1"));
+    QCOMPARE(stored[1].chineseName.toText(), QStringLiteral(" 维生素B1  ")); // as typed, blanks and all
     QVERIFY(stored[1].englishName.kind() == Cell::Kind::Text && stored[1].englishName.toText().isEmpty());
     QCOMPARE(stored[1].leaflet.toText(), QStringLiteral("  ")); // blanks are not empty
     QCOMPARE(stored[1].initials.toText(), QStringLiteral("WSSB"));
     // The list and the boxes stay as they were; the drug chosen before is chosen no more.
     QCOMPARE(listed.form->ListCount.toNumber(), 1.0);
     QCOMPARE(listed.form->Label2->caption(), QString());
-    QCOMPARE(listed.form->Text11->text(), QStringLiteral("维生素B1"));
+    QCOMPARE(listed.form->Text11->text(), QStringLiteral(" 维生素B1  "));
     QCOMPARE(stored[0].chineseName.toText(), QStringLiteral("药0"));
     // A second add stores a second, identical drug.
     listed.form->Image13_Click();
@@ -182,10 +248,12 @@ void TestMaintenance::addRefusesAnEmptyName() {
     QCOMPARE(listed.form->Text1->text(), QString()); // no placeholder
     QCOMPARE(listed.form->Text6->text(), QStringLiteral("Aspirin"));
     QVERIFY(!theDrugRecordset().isOpen());
-    // A name of one blank is accepted; its initials are empty.
+    // A name of one blank is accepted and stored as it is; its initials are empty text, not Null.
     listed.form->Text11->setText(QStringLiteral(" "));
     listed.form->Image13_Click();
     QCOMPARE(listed.stored().size(), 1);
+    QCOMPARE(listed.stored()[0].chineseName.toText(), QStringLiteral(" "));
+    QVERIFY(listed.stored()[0].initials.kind() == Cell::Kind::Text);
     QCOMPARE(listed.stored()[0].initials.toText(), QString());
 }
 
@@ -208,7 +276,7 @@ void TestMaintenance::addedDrugFoundAtTheNextSearch() {
 }
 
 void TestMaintenance::modifyKeepsKeyAndRecomputesInitials() {
-    Listed listed(3);
+    Listed listed(3, Messages::Watched);
     listed.form->Label4_Click(1);
     listed.form->Text6->setText(QStringLiteral("Changed"));
     listed.form->Text11->setText(QStringLiteral("阿莫西林"));
@@ -227,6 +295,9 @@ void TestMaintenance::modifyKeepsKeyAndRecomputesInitials() {
     QCOMPARE(listed.form->Label9->caption(), QStringLiteral("药1"));
     QCOMPARE(listed.form->LeafletText, QStringLiteral("说明1\r\n第二行"));
     QCOMPARE(listed.form->Label4[1]->caption(), QStringLiteral("阿莫西林"));
+    // "ok ！" came up before the boxes were emptied and the list was loaded again.
+    QCOMPARE(listed.watching.chineseNameAtMessage, QStringList{QStringLiteral("阿莫西林")});
+    QCOMPARE(listed.watching.rowsAtMessage.at(0).at(1), QStringLiteral("药1"));
 }
 
 void TestMaintenance::modifyWritesAnUnchangedLeafletBackExactly() {
@@ -241,9 +312,11 @@ void TestMaintenance::modifyWritesAnUnchangedLeafletBackExactly() {
     listed.form->Label4_Click(0);
     listed.type(QString(), QStringLiteral("A"), QString());
     listed.form->Image7_Click();
-    QCOMPARE(listed.stored()[0].leaflet.toText(), QString());
-    QCOMPARE(listed.stored()[0].chineseName.toText(), QString());
-    QCOMPARE(listed.stored()[0].initials.toText(), QString());
+    for (const Cell& field :
+         {listed.stored()[0].leaflet, listed.stored()[0].chineseName, listed.stored()[0].initials}) {
+        QVERIFY(field.kind() == Cell::Kind::Text);
+        QCOMPARE(field.toText(), QString());
+    }
 }
 
 void TestMaintenance::modifyAfterScrollingReloadsFromTheTop() {
@@ -336,12 +409,15 @@ void TestMaintenance::deleteRemovesTheDrug() {
 }
 
 void TestMaintenance::deleteTheOnlyDrug() {
-    Listed listed(1);
+    Listed listed(1, Messages::Watched);
     listed.form->Label4_Click(0);
     listed.form->Image11_Click();
     QCOMPARE(listed.stored().size(), 0);
     QCOMPARE(listed.form->ListCount.toNumber(), 0.0);
-    QCOMPARE(listed.fixture.rowCaptions(), QStringList(23, QString()));
+    QCOMPARE(rowCaptions(*listed.form), QStringList(23, QString()));
+    // "ok ！" came up while the list still showed the drug.
+    QCOMPARE(listed.dialogs().messages, QStringList{Ok});
+    QCOMPARE(listed.watching.rowsAtMessage.at(0).at(0), QStringLiteral("药0"));
     QCOMPARE(listed.form->LeafletText, QStringLiteral("说明0\r\n第二行"));
 }
 

@@ -26,6 +26,17 @@ QString entry(int i) {
     return QStringLiteral("药%1").arg(i);
 }
 
+// Marks every row, so that a test sees whether a handler captioned the rows again.
+void markRows(Form19& form) {
+    for (ListRow* row : form.Label4)
+        row->setCaption(QStringLiteral("×"));
+}
+
+// The thumb in pixels: always at Left 4000 twips, whatever the pointer did sideways.
+QPoint thumbAt(double top) {
+    return QPoint(267, qRound(top / 15));
+}
+
 } // namespace
 
 class TestResultList : public QObject {
@@ -34,7 +45,7 @@ class TestResultList : public QObject {
 private Q_SLOTS:
     void initTestCase() { PrepareTestApplication(); }
     void fillOfTenDrugs();
-    void fillOfZeroDrugs();
+    void smallerRefillsLeaveNothingBehind();
     void failedRefillLeavesAnEmptyList();
     void arrowsAreNotMirrorImages();
     void upArrowAtTheTop();
@@ -64,20 +75,40 @@ void TestResultList::fillOfTenDrugs() {
     // Each down click: 630 twips of thumb and one entry, the rows move up into the blank area.
     form.Label12_Click();
     QCOMPARE(form.thumbTop(), 730.0 + 630.0);
+    QCOMPARE(form.Picture1->pos(), thumbAt(730.0 + 630.0));
     QCOMPARE(form.Label4[0]->caption(), entry(1));
     QCOMPARE(form.Label4[9]->caption(), QString());
 }
 
-void TestResultList::fillOfZeroDrugs() {
+void TestResultList::smallerRefillsLeaveNothingBehind() {
     MainWindowFixture fixture;
-    insertDrugs(fixture.file, 3);
+    // Every field filled; only the first drug has the initials A.
+    for (int i = 0; i < 3; ++i)
+        fixture.file.insert(entry(i), Cell(i == 0 ? QStringLiteral("A") : QStringLiteral("B")),
+                            QStringLiteral("E%1").arg(i), QStringLiteral("说明%1").arg(i));
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
+    const std::vector<Cell>* const arrays[] = {&form.RowChineseName, &form.RowEnglishName, &form.RowLeaflet,
+                                               &form.RowId};
+    form.FillDrugList(keypadQuery(QStringLiteral("a")));
+    QCOMPARE(form.ListCount.toNumber(), 1.0);
+    for (const std::vector<Cell>* cells : arrays) {
+        QVERIFY(!(*cells)[0].isEmpty());
+        QVERIFY((*cells)[1].isEmpty() && (*cells)[2].isEmpty());
+    }
+    QCOMPARE(fixture.rowCaptions()[1], QString());
+    // A click on the row where the larger result's second drug stood chooses nothing.
+    form.Label4_Click(1);
+    QCOMPARE(form.LeafletText, QString());
+    QCOMPARE(form.Text6->text(), QString());
+    QCOMPARE(form.Label2->caption(), QString());
+
     form.FillDrugList(keypadQuery(QStringLiteral("zz")));
     QCOMPARE(form.ListCount.toNumber(), 0.0);
     QVERIFY(form.ListCount.kind() == Cell::Kind::Number);
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
-    QVERIFY(form.RowChineseName[0].isEmpty());
+    for (const std::vector<Cell>* cells : arrays)
+        QVERIFY((*cells)[0].isEmpty());
 }
 
 void TestResultList::failedRefillLeavesAnEmptyList() {
@@ -113,10 +144,12 @@ void TestResultList::arrowsAreNotMirrorImages() {
         form.Label12_Click();
     QCOMPARE(form.ListTop, 13);
     QCOMPARE(form.thumbTop(), 730.0 + 13 * 630.0);
+    markRows(form);
     form.Label12_Click();
     QCOMPARE(form.ListTop, 13);
     QCOMPARE(form.thumbTop(), 8920.0);
-    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
+    QCOMPARE(form.Picture1->pos(), thumbAt(8920));
+    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString())); // captioned again at the clamp too
 
     // The up arrow always moves the list, and clamps the thumb on its own.
     form.Label20_Click();
@@ -127,6 +160,25 @@ void TestResultList::arrowsAreNotMirrorImages() {
     QCOMPARE(form.ListTop, 0);
     QCOMPARE(form.thumbTop(), 730.0);
     QCOMPARE(form.Label4[0]->caption(), entry(0));
+
+    // Dragged to the bottom, the thumb stands for entry 13 but is only 6900 twips down: going
+    // up, it reaches the top of the track first, and the list goes on moving.
+    form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
+    form.Picture1_MouseMove(Qt::NoButton, {}, 0, 99999);
+    form.Picture1_MouseUp(Qt::LeftButton, {}, 0, 0);
+    QCOMPARE(form.ListTop, 13);
+    QCOMPARE(form.thumbTop(), 7630.0);
+    for (int i = 0; i < 10; ++i)
+        form.Label20_Click();
+    QCOMPARE(form.ListTop, 3);
+    QCOMPARE(form.thumbTop(), 7630.0 - 10 * 630.0);
+    form.Label20_Click();
+    QCOMPARE(form.ListTop, 2);
+    QCOMPARE(form.thumbTop(), 730.0);
+    form.Label20_Click();
+    QCOMPARE(form.ListTop, 1);
+    QCOMPARE(form.thumbTop(), 730.0);
+    QCOMPARE(form.Label4[0]->caption(), entry(1));
 }
 
 void TestResultList::upArrowAtTheTop() {
@@ -134,11 +186,25 @@ void TestResultList::upArrowAtTheTop() {
     insertDrugs(fixture.file, 5);
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
+    const QStringList shown = fixture.rowCaptions();
+    QCOMPARE(shown[4], entry(4));
+    markRows(form);
     QTest::mouseClick(form.Label20, Qt::LeftButton);
     QCOMPARE(form.ListTop, 0);
     QCOMPARE(form.thumbTop(), 730.0);
-    QCOMPARE(form.Label4[4]->caption(), entry(4));
-    QCOMPARE(form.Picture1->y(), 49);
+    QCOMPARE(fixture.rowCaptions(), shown); // captioned again, unchanged
+    QCOMPARE(form.Picture1->pos(), thumbAt(730));
+
+    // Entry 0 in row 0 with the thumb a little down the track: the thumb is clamped back.
+    form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
+    form.Picture1_MouseMove(Qt::NoButton, {}, 0, 300); // 300 * 5 / 5280: still entry 0
+    form.Picture1_MouseUp(Qt::LeftButton, {}, 0, 0);
+    QCOMPARE(form.thumbTop(), 1030.0);
+    markRows(form);
+    form.Label20_Click();
+    QCOMPARE(form.ListTop, 0);
+    QCOMPARE(form.thumbTop(), 730.0);
+    QCOMPARE(fixture.rowCaptions(), shown);
 }
 
 void TestResultList::arrowsWithoutEntries() {
@@ -175,8 +241,10 @@ void TestResultList::dragMappingAtListCount22() {
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
     form.Picture1_MouseDown(Qt::LeftButton, {}, 90, 90);
-    form.Picture1_MouseMove(Qt::NoButton, {}, 90, static_cast<float>(90 + moveBy));
+    // The pointer also goes sideways; the thumb does not follow it there.
+    form.Picture1_MouseMove(Qt::NoButton, {}, 900, static_cast<float>(90 + moveBy));
     QCOMPARE(form.thumbTop(), thumbTop);
+    QCOMPARE(form.Picture1->pos(), thumbAt(thumbTop));
     QCOMPARE(form.ListTop, listTop);
     QCOMPARE(form.Label4[0]->caption(), listTop < 22 ? entry(static_cast<int>(listTop)) : QString());
     form.Picture1_MouseUp(Qt::LeftButton, {}, 0, 0);
@@ -191,13 +259,14 @@ void TestResultList::dragWithRealMouseEventsAndGrab() {
     form.FillDrugList(FullTableQuery);
     QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(6, 6));
     QCOMPARE(form.PictureDragging, 1);
-    // 32 pixels down = 480 twips; the pointer leaves the thumb, the thumb still follows.
-    QMouseEvent move(QEvent::MouseMove, QPointF(6, 38), form.Picture1->mapToGlobal(QPointF(6, 38)), Qt::NoButton,
+    // 32 pixels down = 480 twips, and 30 to the right; the pointer leaves the thumb, the thumb
+    // still follows it down, and only down.
+    QMouseEvent move(QEvent::MouseMove, QPointF(36, 38), form.Picture1->mapToGlobal(QPointF(36, 38)), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form.Picture1, &move);
     QCOMPARE(form.thumbTop(), 1210.0);
     QCOMPARE(form.ListTop, 2);
-    QCOMPARE(form.Picture1->y(), 81);
+    QCOMPARE(form.Picture1->pos(), QPoint(267, 81));
     QTest::mouseRelease(form.Picture1, Qt::LeftButton, {}, QPoint(6, 6));
     QCOMPARE(form.PictureDragging, 0);
 }
@@ -242,6 +311,13 @@ void TestResultList::hoverColors() {
     QCOMPARE(form.Label4[10]->foreColor(), ButtonTextColor);
     form.Label4_MouseMove(2);
     QCOMPARE(form.Label4[2]->foreColor(), HoverColor);
+
+    // Row 2 scrolls blank while it holds the hover color; hovered again, it keeps that color.
+    form.Label12_Click();
+    QCOMPARE(form.Label4[2]->caption(), QString());
+    form.Label4_MouseMove(2);
+    for (int r = 0; r < Form19::VisibleRows; ++r)
+        QCOMPARE(form.Label4[r]->foreColor(), r == 2 ? HoverColor : ButtonTextColor);
 }
 
 void TestResultList::doubleClickOnAnArrowScrollsOnce() {

@@ -140,14 +140,22 @@ void TestWindow::doubleClickMinimises() {
 void TestWindow::pressedFrames() {
     MainWindowFixture fixture;
     Form19& form = fixture.open();
-    for (ImageButton* button : {form.Image2, form.Image3, form.Image6, form.Image9}) {
-        QTest::mousePress(button, Qt::LeftButton);
-        QCOMPARE(button->frameStyle(), 1);
-        QTest::mouseRelease(button, Qt::RightButton); // a release away from a click: no action
-        QCOMPARE(button->frameStyle(), 0);
+    // Any mouse button shows the frame while it is held.
+    for (const Qt::MouseButton held : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        for (ImageButton* button : {form.Image2, form.Image3, form.Image4, form.Image6, form.Image9}) {
+            QTest::mousePress(button, held);
+            QVERIFY2(button->frameStyle() == 1, qPrintable(button->faceText()));
+            QTest::mouseRelease(button, held, {}, QPoint(-5, -5)); // released off the button: no action
+            QCOMPARE(button->frameStyle(), 0);
+        }
     }
+    QVERIFY(form.keypad() == nullptr);
+    QVERIFY(fixture.fakes.process.endings.isEmpty());
     fixture.fakes.dialogs.answers = {false, false, false, false};
     for (ImageButton* button : {form.Image13, form.Image7, form.Image11, form.Image5, form.Image10}) {
+        QTest::mousePress(button, Qt::RightButton);
+        QCOMPARE(button->frameStyle(), 0);
+        QTest::mouseRelease(button, Qt::RightButton);
         QTest::mousePress(button, Qt::LeftButton);
         QCOMPARE(button->frameStyle(), 0);
         QTest::mouseRelease(button, Qt::LeftButton);

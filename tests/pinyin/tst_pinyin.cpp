@@ -6,6 +6,7 @@
 #include <iconv.h>
 
 #include <future>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -26,20 +27,66 @@ QString gbkCharacter(unsigned code) {
     return QString::fromUtf16(out, static_cast<qsizetype>((sizeof out - outLeft) / 2));
 }
 
-struct Range {
-    unsigned first;
-    unsigned next;
+// The GBK code of a character, found independently of the code under test; 0 when it has none.
+unsigned gbkCode(QChar character) {
+    iconv_t cd = iconv_open("CP936", "UTF-16LE");
+    const char16_t unit = character.unicode();
+    char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    unsigned char out[4] = {};
+    char* inPtr = in;
+    char* outPtr = reinterpret_cast<char*>(out);
+    size_t inLeft = 2;
+    size_t outLeft = sizeof out;
+    const size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (rc == static_cast<size_t>(-1) || sizeof out - outLeft != 2)
+        return 0;
+    return out[0] * 256u + out[1];
+}
+
+// The published letter table, written out by hand and not copied from the code under test,
+// so that a wrong entry there shows: each boundary character with its GBK code and the letter
+// of the range it opens. 座 only closes the Z range.
+struct Boundary {
+    char16_t character;
+    unsigned code;
     char letter;
 };
-
-// GBK code where each range starts, the code where the next starts, and its letter.
-const Range kRanges[] = {
-    {0xB0A1, 0xB0C5, 'A'}, {0xB0C5, 0xB2C1, 'B'}, {0xB2C1, 0xB4EE, 'C'}, {0xB4EE, 0xB6EA, 'D'}, {0xB6EA, 0xB7A2, 'E'},
-    {0xB7A2, 0xB8C1, 'F'}, {0xB8C1, 0xB9FE, 'G'}, {0xB9FE, 0xBBF7, 'H'}, {0xBBF7, 0xBFA6, 'J'}, {0xBFA6, 0xC0AC, 'K'},
-    {0xC0AC, 0xC2E8, 'L'}, {0xC2E8, 0xC4C3, 'M'}, {0xC4C3, 0xC5B6, 'N'}, {0xC5B6, 0xC5BE, 'O'}, {0xC5BE, 0xC6DA, 'P'},
-    {0xC6DA, 0xC8BB, 'Q'}, {0xC8BB, 0xC8F6, 'R'}, {0xC8F6, 0xCBFA, 'S'}, {0xCBFA, 0xCDDA, 'T'}, {0xCDDA, 0xCEF4, 'W'},
-    {0xCEF4, 0xD1B9, 'X'}, {0xD1B9, 0xD4D1, 'Y'}, {0xD4D1, 0xD7F9, 'Z'},
+const Boundary kBoundaries[] = {
+    {u'啊', 0xB0A1, 'A'}, {u'芭', 0xB0C5, 'B'}, {u'擦', 0xB2C1, 'C'}, {u'搭', 0xB4EE, 'D'},  {u'蛾', 0xB6EA, 'E'},
+    {u'发', 0xB7A2, 'F'}, {u'噶', 0xB8C1, 'G'}, {u'哈', 0xB9FE, 'H'}, {u'击', 0xBBF7, 'J'},  {u'喀', 0xBFA6, 'K'},
+    {u'垃', 0xC0AC, 'L'}, {u'妈', 0xC2E8, 'M'}, {u'拿', 0xC4C3, 'N'}, {u'哦', 0xC5B6, 'O'},  {u'啪', 0xC5BE, 'P'},
+    {u'期', 0xC6DA, 'Q'}, {u'然', 0xC8BB, 'R'}, {u'撒', 0xC8F6, 'S'}, {u'塌', 0xCBFA, 'T'},  {u'挖', 0xCDDA, 'W'},
+    {u'昔', 0xCEF4, 'X'}, {u'压', 0xD1B9, 'Y'}, {u'匝', 0xD4D1, 'Z'}, {u'座', 0xD7F9, '\0'},
 };
+
+// The further level-2 characters of the same table, each with its own letter.
+struct Extra {
+    char16_t character;
+    char letter;
+};
+const Extra kExtras[] = {
+    {u'萆', 'b'}, {u'蒡', 'b'}, {u'荸', 'b'}, {u'杷', 'b'}, {u'庳', 'b'}, {u'槟', 'b'}, {u'荜', 'b'}, {u'孢', 'b'},
+    {u'苄', 'b'}, {u'吡', 'b'}, {u'剌', 'c'}, {u'蟾', 'c'}, {u'蜍', 'c'}, {u'苁', 'c'}, {u'菖', 'c'}, {u'豉', 'c'},
+    {u'茺', 'c'}, {u'疔', 'd'}, {u'玳', 'd'}, {u'甙', 'd'}, {u'煅', 'd'}, {u'黛', 'd'}, {u'蔸', 'd'}, {u'酊', 'd'},
+    {u'啶', 'd'}, {u'菪', 'd'}, {u'莪', 'e'}, {u'茯', 'f'}, {u'菔', 'f'}, {u'榧', 'f'}, {u'馥', 'f'}, {u'呋', 'f'},
+    {u'枸', 'g'}, {u'蚣', 'g'}, {u'栝', 'g'}, {u'藁', 'g'}, {u'胍', 'g'}, {u'荟', 'h'}, {u'蒿', 'h'}, {u'琥', 'h'},
+    {u'斛', 'h'}, {u'藿', 'h'}, {u'蒺', 'j'}, {u'鸠', 'j'}, {u'瞿', 'j'}, {u'橘', 'j'}, {u'戟', 'j'}, {u'蚧', 'j'},
+    {u'绛', 'j'}, {u'蠲', 'j'}, {u'芨', 'j'}, {u'蔻', 'k'}, {u'诃', 'k'}, {u'苓', 'l'}, {u'楝', 'l'}, {u'藜', 'l'},
+    {u'苈', 'l'}, {u'麟', 'l'}, {u'榈', 'l'}, {u'螂', 'l'}, {u'蒌', 'l'}, {u'蛎', 'l'}, {u'麋', 'l'}, {u'蔹', 'l'},
+    {u'莨', 'l'}, {u'瑁', 'm'}, {u'硭', 'm'}, {u'礞', 'm'}, {u'蝥', 'm'}, {u'虻', 'm'}, {u'萘', 'n'}, {u'喃', 'n'},
+    {u'珀', 'p'}, {u'螵', 'p'}, {u'荠', 'p'}, {u'枇', 'p'}, {u'杞', 'q'}, {u'芩', 'q'}, {u'芡', 'q'}, {u'茜', 'q'},
+    {u'麒', 'q'}, {u'蜣', 'q'}, {u'芪', 'q'}, {u'羟', 'q'}, {u'蚯', 'q'}, {u'祺', 'q'}, {u'祛', 'q'}, {u'蕤', 'r'},
+    {u'薷', 'r'}, {u'麝', 's'}, {u'椹', 's'}, {u'葶', 't'}, {u'菟', 't'}, {u'蜈', 'w'}, {u'葳', 'w'}, {u'肟', 'w'},
+    {u'痿', 'w'}, {u'芎', 'x'}, {u'蛸', 'x'}, {u'薤', 'x'}, {u'藓', 'x'}, {u'硇', 'x'}, {u'荨', 'x'}, {u'薏', 'y'},
+    {u'苡', 'y'}, {u'萸', 'y'}, {u'菀', 'y'}, {u'荑', 'y'}, {u'蓣', 'y'}, {u'饴', 'y'}, {u'罂', 'y'}, {u'芫', 'y'},
+    {u'橼', 'y'}, {u'癔', 'y'}, {u'蚓', 'y'}, {u'媛', 'y'}, {u'瘀', 'y'}, {u'栀', 'z'}, {u'蛭', 'z'}, {u'唑', 'z'},
+    {u'芷', 'z'},
+};
+
+bool isLevel2(unsigned code) {
+    return code >= 0xD8A1 && code <= 0xF7FE;
+}
 
 } // namespace
 
@@ -51,8 +98,8 @@ private Q_SLOTS:
     void worked();
     void boundaryCodes_data();
     void boundaryCodes();
-    void rangeEnds_data();
-    void rangeEnds();
+    void everyCharacterOfARange_data();
+    void everyCharacterOfARange();
     void extraCharacters_data();
     void extraCharacters();
     void belowAndAboveTheRanges_data();
@@ -98,14 +145,13 @@ void TestPinyin::worked() {
 void TestPinyin::boundaryCodes_data() {
     QTest::addColumn<QString>("character");
     QTest::addColumn<int>("code");
-    const char16_t* characters = u"啊芭擦搭蛾发噶哈击喀垃妈拿哦啪期然撒塌挖昔压匝座";
-    const int codes[] = {-20319, -20283, -19775, -19218, -18710, -18526, -18239, -17922,
-                         -17417, -16474, -16212, -15640, -15165, -14922, -14914, -14630,
-                         -14149, -14090, -13318, -12838, -12556, -11847, -11055, -10247};
-    for (int i = 0; i < 24; ++i) {
-        const QString c = QString(QChar(characters[i]));
-        QTest::newRow(c.toUtf8().constData()) << c << codes[i];
+    for (const Boundary& boundary : kBoundaries) {
+        const QString c{QChar(boundary.character)};
+        QVERIFY2(gbkCharacter(boundary.code) == c, qPrintable(c)); // the table's code is that character's
+        QTest::newRow(c.toUtf8().constData()) << c << int(boundary.code) - 65536;
     }
+    QTest::newRow("啊 signed") << QStringLiteral("啊") << -20319;
+    QTest::newRow("座 signed") << QStringLiteral("座") << -10247;
     QTest::newRow("A") << QStringLiteral("A") << 65;
     QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << 63;
     QTest::newRow("no GBK encoding") << QString(QChar(0x0E01)) << 63; // Thai ko kai
@@ -117,73 +163,69 @@ void TestPinyin::boundaryCodes() {
     QCOMPARE(int(pinyin::cp936Code(character.at(0).unicode())), code);
 }
 
-void TestPinyin::rangeEnds_data() {
-    QTest::addColumn<QString>("character");
+void TestPinyin::everyCharacterOfARange_data() {
+    QTest::addColumn<QString>("characters");
     QTest::addColumn<QString>("expected");
-    for (const Range& range : kRanges) {
-        for (const unsigned code : {range.first, range.next - 1}) {
-            const QString c = gbkCharacter(code);
-            QVERIFY2(c.size() == 1, qPrintable(QString::number(code, 16)));
-            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(code, 0, 16).arg(c)))
-                << c << QString(QLatin1Char(range.letter));
-        }
+    // Every character from a boundary up to the next one, GBK extension characters between
+    // them included: they take the range's letter too.
+    for (size_t i = 0; i + 1 < std::size(kBoundaries); ++i) {
+        const unsigned first = kBoundaries[i].code;
+        const unsigned next = kBoundaries[i + 1].code;
+        QString characters;
+        for (unsigned code = first; code < next; ++code)
+            characters += gbkCharacter(code); // nothing for a code that is no character
+        QVERIFY(characters.startsWith(QChar(kBoundaries[i].character)));
+        QVERIFY(characters.contains(gbkCharacter(next - 1)));
+        QTest::newRow(qPrintable(
+            QStringLiteral("%1 %2-%3").arg(QLatin1Char(kBoundaries[i].letter)).arg(first, 0, 16).arg(next - 1, 0, 16)))
+            << characters << QString(QLatin1Char(kBoundaries[i].letter));
     }
-    // GBK extension characters whose codes fall inside a range take that range's letter.
-    QTest::newRow("b1a0 extension in B") << gbkCharacter(0xB1A0) << QStringLiteral("B");
-    QTest::newRow("c840 extension in Q") << gbkCharacter(0xC840) << QStringLiteral("Q");
 }
 
-void TestPinyin::rangeEnds() {
-    QFETCH(QString, character);
+void TestPinyin::everyCharacterOfARange() {
+    QFETCH(QString, characters);
     QFETCH(QString, expected);
-    QCOMPARE(PinyinInitials(character), expected);
+    for (const QChar c : std::as_const(characters)) {
+        const QString initials = PinyinInitials(QString(c));
+        QVERIFY2(initials == expected,
+                 qPrintable(QStringLiteral("%1 (%2) gives \"%3\"").arg(c).arg(gbkCode(c), 0, 16).arg(initials)));
+    }
 }
 
 void TestPinyin::extraCharacters_data() {
-    QTest::addColumn<QString>("character");
+    QTest::addColumn<QString>("characters");
     QTest::addColumn<QString>("expected");
-    const struct {
-        char16_t letter;
-        const char16_t* characters;
-    } groups[] = {
-        {u'b', u"萆蒡荸杷庳槟荜孢苄吡"},
-        {u'c', u"剌蟾蜍苁菖豉茺"},
-        {u'd', u"疔玳甙煅黛蔸酊啶菪"},
-        {u'e', u"莪"},
-        {u'f', u"茯菔榧馥呋"},
-        {u'g', u"枸蚣栝藁胍"},
-        {u'h', u"荟蒿琥斛藿"},
-        {u'j', u"蒺鸠瞿橘戟蚧绛蠲芨"},
-        {u'k', u"蔻诃"},
-        {u'l', u"苓楝藜苈麟榈螂蒌蛎麋蔹莨"},
-        {u'm', u"瑁硭礞蝥虻"},
-        {u'n', u"萘喃"},
-        {u'p', u"珀螵荠枇"},
-        {u'q', u"杞芩芡茜麒蜣芪羟蚯祺祛"},
-        {u'r', u"蕤薷"},
-        {u's', u"麝椹"},
-        {u't', u"葶菟"},
-        {u'w', u"蜈葳肟痿"},
-        {u'x', u"芎蛸薤藓硇荨"},
-        {u'y', u"薏苡萸菀荑蓣饴罂芫橼癔蚓媛瘀"},
-        {u'z', u"栀蛭唑芷"},
-    };
-    int count = 0;
-    for (const auto& group : groups) {
-        for (const char16_t* c = group.characters; *c; ++c, ++count) {
-            const QString character{QChar(*c)};
-            QTest::newRow(character.toUtf8().constData()) << character << QString(QChar(group.letter));
+    QString listed;
+    for (const Extra& extra : kExtras) {
+        const QString character{QChar(extra.character)};
+        QVERIFY2(!listed.contains(character), qPrintable(character));
+        listed += character;
+        QTest::newRow(character.toUtf8().constData()) << character << QString(QLatin1Char(extra.letter));
+    }
+    QCOMPARE(listed.size(), 121);
+    // Every other character of the level-2 block gives nothing.
+    QString others;
+    for (unsigned lead = 0xD8; lead <= 0xF7; ++lead) {
+        for (unsigned trail = 0xA1; trail <= 0xFE; ++trail) {
+            const QString character = gbkCharacter(lead * 256 + trail);
+            if (!character.isEmpty() && !listed.contains(character))
+                others += character;
         }
     }
-    QCOMPARE(count, 121);
+    QCOMPARE(others.size(), 3008 - 121); // the block is full: 32 rows of 94
+    QTest::newRow("every other level-2 character") << others << QString();
 }
 
 void TestPinyin::extraCharacters() {
-    QFETCH(QString, character);
+    QFETCH(QString, characters);
     QFETCH(QString, expected);
-    const int code = pinyin::cp936Code(character.at(0).unicode()) & 0xFFFF;
-    QVERIFY2(code >= 0xD8A1 && code <= 0xF7FE, "every extra character lies in the level-2 block");
-    QCOMPARE(PinyinInitials(character), expected);
+    for (const QChar c : std::as_const(characters)) {
+        const unsigned code = gbkCode(c);
+        QVERIFY2(isLevel2(code), qPrintable(QStringLiteral("%1 lies outside the level-2 block").arg(c)));
+        const QString initials = PinyinInitials(QString(c));
+        QVERIFY2(initials == expected,
+                 qPrintable(QStringLiteral("%1 (%2) gives \"%3\"").arg(c).arg(code, 0, 16).arg(initials)));
+    }
 }
 
 void TestPinyin::belowAndAboveTheRanges_data() {
