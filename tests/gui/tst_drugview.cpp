@@ -41,7 +41,7 @@ class TestDrugView : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { PrepareTestApplication(); }
+    void initTestCase() { prepareTestApplication(); }
     void rowClickFillsTheView();
     void rowClickUsesListTop();
     void clickBelowTheLastEntryClears();

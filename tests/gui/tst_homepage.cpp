@@ -9,7 +9,7 @@ class TestHomePage : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { PrepareTestApplication(); }
+    void initTestCase() { prepareTestApplication(); }
     void homePageThroughTheDesktop();
 };
 

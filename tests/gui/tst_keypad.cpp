@@ -10,7 +10,7 @@ class TestKeypad : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { PrepareTestApplication(); }
+    void initTestCase() { prepareTestApplication(); }
     void layoutAndTabOrder();
     void lettersClearAndReturn();
     void reopeningLoadsAFreshKeypad();

@@ -105,7 +105,7 @@ class TestMaintenance : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { PrepareTestApplication(); }
+    void initTestCase() { prepareTestApplication(); }
     void noChangesNothing();
     void addStoresTheBoxes();
     void addIsReportedStoredWhateverFollows();

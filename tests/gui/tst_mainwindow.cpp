@@ -11,7 +11,7 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { PrepareTestApplication(); }
+    void initTestCase() { prepareTestApplication(); }
     void layout();
     void controls_data();
     void controls();
@@ -23,6 +23,8 @@ private Q_SLOTS:
     void sameLettersAgainReturnToTheFirstEntry();
     void comingBackFromAnotherWindowRunsNothing();
     void clickIntoTheMainWindowRefillsBeforeTheClick();
+    void activationAfterAnEarlyRefill_data();
+    void activationAfterAnEarlyRefill();
 };
 
 void TestMainWindow::layout() {
@@ -210,6 +212,35 @@ void TestMainWindow::clickIntoTheMainWindowRefillsBeforeTheClick() {
     form.keypad()->Command1_Click();
     QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
     QCOMPARE(form.Label4[0]->caption(), QStringLiteral("布洛芬"));
+}
+
+void TestMainWindow::activationAfterAnEarlyRefill_data() {
+    QTest::addColumn<int>("handOverMs");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("the activation the press brought") << 2000 << QStringLiteral("布洛芬");
+    QTest::newRow("an activation once the moment has passed") << 0 << QStringLiteral("阿莫西林");
+}
+
+void TestMainWindow::activationAfterAnEarlyRefill() {
+    QFETCH(int, handOverMs);
+    QFETCH(QString, shown);
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
+    fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")));
+    Form19& form = fixture.open();
+    form.setKeypadHandOverTime(std::chrono::milliseconds(handOverMs));
+    form.Image4_Click();
+    QTRY_VERIFY(QApplication::focusWindow() == form.keypad()->windowHandle());
+    form.keypad()->Command2_Click(1); // b
+    QTest::mouseClick(form.Label4[0], Qt::LeftButton);
+    QCOMPARE(form.Label4[0]->caption(), QStringLiteral("布洛芬"));
+    // The letters change before the activation arrives: it refills only when it is not the
+    // one the press already refilled for.
+    form.keypad()->Command3_Click();
+    form.keypad()->Command2_Click(0); // a
+    form.activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    QCOMPARE(form.Label4[0]->caption(), shown);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -31,7 +31,7 @@ class TestPrint : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { PrepareTestApplication(); }
+    void initTestCase() { prepareTestApplication(); }
     void pieces_data();
     void pieces();
     void printsTheTextOfTheLastRowClick();

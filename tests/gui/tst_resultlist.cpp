@@ -43,7 +43,7 @@ class TestResultList : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { PrepareTestApplication(); }
+    void initTestCase() { prepareTestApplication(); }
     void fillOfTenDrugs();
     void smallerRefillsLeaveNothingBehind();
     void failedRefillLeavesAnEmptyList();
@@ -325,7 +325,7 @@ void TestResultList::doubleClickOnAnArrowScrollsOnce() {
     insertDrugs(fixture.file, 10);
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
-    DoubleClick(form.Label12);
+    doubleClick(form.Label12);
     QCOMPARE(form.ListTop, 1);
     QTest::mouseClick(form.Label12, Qt::LeftButton);
     QCOMPARE(form.ListTop, 2);

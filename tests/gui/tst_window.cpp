@@ -21,7 +21,7 @@ class TestWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { PrepareTestApplication(); }
+    void initTestCase() { prepareTestApplication(); }
     void dragMovesTheWindowExactly_data();
     void dragMovesTheWindowExactly();
     void noMoveBeforeAPressOrAfterTheRelease();
@@ -89,10 +89,10 @@ void TestWindow::doubleClickOnAButtonActsOnce() {
     MainWindowFixture fixture;
     Form19& form = fixture.open();
     form.Text11->setText(QStringLiteral("阿莫西林"));
-    DoubleClick(form.Image13);
+    doubleClick(form.Image13);
     QCOMPARE(fixture.fakes.dialogs.questions.size(), 1);
     QCOMPARE(fixture.file.readAll().size(), 1);
-    DoubleClick(form.Image4);
+    doubleClick(form.Image4);
     QVERIFY(form.keypad() != nullptr);
 }
 

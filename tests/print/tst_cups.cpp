@@ -57,7 +57,7 @@ private:
 };
 
 void TestCups::initTestCase() {
-    PrepareTestApplication();
+    prepareTestApplication();
     QProcess start;
     start.start(QStringLiteral("bash"), {QStringLiteral(CUPS_SERVER_SCRIPT), QStringLiteral("start"), m_server.path()});
     QVERIFY(start.waitForFinished(60000));

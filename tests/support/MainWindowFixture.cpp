@@ -62,11 +62,11 @@ void MainWindowFixture::search(const QString& letters) {
     QApplication::processEvents();
 }
 
-void PrepareTestApplication() {
+void prepareTestApplication() {
     prepareApplication();
 }
 
-void DoubleClick(QWidget* widget, QPoint at) {
+void doubleClick(QWidget* widget, QPoint at) {
     const QPointF local(at);
     const QPointF global = widget->mapToGlobal(local);
     const auto send = [&](QEvent::Type type, Qt::MouseButtons held) {

@@ -35,7 +35,7 @@ private:
 
 // What the window system delivers to a widget for a double-click with the left button:
 // press, release, the second press, the double-click, release.
-void DoubleClick(QWidget* widget, QPoint at = QPoint(2, 2));
+void doubleClick(QWidget* widget, QPoint at = QPoint(2, 2));
 
 // Sets up fonts and artwork as the program does; call once per test program.
-void PrepareTestApplication();
+void prepareTestApplication();
