@@ -217,7 +217,9 @@ void TestMaintenance::modifyAndDeleteReachTheExactKey() {
         DrugConnection connection;
         connection.openFile(listed.fixture.file.path(), DrugPassword);
         for (const qint64 k : {key - 1, key})
-            connection.execute(QStringLiteral("INSERT INTO 西药 (编号, 中文名, 拼音) VALUES (%1, '药%1', 'Y')").arg(k));
+            connection.execute(QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (%5, '药%5', 'Y')")
+                                   .arg(DrugTableName, KeyColumn, ChineseNameColumn, InitialsColumn)
+                                   .arg(k));
     }
     listed.form->FillDrugList(FullTableQuery);
     listed.form->Label4_Click(1);
@@ -359,7 +361,7 @@ void TestMaintenance::modifyOfADrugThatIsGone() {
     {
         DrugConnection other;
         other.openFile(listed.fixture.file.path(), DrugPassword);
-        other.execute(QStringLiteral("DELETE FROM 西药 WHERE 编号 = 1"));
+        other.execute(QStringLiteral("DELETE FROM %1 WHERE %2 = 1").arg(DrugTableName, KeyColumn));
     }
     listed.form->Text6->setText(QStringLiteral("typed"));
     listed.form->Image7_Click();
@@ -432,7 +434,7 @@ void TestMaintenance::deleteWithNoDrugChosenOrGone() {
     {
         DrugConnection other;
         other.openFile(listed.fixture.file.path(), DrugPassword);
-        other.execute(QStringLiteral("DELETE FROM 西药 WHERE 编号 = 2"));
+        other.execute(QStringLiteral("DELETE FROM %1 WHERE %2 = 2").arg(DrugTableName, KeyColumn));
     }
     listed.form->Image11_Click();
     QCOMPARE(listed.dialogs().messages.size(), 1);

@@ -13,7 +13,8 @@ void insertDrugs(DrugFileFixture& file, int count) {
     DrugConnection connection;
     connection.openFile(file.path(), DrugPassword);
     connection.beginTransaction();
-    Statement insert(connection.handle(), QStringLiteral("INSERT INTO 西药 (中文名, 拼音) VALUES (?, 'Y')"));
+    Statement insert(connection.handle(), QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, 'Y')")
+                                              .arg(DrugTableName, ChineseNameColumn, InitialsColumn));
     for (int i = 0; i < count; ++i) {
         insert.bind(1, Cell(QStringLiteral("药%1").arg(i)));
         insert.step();
