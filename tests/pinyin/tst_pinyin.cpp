@@ -11,37 +11,34 @@
 
 namespace {
 
-// The character with a given GBK code, decoded independently of the code under test.
-QString gbkCharacter(unsigned code) {
-    iconv_t cd = iconv_open("UTF-16LE", "CP936");
-    char in[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
-    char16_t out[4] = {};
+// Two bytes converted by the C library, independently of the code under test; empty when
+// they are no character of the source encoding.
+QByteArray convertTwoBytes(const char* to, const char* from, const char (&bytes)[2]) {
+    iconv_t cd = iconv_open(to, from);
+    char in[2] = {bytes[0], bytes[1]};
+    char out[4] = {};
     char* inPtr = in;
-    char* outPtr = reinterpret_cast<char*>(out);
+    char* outPtr = out;
     size_t inLeft = 2;
     size_t outLeft = sizeof out;
     const size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
     iconv_close(cd);
     if (rc == static_cast<size_t>(-1) || inLeft != 0)
         return {};
-    return QString::fromUtf16(out, static_cast<qsizetype>((sizeof out - outLeft) / 2));
+    return QByteArray(out, static_cast<qsizetype>(sizeof out - outLeft));
 }
 
-// The GBK code of a character, found independently of the code under test; 0 when it has none.
+// The character with a given GBK code.
+QString gbkCharacter(unsigned code) {
+    const QByteArray utf16 = convertTwoBytes("UTF-16LE", "CP936", {char(code >> 8), char(code & 0xFF)});
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(utf16.constData()), utf16.size() / 2);
+}
+
+// The GBK code of a character; 0 when it has none.
 unsigned gbkCode(QChar character) {
-    iconv_t cd = iconv_open("CP936", "UTF-16LE");
     const char16_t unit = character.unicode();
-    char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-    unsigned char out[4] = {};
-    char* inPtr = in;
-    char* outPtr = reinterpret_cast<char*>(out);
-    size_t inLeft = 2;
-    size_t outLeft = sizeof out;
-    const size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1) || sizeof out - outLeft != 2)
-        return 0;
-    return out[0] * 256u + out[1];
+    const QByteArray gbk = convertTwoBytes("CP936", "UTF-16LE", {char(unit & 0xFF), char(unit >> 8)});
+    return gbk.size() == 2 ? uchar(gbk[0]) * 256u + uchar(gbk[1]) : 0;
 }
 
 // The published letter table, written out by hand and not copied from the code under test,
