@@ -4,10 +4,12 @@
 #include "platform/Fonts.h"
 #include "platform/Twips.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -30,6 +32,10 @@ Form2::Form2()
     setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
     setMouseTracking(true);
     buildControls();
+    // Keys reach whichever control has the focus; the keypad sees them first.
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
     Form_Load();
 }
 
@@ -79,6 +85,40 @@ void Form2::buildControls() {
         previous = Command2[k];
     }
     setTabOrder(previous, Command1);
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && typeKey(static_cast<QKeyEvent*>(event)))
+        return true;
+    return SkinnedWindow::eventFilter(watched, event);
+}
+
+bool Form2::typeKey(const QKeyEvent* key) {
+    // With Ctrl or Alt the key is a shortcut (copying from the box, say), not a letter.
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const int code = key->key();
+    if (code >= Qt::Key_A && code <= Qt::Key_Z) {
+        pressFromKeyboard(Command2[code - Qt::Key_A]);
+    } else if (code == Qt::Key_Backspace) {
+        KeypadLetters.chop(1);
+        Text1->setText(KeypadLetters);
+    } else if (code == Qt::Key_Delete) {
+        pressFromKeyboard(Command3);
+    } else if (code == Qt::Key_Return || code == Qt::Key_Enter || code == Qt::Key_Escape) {
+        pressFromKeyboard(Command1);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The button's own click, at once so that quick keys keep their order, and its pressed look
+// for a moment after.
+void Form2::pressFromKeyboard(QAbstractButton* button) {
+    button->click();
+    button->setDown(true);
+    QTimer::singleShot(100, button, [button] { button->setDown(false); });
 }
 
 void Form2::Form_Load() {

@@ -7,6 +7,8 @@
 
 #include <array>
 
+class QAbstractButton;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 
@@ -44,8 +46,12 @@ Q_SIGNALS:
     void returned();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void buildControls();
+    // The keyboard's keys for the keypad's buttons; true when the key was one of them.
+    bool typeKey(const QKeyEvent* key);
+    static void pressFromKeyboard(QAbstractButton* button);
 };

@@ -18,6 +18,8 @@ private Q_SLOTS:
     void dragWithAnyButton();
     void searchFrameAcrossTheTwoWindows();
     void returnButtonIsRaisedAndSinksWhileHeld();
+    void keyboardPressesTheButtons_data();
+    void keyboardPressesTheButtons();
 };
 
 void TestKeypad::layoutAndTabOrder() {
@@ -191,6 +193,57 @@ void TestKeypad::returnButtonIsRaisedAndSinksWhileHeld() {
     QVERIFY2(qAbs(face.lightness() - picture.lightness()) <= 8, qPrintable(face.name())); // a fine grain
     const QRect inside = up.rect().adjusted(3, 3, -3, -3);
     QVERIFY(up.copy(inside) != down.copy(inside));
+}
+
+void TestKeypad::keyboardPressesTheButtons_data() {
+    QTest::addColumn<int>("closingKey");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Escape") << int(Qt::Key_Escape);
+}
+
+void TestKeypad::keyboardPressesTheButtons() {
+    QFETCH(int, closingKey);
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
+    fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")));
+    Form19& form = fixture.open();
+    form.Image4_Click();
+    QTRY_VERIFY(QApplication::focusWindow() == form.keypad()->windowHandle());
+    Form2* keypad = form.keypad();
+    // Keys go to whichever control has the focus, as the window system delivers them.
+    const auto type = [](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    };
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("bL")); // "L" as Caps Lock gives it
+    type(Qt::Key_X, Qt::ShiftModifier);
+    QCOMPARE(KeypadLetters, QStringLiteral("blx"));
+    QCOMPARE(keypad->Text1->text(), KeypadLetters);
+    QVERIFY(keypad->Command2[23]->isDown()); // x looks pressed for a moment
+    QTRY_VERIFY(!keypad->Command2[23]->isDown());
+
+    type(Qt::Key_Backspace);
+    type(Qt::Key_C, Qt::ControlModifier); // a shortcut, not a letter
+    QCOMPARE(KeypadLetters, QStringLiteral("bl"));
+    QCOMPARE(keypad->Text1->text(), KeypadLetters);
+    type(Qt::Key_Delete);
+    QCOMPARE(KeypadLetters, QString());
+    QCOMPARE(keypad->Text1->text(), QString());
+    QVERIFY(keypad->Command3->isDown());
+
+    type(Qt::Key_A);
+    type(closingKey);
+    QTRY_VERIFY(form.keypad() == nullptr);
+    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    QCOMPARE(fixture.rowCaptions().first(), QStringLiteral("阿莫西林"));
+    QCOMPARE(form.ListCount.toNumber(), 1.0);
+
+    // With no keypad open, letters go to the focused box as before.
+    form.Text11->clear();
+    form.Text11->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ab"));
+    QCOMPARE(form.Text11->text(), QStringLiteral("ab"));
+    QCOMPARE(KeypadLetters, QStringLiteral("a"));
 }
 
 QTEST_MAIN(TestKeypad)
