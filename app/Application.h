@@ -3,7 +3,12 @@
 #include "platform/QtLeafletPrinter.h"
 #include "platform/QtPlatform.h"
 
-// What the program sets up before its main window: fonts, names, the window icon.
+// Before the application object: a program that cannot reach a display says so in Chinese
+// and exits with status 1.
+void prepareForDisplay();
+
+// What the program sets up before its main window: Qt's Chinese texts, fonts, names, the
+// window icon.
 void prepareApplication();
 
 // The real platform services, alive as long as the main window.

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
+    prepareForDisplay();
     QApplication application(argc, argv);
     prepareApplication();
     RealPlatform platform;

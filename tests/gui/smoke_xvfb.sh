@@ -2,7 +2,8 @@
 # Runs the real program under Xvfb on a copy of the sample drug file and checks that its
 # main window appears at the screen's top-left corner with the right caption and size, that
 # fast drags move the main window and the keypad by exactly the pointer's travel, and that
-# 退出 ends the program at once while the keypad is open.
+# 退出 ends the program at once while the keypad is open, and that without a display it says
+# so in Chinese.
 set -euo pipefail
 # A real X display, whatever platform the caller's environment names.
 export QT_QPA_PLATFORM=xcb
@@ -92,4 +93,15 @@ database="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cp "$program" "$database" "$work/"
+
+# Without any display: a Chinese message and exit status 1, not Qt's English abort.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY "$work/$(basename "$program")" 2>"$work/no-display" || status=$?
+if [ "$status" -ne 1 ] || ! grep -q '需要图形界面' "$work/no-display"; then
+    echo "without a display: exit status $status, stderr:" >&2
+    cat "$work/no-display" >&2
+    exit 1
+fi
+echo "without a display: Chinese message, exit status 1"
+
 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inside-xvfb "$work/$(basename "$program")"

@@ -5,6 +5,7 @@
 #include "tests/support/MainWindowFixture.h"
 
 #include <QFontInfo>
+#include <QMenu>
 #include <QtTest>
 
 class TestMainWindow : public QObject {
@@ -35,6 +36,9 @@ void TestMainWindow::layout() {
     QCOMPARE(form.size(), QSize(778, 633));
     QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(!form.windowIcon().isNull());
+    // Qt's own texts are Chinese too: the boxes' context menu.
+    const std::unique_ptr<QMenu> menu(form.Text11->createStandardContextMenu());
+    QCOMPARE(menu->actions().first()->text(), QStringLiteral("撤消(&U)\tCtrl+Z"));
     // The list rows and the two name labels are drawn in the Song face.
     QCOMPARE(QFontInfo(form.Label4[0]->font()).family(), QStringLiteral("AR PL UMing CN"));
     QCOMPARE(form.Label4[0]->font().pointSizeF(), 10.5);
