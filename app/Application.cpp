@@ -1,14 +1,17 @@
 #include "app/Application.h"
 
+#include "desktop/DesktopEntry.h"
 #include "platform/Fonts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace {
 
@@ -35,6 +38,22 @@ void sayNoDisplayInChinese(QtMsgType type, const QMessageLogContext& context, co
 
 void prepareForDisplay() {
     qtMessageHandler = qInstallMessageHandler(sayNoDisplayInChinese);
+}
+
+int installDesktopEntryCommand(const QStringList& arguments) {
+    const QString target = arguments.value(0, userApplicationsFolder());
+    const QString program = arguments.value(1, QCoreApplication::applicationDirPath());
+    try {
+        const QString written = writeDesktopEntry(program, target);
+        std::fprintf(
+            stdout, "%s\n",
+            QStringLiteral("已写入桌面启动项：%1").arg(QDir::toNativeSeparators(written)).toUtf8().constData());
+        return 0;
+    } catch (const std::runtime_error& error) {
+        std::fprintf(stderr, "%s\n",
+                     (QStringLiteral("西药手册：") + QString::fromStdString(error.what())).toUtf8().constData());
+        return 1;
+    }
 }
 
 void prepareApplication() {

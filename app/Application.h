@@ -3,6 +3,9 @@
 #include "platform/QtLeafletPrinter.h"
 #include "platform/QtPlatform.h"
 
+#include <QString>
+#include <QStringList>
+
 // Before the application object: a program that cannot reach a display says so in Chinese
 // and exits with status 1.
 void prepareForDisplay();
@@ -10,6 +13,12 @@ void prepareForDisplay();
 // What the program sets up before its main window: Qt's Chinese texts, fonts, names, the
 // window icon.
 void prepareApplication();
+
+// xiyao --install-desktop-entry [FOLDER [PROGRAM_FOLDER]]: writes the desktop entry for the
+// program in PROGRAM_FOLDER (its own folder by default) into FOLDER (the user's applications
+// folder by default), says where on stdout, and returns the exit status. Needs no display.
+int installDesktopEntryCommand(const QStringList& arguments);
+inline const QString InstallDesktopEntryOption = QStringLiteral("--install-desktop-entry");
 
 // The real platform services, alive as long as the main window.
 struct RealPlatform {

@@ -7,6 +7,11 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
+    // Writing the desktop entry needs no display: it runs before any window system is reached.
+    if (argc >= 2 && QString::fromLocal8Bit(argv[1]) == InstallDesktopEntryOption) {
+        QCoreApplication core(argc, argv);
+        return installDesktopEntryCommand(QCoreApplication::arguments().mid(2));
+    }
     prepareForDisplay();
     QApplication application(argc, argv);
     prepareApplication();

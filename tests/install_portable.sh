@@ -15,10 +15,27 @@ desktop-file-validate "$prefix/xiyao.desktop"
 grep -qF "Exec=\"$prefix/xiyao\"" "$prefix/xiyao.desktop" || { echo "wrong Exec line" >&2; exit 1; }
 "$prefix/xiyao-db" check "$prefix/qintabo.m" | grep -q '药品数：' || { echo "no drugs" >&2; exit 1; }
 
+# Only what the user needs: the build's own helpers stay in the sources.
+for file in sample/MakeSampleDatabase.cmake desktop/xiyao.desktop.in; do
+    [ ! -e "$prefix/$file" ] || { echo "build-only $file installed" >&2; exit 1; }
+done
+
+# Moved elsewhere (a name the desktop entry must quote and escape), the program writes a
+# menu entry with its new paths, without a display.
+moved="$(dirname "$prefix")/移走 \"100%\" \$HOME"
+mv "$prefix" "$moved"
+data="$(dirname "$prefix")/data"
+env -u DISPLAY -u WAYLAND_DISPLAY XDG_DATA_HOME="$data" "$moved/xiyao" --install-desktop-entry >/dev/null
+entry="$data/applications/xiyao.desktop"
+desktop-file-validate "$entry"
+grep -qF 'Exec="'"$(dirname "$prefix")"'/移走 \\"100%%\\" \\$HOME/xiyao"' "$entry" || { echo "wrong Exec line:" >&2; cat "$entry" >&2; exit 1; }
+grep -qxF "Icon=$moved/xiyao.png" "$entry" || { echo "wrong Icon line" >&2; exit 1; }
+mv "$moved" "$prefix"
+
 # The user's own drug file survives a second install.
 printf '中文名\r\n用户自己的药\r\n' >"$prefix/mine.csv"
 "$prefix/xiyao-db" import "$prefix/qintabo.m" "$prefix/mine.csv" 2>/dev/null
 before="$(sha256sum <"$prefix/qintabo.m")"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 [ "$before" = "$(sha256sum <"$prefix/qintabo.m")" ] || { echo "the drug file was overwritten" >&2; exit 1; }
-echo "portable folder laid out; drug file kept on reinstall"
+echo "portable folder laid out; a moved folder writes its menu entry; drug file kept on reinstall"
