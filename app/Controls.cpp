@@ -2,14 +2,18 @@
 
 #include "platform/LineBreaks.h"
 #include "platform/Twips.h"
+#include "resources/Artwork.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QWheelEvent>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -112,7 +116,7 @@ void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
 
 PictureImage::PictureImage(QWidget* parent, const QString& picture, Fill fill, bool transparentForMouse)
     : QWidget(parent)
-    , m_picture(picture)
+    , m_picture(artworkPixmap(picture))
     , m_fill(fill) {
     if (transparentForMouse)
         setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -135,7 +139,7 @@ void PictureImage::mousePressEvent(QMouseEvent* event) {
 
 ImageButton::ImageButton(QWidget* parent, const QString& picture, const QString& faceText)
     : QWidget(parent)
-    , m_picture(picture)
+    , m_picture(artworkPixmap(picture))
     , m_faceText(faceText) {
     setAttribute(Qt::WA_NoMousePropagation);
     setCursor(Qt::PointingHandCursor);
@@ -187,7 +191,7 @@ ThumbPicture::ThumbPicture(QWidget* parent)
     : QLabel(parent) {
     setAttribute(Qt::WA_NoMousePropagation);
     setScaledContents(true);
-    setPixmap(QPixmap(QStringLiteral(":/art/thumb.png")));
+    setPixmap(artworkPixmap(QStringLiteral("thumb")));
 }
 
 void ThumbPicture::mousePressEvent(QMouseEvent* event) {
@@ -249,6 +253,37 @@ void LeafletBox::setText(const QString& text) {
     m_setText = text;
     setPlainText(toLineFeeds(text, LoneCarriageReturn::KeptAsCharacter));
     m_shownText = document()->toRawText();
+}
+
+void LeafletBox::setZoom(int points) {
+    const int bounded = std::clamp(points, MinZoom, MaxZoom);
+    zoomIn(bounded - m_zoom);
+    m_zoom = bounded;
+}
+
+void LeafletBox::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QPlainTextEdit::wheelEvent(event);
+        return;
+    }
+    // One notch (120) is one point.
+    m_wheelAngle += event->angleDelta().y();
+    const int steps = m_wheelAngle / 120;
+    m_wheelAngle -= steps * 120;
+    setZoom(m_zoom + steps);
+    event->accept();
+}
+
+void LeafletBox::keyPressEvent(QKeyEvent* event) {
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    if (event->matches(QKeySequence::ZoomIn) || (control && event->key() == Qt::Key_Equal))
+        setZoom(m_zoom + 1);
+    else if (event->matches(QKeySequence::ZoomOut))
+        setZoom(m_zoom - 1);
+    else if (control && event->key() == Qt::Key_0)
+        setZoom(0);
+    else
+        QPlainTextEdit::keyPressEvent(event);
 }
 
 QString LeafletBox::text() const {

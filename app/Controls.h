@@ -162,7 +162,20 @@ public:
     void setText(const QString& text);
     QString text() const;
 
+    // Ctrl + wheel and Ctrl + plus / minus / 0 zoom the text (not the box) by whole points,
+    // between the limits; the zoom stays for the session, whatever drug is shown.
+    static constexpr int MinZoom = -4;
+    static constexpr int MaxZoom = 20;
+    int zoom() const { return m_zoom; }
+    void setZoom(int points);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QString m_setText;
     QString m_shownText;
+    int m_zoom = 0;
+    int m_wheelAngle = 0; // the part of a wheel turn not yet zoomed by (fine-grained wheels)
 };

@@ -9,6 +9,7 @@
 #include "platform/Fonts.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
+#include "resources/Artwork.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -57,16 +58,15 @@ Form19::~Form19() {
 
 ImageButton* Form19::imageButton(const QString& picture, const QString& faceText, double left, double top, double width,
                                  double height) {
-    return placed(new ImageButton(this, QStringLiteral(":/art/%1.png").arg(picture), faceText), left, top, width,
-                  height);
+    return placed(new ImageButton(this, picture, faceText), left, top, width, height);
 }
 
 void Form19::buildControls() {
     // Created bottom to top: the background first, the text boxes last.
-    Image1 = placed(new PictureImage(this, QStringLiteral(":/art/background.png"), PictureImage::Fill::Tile, true), 0,
-                    0, 11655, 9495);
-    Image8 = placed(new PictureImage(this, QStringLiteral(":/art/background.png"), PictureImage::Fill::Stretch, false),
-                    3480, 8040, 3855, 975);
+    Image1 =
+        placed(new PictureImage(this, QStringLiteral("background"), PictureImage::Fill::Tile, true), 0, 0, 11655, 9495);
+    Image8 = placed(new PictureImage(this, QStringLiteral("background"), PictureImage::Fill::Stretch, false), 3480,
+                    8040, 3855, 975);
     Shape1 = placed(new ShapeControl(this, ShapeControl::Kind::Rectangle), 360, 600, 3375, 7335);
     Line1 = placed(new ShapeControl(this, ShapeControl::Kind::VerticalLine), 4080, 600, 15, 7320);
 
@@ -99,11 +99,11 @@ void Form19::buildControls() {
 
     Label20 = placed(new ClickLabel(this), 3960, 600, 255, 135);
     Label12 = placed(new ClickLabel(this), 3960, 7800, 255, 135);
-    for (auto [arrow, picture] : {std::pair{Label20, QStringLiteral(":/art/arrow_up.png")},
-                                  std::pair{Label12, QStringLiteral(":/art/arrow_down.png")}}) {
+    for (auto [arrow, picture] :
+         {std::pair{Label20, QStringLiteral("arrow_up")}, std::pair{Label12, QStringLiteral("arrow_down")}}) {
         arrow->setAutoFillBackground(true);
         arrow->setBackgroundRole(QPalette::Base);
-        arrow->setPixmap(QPixmap(picture));
+        arrow->setPixmap(artworkPixmap(picture));
         arrow->setScaledContents(true);
     }
     connect(Label20, &ClickLabel::clicked, this, &Form19::Label20_Click);

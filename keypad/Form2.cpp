@@ -3,6 +3,7 @@
 #include "keypad/KeypadState.h"
 #include "platform/Fonts.h"
 #include "platform/Twips.h"
+#include "resources/Artwork.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -43,7 +44,7 @@ void Form2::buildControls() {
     // The background picture and the frame take no mouse input: presses reach the window.
     Image1 = new QLabel(this);
     Image1->setGeometry(twipsRect(0, 0, 3495, 2655));
-    Image1->setPixmap(QPixmap(QStringLiteral(":/art/keypad_background.png")));
+    Image1->setPixmap(artworkPixmap(QStringLiteral("keypad_background")));
     Image1->setScaledContents(true);
     Image1->setAttribute(Qt::WA_TransparentForMouseEvents);
 
@@ -66,13 +67,13 @@ void Form2::buildControls() {
         const int column = k % 7;
         auto* button = ownMouse(new QPushButton(QString(QChar(u'a' + k)), this));
         button->setGeometry(twipsRect(120 + 480 * column, 120 + 360 * row, 375, 300));
-        button->setFont(songFont(12, true));
+        button->setFont(latinLetterFont(12, true));
         connect(button, &QPushButton::clicked, this, [this, k] { Command2_Click(k); });
         Command2[k] = button;
     }
 
-    Command1 = ownMouse(
-        new PictureButton(QStringLiteral("返回"), QPixmap(QStringLiteral(":/art/keypad_background.png")), this));
+    Command1 =
+        ownMouse(new PictureButton(QStringLiteral("返回"), artworkPixmap(QStringLiteral("keypad_background")), this));
     Command1->setGeometry(twipsRect(120, 2040, 3255, 420));
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 

@@ -9,3 +9,6 @@ inline const QString InstalledSongFace = QStringLiteral("AR PL UMing CN");
 
 void installSongSubstitution();
 QFont songFont(double points, bool bold = false);
+// The Song face's size and weight, with Latin letters from a face in which "l" and "1" differ.
+inline const QString LatinLetterFace = QStringLiteral("DejaVu Serif");
+QFont latinLetterFont(double points, bool bold = false);

@@ -6,8 +6,10 @@
 #   apt-get install -y python3-pil python3-numpy fonts-wqy-microhei \
 #                      fonts-arphic-uming fonts-urw-base35
 #
-# All pictures except the icons are drawn at twice their logical size
-# (for high-density screens); the program scales them down/stretches them.
+# All pictures except the icons are drawn at twice their logical size; the
+# program scales them down/stretches them. Each picture the program shows also
+# comes as NAME@2x.png, drawn again at twice the size of NAME.png, for screens
+# of device pixel ratio 2 and more (resources/Artwork.h picks it).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -69,16 +71,34 @@ def normalise(a):
     a = a - a.mean()
     return a / (a.std() + 1e-9)
 
-def brushed_field(w, h, seed, fine=28, coarse=150):
-    """Zero-mean, unit-variance field of horizontal brushed streaks.
+def finer(noise, s, detail, axes=(0, 1)):
+    """White noise s times finer along the given axes whose s-pixel blocks
+    average to the given noise: the @2x picture keeps the 1x picture's grain
+    and adds its own fine detail. Unit variance, uncorrelated, like the input."""
+    if s == 1:
+        return noise
+    reps = [s if axis in axes else 1 for axis in (0, 1)]
+    def spread(a):
+        return np.repeat(np.repeat(a, reps[0], 0), reps[1], 1)
+    h, w = noise.shape
+    e = detail.standard_normal((h * reps[0], w * reps[1]))
+    block_mean = e.reshape(h, reps[0], w, reps[1]).mean(axis=(1, 3))
+    return spread(noise) / np.sqrt(reps[0] * reps[1]) + e - spread(block_mean)
+
+def brushed_field(w, h, seed, fine=28, coarse=150, s=1):
+    """Zero-mean, unit-variance field of horizontal brushed streaks, w x h
+    pixels at 1x and s times that in each direction at scale s.
     Periodic in both directions, so it tiles seamlessly."""
     rng = np.random.default_rng(seed)
-    f1 = normalise(circ_blur(rng.standard_normal((h, w)), min(fine, w), 1))
-    f2 = normalise(circ_blur(rng.standard_normal((h, w)), min(coarse, w), 1))
-    rows = normalise(circ_blur(rng.standard_normal((h, 1)), 3, 0))
+    detail = np.random.default_rng([seed, s])   # drawn from only at s > 1
+    f1 = normalise(circ_blur(finer(rng.standard_normal((h, w)), s, detail), min(fine, w) * s, 1))
+    f2 = normalise(circ_blur(finer(rng.standard_normal((h, w)), s, detail), min(coarse, w) * s, 1))
+    rows = normalise(circ_blur(finer(rng.standard_normal((h, 1)), s, detail, axes=(0,)), 3 * s, 0))
     f = f1 + 0.7 * f2 + 0.45 * rows
-    # a touch of vertical softening so streaks are not 1 px hard lines
-    f = 0.25 * np.roll(f, 1, 0) + 0.5 * f + 0.25 * np.roll(f, -1, 0)
+    # a touch of vertical softening so streaks are not 1 px hard lines: a
+    # triangle two 1x pixels wide ([1, 2, 1] / 4 at 1x), summed in the order
+    # that keeps the 1x pictures the same to the last bit
+    f = sum((2 * s - abs(d)) / (4 * s * s) * np.roll(f, d, 0) for d in range(2 * s - 1, -2 * s, -1))
     return normalise(f)
 
 def shift(a, dx, dy):
@@ -171,6 +191,10 @@ def to_image(rgb, alpha=None):
     a = np.clip(np.round(alpha * 255), 0, 255).astype(np.uint8)
     return Image.fromarray(np.dstack([rgb, a]), "RGBA")
 
+def at_scale(name, s):
+    """background.png at 1x, background@2x.png at 2x."""
+    return name if s == 1 else name[:-len(".png")] + "@%dx.png" % s
+
 def save(img, name, palette=False):
     if palette and img.mode == "RGB":
         n = len(img.getcolors(1 << 16) or [])
@@ -181,13 +205,14 @@ def save(img, name, palette=False):
     print("wrote %-24s %dx%d" % (name, img.size[0], img.size[1]))
 
 # ---------------------------------------------------------------- silver plate
-def silver_plate(w, h, radius, seed, top="#eef0f2", bottom="#c3c8ce",
-                 border="#5d646d", streak=3.2, bevel=2):
-    """Raised brushed-steel plate with a bevelled edge.
+def silver_plate(w1, h1, radius, seed, top="#eef0f2", bottom="#c3c8ce",
+                 border="#5d646d", streak=3.2, bevel=2, s=1):
+    """Raised brushed-steel plate with a bevelled edge, w1 x h1 at 1x.
     Returns (rgb float HxWx3, alpha HxW, inner-face mask HxW)."""
-    outer = rrect_mask(w, h, (0, 0, w, h), radius)
-    inner = rrect_mask(w, h, (bevel, bevel, w - bevel, h - bevel), max(1, radius - bevel))
-    f = brushed_field(w, h, seed, fine=24, coarse=min(120, w))
+    w, h, b = w1 * s, h1 * s, bevel * s
+    outer = rrect_mask(w, h, (0, 0, w, h), radius * s)
+    inner = rrect_mask(w, h, (b, b, w - b, h - b), max(1, radius - bevel) * s)
+    f = brushed_field(w1, h1, seed, fine=24, coarse=min(120, w1), s=s)
     face = vgrad(h, hexc(top), hexc(bottom), w) + streak * f[..., None]
     # soft horizontal sheen band a third of the way down
     y = np.linspace(0, 1, h)[:, None]
@@ -196,28 +221,28 @@ def silver_plate(w, h, radius, seed, top="#eef0f2", bottom="#c3c8ce",
     rgb = np.ones((h, w, 3)) * hexc(border)
     rgb = blend(rgb, face, inner)
     # bevel: bright top/left rim, dark bottom/right rim, in two softness steps
-    for k, a_hi, a_lo in ((2, 0.85, 0.55), (4, 0.30, 0.22)):
+    for k, a_hi, a_lo in ((2 * s, 0.85, 0.55), (4 * s, 0.30, 0.22)):
         hi = inner * (1.0 - shift(inner, k, k))
         lo = inner * (1.0 - shift(inner, -k, -k))
         rgb = blend(rgb, WHITE, a_hi * hi)
         rgb = blend(rgb, hexc("#6f767f"), a_lo * lo)
     return rgb, outer, inner
 
-def stamp_text(rgb, mask, color=INK, light=0.75, shadow=0.0):
+def stamp_text(rgb, mask, color=INK, light=0.75, shadow=0.0, s=1):
     """Dark lettering pressed into metal: a light lip below-right, optional
     faint shadow above-left, then the ink itself."""
     if shadow:
-        rgb = blend(rgb, hexc("#5a6068"), shadow * shift(mask, -1, -1) * (1 - mask))
-    rgb = blend(rgb, WHITE, light * shift(mask, 1, 2) * (1 - mask))
+        rgb = blend(rgb, hexc("#5a6068"), shadow * shift(mask, -s, -s) * (1 - mask))
+    rgb = blend(rgb, WHITE, light * shift(mask, s, 2 * s) * (1 - mask))
     return blend(rgb, color, mask)
 
 # ================================================================ 1. background
-def make_background():
+def make_background(s=1):
     W = H = 512
-    f = brushed_field(W, H, 11, fine=36, coarse=220)
+    f = brushed_field(W, H, 11, fine=36, coarse=220, s=s)
     # extra micro-grain
     rng = np.random.default_rng(12)
-    g = normalise(circ_blur(rng.standard_normal((H, W)), 9, 1))
+    g = normalise(circ_blur(finer(rng.standard_normal((H, W)), s, np.random.default_rng([12, s])), 9 * s, 1))
     f = normalise(f + 0.35 * g)
     lo, hi = hexc("#d4d8dc"), hexc("#e6e9ec")
     t = np.clip((f + 2.6) / 5.2, 0, 1)
@@ -225,7 +250,7 @@ def make_background():
     steps = 24
     t = np.round(t * (steps - 1)) / (steps - 1)
     rgb = lo * (1 - t[..., None]) + hi * t[..., None]
-    save(to_image(rgb), "background.png", palette=True)
+    save(to_image(rgb), at_scale("background.png", s), palette=True)
 
 # ================================================================ 2. buttons
 BUTTONS = [
@@ -240,33 +265,40 @@ BUTTONS = [
     ("button_bianji.png", "编辑"),
 ]
 
-def make_buttons():
-    W, H = 162, 62
-    fnt = font(HEI, 31)
+def make_buttons(s=1):
+    W, H = 162 * s, 62 * s
+    fnt = font(HEI, 31 * s)
     for i, (name, word) in enumerate(BUTTONS):
-        rgb, alpha, inner = silver_plate(W, H, 7, 100 + i)
+        rgb, alpha, inner = silver_plate(162, 62, 7, 100 + i, s=s)
         # the two characters are set with a space between them
-        m = text_mask(word[0] + " " + word[1], fnt, stroke=1, spacing=4)
-        m = place(m, W, H, W / 2.0, H / 2.0 + 0.5)
-        rgb = stamp_text(rgb, m, light=0.8, shadow=0.12)
-        save(to_image(rgb, alpha), name)
+        m = text_mask(word[0] + " " + word[1], fnt, stroke=s, spacing=4 * s)
+        m = place(m, W, H, W / 2.0, H / 2.0 + 0.5 * s)
+        rgb = stamp_text(rgb, m, light=0.8, shadow=0.12, s=s)
+        save(to_image(rgb, alpha), at_scale(name, s))
 
 # ================================================================ 3. product name
-def green_cross_emblem(rgb, w, h, cx, cy, r):
-    """Recessed round medallion holding a raised green pharmacy cross."""
+def erode(m, s):
+    """Shrink a mask by s pixels (a diamond of radius s)."""
+    for _ in range(s):
+        m = np.minimum.reduce([m, shift(m, 1, 0), shift(m, -1, 0), shift(m, 0, 1), shift(m, 0, -1)])
+    return m
+
+def green_cross_emblem(rgb, w, h, cx, cy, r, s=1):
+    """Recessed round medallion holding a raised green pharmacy cross.
+    w, h, cx, cy and r are at scale s already."""
     disc = ellipse_mask(w, h, (cx - r, cy - r, cx + r, cy + r))
-    rim_in = ellipse_mask(w, h, (cx - r + 4, cy - r + 4, cx + r - 4, cy + r - 4))
+    rim_in = ellipse_mask(w, h, (cx - r + 4 * s, cy - r + 4 * s, cx + r - 4 * s, cy + r - 4 * s))
     yy, xx = np.mgrid[0:h, 0:w].astype(np.float64)
     # outer ring: polished steel, lit from top
     ring = vgrad(h, hexc("#f4f6f8"), hexc("#9aa1a9"), w)
     rgb = blend(rgb, ring, disc)
-    rgb = blend(rgb, hexc("#4b525b"), 0.9 * (disc - ellipse_mask(w, h, (cx - r + 1.5, cy - r + 1.5, cx + r - 1.5, cy + r - 1.5))))
+    rgb = blend(rgb, hexc("#4b525b"), 0.9 * (disc - ellipse_mask(w, h, (cx - r + 1.5 * s, cy - r + 1.5 * s, cx + r - 1.5 * s, cy + r - 1.5 * s))))
     # recessed well: darker at top-left (shadow), lighter at bottom-right
     well = vgrad(h, hexc("#c9ced4"), hexc("#e9ecef"), w)
     rgb = blend(rgb, well, rim_in)
-    inner_sh = rim_in * (1 - shift(rim_in, 3, 3))
+    inner_sh = rim_in * (1 - shift(rim_in, 3 * s, 3 * s))
     rgb = blend(rgb, hexc("#6d747d"), 0.7 * inner_sh)
-    inner_hi = rim_in * (1 - shift(rim_in, -2, -2))
+    inner_hi = rim_in * (1 - shift(rim_in, -2 * s, -2 * s))
     rgb = blend(rgb, WHITE, 0.8 * inner_hi)
     # the cross
     a = r * 0.62          # half length
@@ -274,134 +306,146 @@ def green_cross_emblem(rgb, w, h, cx, cy, r):
     ss = 4
     img = Image.new("L", (w * ss, h * ss), 0)
     d = ImageDraw.Draw(img)
-    rr = 3 * ss
+    rr = 3 * s * ss
     d.rounded_rectangle(((cx - a) * ss, (cy - b) * ss, (cx + a) * ss, (cy + b) * ss), radius=rr, fill=255)
     d.rounded_rectangle(((cx - b) * ss, (cy - a) * ss, (cx + b) * ss, (cy + a) * ss), radius=rr, fill=255)
     cross = np.asarray(img.resize((w, h), Image.BOX), dtype=np.float64) / 255.0
     # drop shadow of the cross inside the well
-    sh = blur(shift(cross, 2, 3), 2)
+    sh = blur(shift(cross, 2 * s, 3 * s), 2 * s)
     rgb = blend(rgb, hexc("#3d444c"), 0.45 * sh * rim_in)
     # green gradient spanning the cross from top to bottom
     t = np.clip((yy - (cy - a)) / (2 * a), 0, 1)[..., None]
     green = hexc("#4ccf78") * (1 - t) + hexc("#0c6e33") * t
     rgb = blend(rgb, hexc("#0a4d24"), cross)                      # dark outline
-    ins = np.minimum.reduce([cross, shift(cross, 1, 0), shift(cross, -1, 0), shift(cross, 0, 1), shift(cross, 0, -1)])
-    ins2 = np.minimum.reduce([ins, shift(ins, 1, 0), shift(ins, -1, 0), shift(ins, 0, 1), shift(ins, 0, -1)])
+    ins = erode(cross, s)
+    ins2 = erode(ins, s)
     rgb = blend(rgb, green, ins)
     # bevel on the cross: highlight top-left, shade bottom-right
-    rgb = blend(rgb, hexc("#c8f5d6"), 0.85 * ins * (1 - shift(ins2, 2, 2)) * (1 - shift(ins, -2, -2)) )
-    rgb = blend(rgb, hexc("#0a5a2a"), 0.6 * ins * (1 - shift(ins, -2, -2)))
+    rgb = blend(rgb, hexc("#c8f5d6"), 0.85 * ins * (1 - shift(ins2, 2 * s, 2 * s)) * (1 - shift(ins, -2 * s, -2 * s)) )
+    rgb = blend(rgb, hexc("#0a5a2a"), 0.6 * ins * (1 - shift(ins, -2 * s, -2 * s)))
     # shiny glint
     glint = ellipse_mask(w, h, (cx - a * 0.9, cy - b * 0.75, cx - a * 0.2, cy - b * 0.1))
     rgb = blend(rgb, WHITE, 0.35 * glint * ins2)
     return rgb
 
-def make_product_name():
-    W, H = 402, 130
-    rgb, alpha, inner = silver_plate(W, H, 12, 300, top="#f1f3f5", bottom="#bfc5cc",
-                                     border="#4f5660", bevel=3)
+def make_product_name(s=1):
+    W, H = 402 * s, 130 * s
+    rgb, alpha, inner = silver_plate(402, 130, 12, 300, top="#f1f3f5", bottom="#bfc5cc",
+                                     border="#4f5660", bevel=3, s=s)
     # engraved frame groove inset from the edge
-    g_out = rrect_mask(W, H, (9, 9, W - 9, H - 9), 7)
-    groove = np.clip(g_out - rrect_mask(W, H, (11, 11, W - 11, H - 11), 6), 0, 1)
+    g_out = rrect_mask(W, H, (9 * s, 9 * s, W - 9 * s, H - 9 * s), 7 * s)
+    groove = np.clip(g_out - rrect_mask(W, H, (11 * s, 11 * s, W - 11 * s, H - 11 * s), 6 * s), 0, 1)
     rgb = blend(rgb, hexc("#7b828b"), 0.75 * groove)
-    lip = np.clip(rrect_mask(W, H, (11, 11, W - 11, H - 11), 6) - rrect_mask(W, H, (12.5, 12.5, W - 12.5, H - 12.5), 5), 0, 1)
+    lip = np.clip(rrect_mask(W, H, (11 * s, 11 * s, W - 11 * s, H - 11 * s), 6 * s)
+                  - rrect_mask(W, H, (12.5 * s, 12.5 * s, W - 12.5 * s, H - 12.5 * s), 5 * s), 0, 1)
     rgb = blend(rgb, WHITE, 0.55 * lip)
 
     # emblem
-    ecx, ecy, er = 66, 65, 44
-    rgb = green_cross_emblem(rgb, W, H, ecx, ecy, er)
+    ecx, ecy, er = 66 * s, 65 * s, 44 * s
+    rgb = green_cross_emblem(rgb, W, H, ecx, ecy, er, s)
 
     # title  西药手册  in a Song/Ming face, thickened a little
-    tf = font(MING, 58)
-    tm = text_mask("西药手册", tf, stroke=1, spacing=9)
-    tx = (122 + W - 18) / 2.0
+    tf = font(MING, 58 * s)
+    tm = text_mask("西药手册", tf, stroke=s, spacing=9 * s)
+    tx = (122 * s + W - 18 * s) / 2.0
     tl = int(round(tx - tm.shape[1] / 2.0))
     tr = tl + tm.shape[1]
-    tm = place(tm, W, H, tx, 53)
+    tm = place(tm, W, H, tx, 53 * s)
     ink = vgrad(H, hexc("#2a4270"), hexc("#101c34"), W)
-    rgb = stamp_text(rgb, tm, color=ink, light=0.9, shadow=0.25)
+    rgb = stamp_text(rgb, tm, color=ink, light=0.9, shadow=0.25, s=s)
 
     # engraved rule under the title, then the English line
-    ry = 88
+    ry = 88 * s
     line = np.zeros((H, W))
-    line[ry, tl:tr] = 1.0
+    line[ry:ry + s, tl:tr] = 1.0
     rgb = blend(rgb, hexc("#6a727c"), 0.8 * line)
-    rgb = blend(rgb, WHITE, 0.9 * shift(line, 0, 1))
+    rgb = blend(rgb, WHITE, 0.9 * shift(line, 0, s))
 
-    sf = font(LATIN, 16)
-    sm = text_mask("WESTERN DRUG HANDBOOK", sf, stroke=0, spacing=1.2)
-    sm = place(sm, W, H, tx, 104)
-    rgb = stamp_text(rgb, sm, color=hexc("#23355a"), light=0.8)
-    save(to_image(rgb, alpha), "product_name.png")
+    sf = font(LATIN, 16 * s)
+    sm = text_mask("WESTERN DRUG HANDBOOK", sf, stroke=0, spacing=1.2 * s)
+    sm = place(sm, W, H, tx, 104 * s)
+    rgb = stamp_text(rgb, sm, color=hexc("#23355a"), light=0.8, s=s)
+    save(to_image(rgb, alpha), at_scale("product_name.png", s))
 
 # ================================================================ 4. thumb
-def make_thumb():
-    N = 24
-    rgb = vgrad(N, hexc("#f2f4f6"), hexc("#b9bfc6"), N)
-    f = brushed_field(N, N, 400, fine=8, coarse=20)
+def make_thumb(s=1):
+    N = 24                     # at 1x; every 1x pixel below is s x s pixels
+    rgb = vgrad(N * s, hexc("#f2f4f6"), hexc("#b9bfc6"), N * s)
+    f = brushed_field(N, N, 400, fine=8, coarse=20, s=s)
     rgb = rgb + 2.5 * f[..., None]
-    a = np.ones((N, N))
+
+    def box(y0, y1, x0, x1):
+        """Rows y0..y1-1 and columns x0..x1-1 of the 1x picture."""
+        return slice(y0 * s, y1 * s), slice(x0 * s, x1 * s)
+
+    def lighten(region, amount):
+        rgb[region] = blend(rgb[region], WHITE, np.full(rgb[region].shape[:2], amount))
+
     # bevel (1 px light top/left, 1 px dark bottom/right) inside a 1 px border
-    rgb[1, 1:N - 1] = blend(rgb[1:2, 1:N - 1], WHITE, np.full((1, N - 2), 0.9))[0]
-    rgb[1:N - 1, 1] = blend(rgb[1:N - 1, 1:2], WHITE, np.full((N - 2, 1), 0.9))[:, 0]
-    rgb[N - 2, 2:N - 1] = hexc("#8a929b")
-    rgb[2:N - 1, N - 2] = hexc("#8a929b")
+    lighten(box(1, 2, 1, N - 1), 0.9)
+    lighten(box(1, N - 1, 1, 2), 0.9)
+    rgb[box(N - 2, N - 1, 2, N - 1)] = hexc("#8a929b")
+    rgb[box(2, N - 1, N - 2, N - 1)] = hexc("#8a929b")
     # thin dark border
-    rgb[0, :] = rgb[N - 1, :] = hexc("#3a424e")
-    rgb[:, 0] = rgb[:, N - 1] = hexc("#3a424e")
-    # arrows: up triangle rows y=4..8, down triangle rows y=15..19
+    for edge in (box(0, 1, 0, N), box(N - 1, N, 0, N), box(0, N, 0, 1), box(0, N, N - 1, N)):
+        rgb[edge] = hexc("#3a424e")
+    # arrows: up triangle rows y=4..8, down triangle rows y=15..19 at 1x;
+    # at 2x the sides step every row, half as coarse
     ink = hexc("#1a2a4a")
-    for i in range(5):
+    for i in range(5 * s):
         half = i + 1
-        rgb[4 + i, 12 - half:12 + half] = ink
-        rgb[19 - i, 12 - half:12 + half] = ink
-    # light lip under each triangle for a stamped look
-    rgb[9, 7:17] = blend(rgb[9:10, 7:17], WHITE, np.full((1, 10), 0.7))[0]
-    rgb[20, 11:13] = blend(rgb[20:21, 11:13], WHITE, np.full((1, 2), 0.7))[0]
+        rgb[4 * s + i, 12 * s - half:12 * s + half] = ink
+        rgb[20 * s - 1 - i, 12 * s - half:12 * s + half] = ink
+    # light lip under each triangle for a stamped look, as wide as the row above it
+    lighten(box(9, 10, 7, 17), 0.7)
+    lighten((slice(20 * s, 21 * s), slice(12 * s - 1, 12 * s + 1)), 0.7)
     # stem between the heads
-    rgb[10:14, 11:13] = ink
-    save(to_image(rgb), "thumb.png")
+    rgb[box(10, 14, 11, 13)] = ink
+    save(to_image(rgb), at_scale("thumb.png", s))
 
 # ================================================================ 5. arrows
-def make_arrows():
-    W, H = 34, 18
+def make_arrows(s=1):
+    W, H = 34 * s, 18 * s
     ss = 8
     img = Image.new("L", (W * ss, H * ss), 0)
     d = ImageDraw.Draw(img)
-    # triangle 28 wide x 14 high, centred
-    x0, x1, yt, yb = 3, 31, 2, 16
+    # triangle 28 wide x 14 high at 1x, centred
+    x0, x1, yt, yb = 3 * s, 31 * s, 2 * s, 16 * s
     d.polygon([(x0 * ss, yb * ss), (x1 * ss, yb * ss), ((x0 + x1) / 2 * ss, yt * ss)], fill=255)
     up = np.asarray(img.resize((W, H), Image.BOX), dtype=np.float64) / 255.0
     col = vgrad(H, hexc("#34507e"), hexc("#14213b"), W)
-    save(to_image(col, up), "arrow_up.png")
+    save(to_image(col, up), at_scale("arrow_up.png", s))
     down = up[::-1, :]
     col = vgrad(H, hexc("#2a4168"), hexc("#111c33"), W)
-    save(to_image(col, down), "arrow_down.png")
+    save(to_image(col, down), at_scale("arrow_down.png", s))
 
 # ================================================================ 6. keypad
-def make_keypad():
+def make_keypad(s=1):
     W, H = 466, 356
-    f = brushed_field(W, H, 500, fine=40, coarse=200)
+    f = brushed_field(W, H, 500, fine=40, coarse=200, s=s)
     t = np.clip((f + 2.5) / 5.0, 0, 1)
     steps = 6
     t = np.round(t * (steps - 1)) / (steps - 1)
     lo, hi = hexc("#d5d6d8"), hexc("#dddee0")
     rgb = lo * (1 - t[..., None]) + hi * t[..., None]
-    save(to_image(rgb), "keypad_background.png", palette=True)
+    save(to_image(rgb), at_scale("keypad_background.png", s), palette=True)
 
 # ================================================================ 7. icon
-def icon(N):
+def icon(N, look=None):
+    """The icon N pixels wide, drawn as the icon of size look (N by default):
+    the 32 px icon has bolder lines than the larger ones, and so has its @2x."""
+    look = look or N
     ss = 8
     M = N * ss
     yy, xx = (np.mgrid[0:M, 0:M].astype(np.float64) + 0.5) / M   # 0..1
     # rounded square
-    pad = 0.03 if N <= 32 else 0.04
+    pad = 0.03 if look <= 32 else 0.04
     r = 0.21
     qx = np.abs(xx - 0.5) - (0.5 - pad - r)
     qy = np.abs(yy - 0.5) - (0.5 - pad - r)
     dist = np.hypot(np.maximum(qx, 0), np.maximum(qy, 0)) + np.minimum(np.maximum(qx, qy), 0) - r
     sq = (dist <= 0).astype(np.float64)
-    edge = ((dist <= 0) & (dist > -0.035 if N > 32 else dist > -1.0 / N)).astype(np.float64)
+    edge = ((dist <= 0) & (dist > -0.035 if look > 32 else dist > -1.0 / look)).astype(np.float64)
     t = yy[..., None]
     blue = hexc("#4a9be8") * (1 - t) + hexc("#134a92") * t
     rgb = blue.copy()
@@ -418,7 +462,7 @@ def icon(N):
     px, py = ax + u * dx, ay + u * dy
     dd = np.hypot(xx - px, yy - py)
     cap = (dd <= rad).astype(np.float64)
-    outline_w = 0.045 if N <= 32 else 0.03
+    outline_w = 0.045 if look <= 32 else 0.03
     cap_o = (dd <= rad + outline_w).astype(np.float64)
     # shadow
     sh = ((np.hypot(xx - np.clip(ax + np.clip(((xx - 0.03 - ax) * dx + (yy - 0.04 - ay) * dy) / L2, 0, 1) * dx, 0, 1) - 0.03,
@@ -438,10 +482,10 @@ def icon(N):
     body = blend(body, WHITE, 0.75 * hl)
     rgb = blend(rgb, body, cap)
     # seam between the halves
-    seam = (np.abs(u - 0.5) * np.sqrt(L2) < (0.012 if N > 32 else 0.02)).astype(np.float64) * cap
+    seam = (np.abs(u - 0.5) * np.sqrt(L2) < (0.012 if look > 32 else 0.02)).astype(np.float64) * cap
     rgb = blend(rgb, hexc("#8a2a24"), 0.7 * seam)
     # small white cross in the upper-left corner (medical mark)
-    if N >= 32:
+    if look >= 32:
         cx, cy = 0.25, 0.25
         arm, th = 0.105, 0.04
         cr = ((np.abs(xx - cx) <= arm) & (np.abs(yy - cy) <= th)) | ((np.abs(xx - cx) <= th) & (np.abs(yy - cy) <= arm))
@@ -459,14 +503,16 @@ def icon(N):
 
 def make_icons():
     save(icon(32), "icon.png")
+    save(icon(64, look=32), "icon@2x.png")     # QIcon takes it on its own
     save(icon(64), "icon64.png")
     save(icon(256), "icon256.png")
 
-make_background()
-make_buttons()
-make_product_name()
-make_thumb()
-make_arrows()
-make_keypad()
+for s in (1, 2):
+    make_background(s)
+    make_buttons(s)
+    make_product_name(s)
+    make_thumb(s)
+    make_arrows(s)
+    make_keypad(s)
 make_icons()
 PYEOF

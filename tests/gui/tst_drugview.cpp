@@ -50,6 +50,7 @@ private Q_SLOTS:
     void lineFeedOnlyAndSingleLineLeaflets();
     void pagingBeforeAnyClickAndNullLeaflet();
     void leafletBoxKeepsCrLf();
+    void leafletTextZooms();
 };
 
 void TestDrugView::rowClickFillsTheView() {
@@ -215,6 +216,43 @@ void TestDrugView::leafletBoxKeepsCrLf() {
     box->moveCursor(QTextCursor::End);
     box->insertPlainText(QStringLiteral("戊"));
     QCOMPARE(box->text(), QStringLiteral("甲\r\n乙\r\n丙\u00A0丁\r\n戊"));
+}
+
+void TestDrugView::leafletTextZooms() {
+    ChosenDrug chosen{Cell(nineLines())};
+    LeafletBox* box = chosen.form->Text1;
+    const QRect geometry = box->geometry();
+    const qreal points = box->font().pointSizeF();
+    const auto wheel = [box](int angle, Qt::KeyboardModifiers modifiers) {
+        const QPointF at(10, 10);
+        QWheelEvent event(at, box->viewport()->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton, modifiers,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box->viewport(), &event);
+    };
+    wheel(2 * 120, Qt::ControlModifier);
+    QCOMPARE(box->font().pointSizeF(), points + 2);
+    wheel(60, Qt::ControlModifier); // half a notch: nothing yet
+    QCOMPARE(box->font().pointSizeF(), points + 2);
+    wheel(60, Qt::ControlModifier);
+    QCOMPARE(box->font().pointSizeF(), points + 3);
+    wheel(-120, Qt::NoModifier); // scrolls, does not zoom
+    QCOMPARE(box->font().pointSizeF(), points + 3);
+    QTest::keyClick(box, Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(box->font().pointSizeF(), points + 2);
+    for (int i = 0; i < 40; ++i)
+        QTest::keyClick(box, Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(box->font().pointSizeF(), points + LeafletBox::MaxZoom);
+    QCOMPARE(box->geometry(), geometry); // the text grows, not the box
+
+    // The zoom stays while other drugs are shown; Ctrl+0 puts it back.
+    chosen.form->Label4_Click(0);
+    QCOMPARE(box->font().pointSizeF(), points + LeafletBox::MaxZoom);
+    QTest::keyClick(box, Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(box->font().pointSizeF(), points);
+    for (int i = 0; i < 40; ++i)
+        QTest::keyClick(box, Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(box->font().pointSizeF(), points + LeafletBox::MinZoom);
+    QCOMPARE(box->text(), nineLines()); // and no key reached the text
 }
 
 QTEST_MAIN(TestDrugView)

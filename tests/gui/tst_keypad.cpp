@@ -2,6 +2,7 @@
 #include "keypad/KeypadState.h"
 #include "tests/support/MainWindowFixture.h"
 
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -42,6 +43,8 @@ void TestKeypad::layoutAndTabOrder() {
     QCOMPARE(keypad->Command1->text(), QStringLiteral("返回"));
     QVERIFY(keypad->Command2[4]->font().bold());
     QCOMPARE(keypad->Command2[4]->font().pointSizeF(), 12.0);
+    // A Latin face in which "l" does not look like "1".
+    QCOMPARE(QFontInfo(keypad->Command2[11]->font()).family(), QStringLiteral("DejaVu Serif"));
 
     QList<QWidget*> order;
     QWidget* widget = keypad->Text1;

@@ -1,5 +1,6 @@
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
+#include "platform/Twips.h"
 #include "tests/support/MainWindowFixture.h"
 
 #include <QtTest>
@@ -14,6 +15,20 @@ void moveOver(QWidget* widget, QPoint at, Qt::MouseButtons held) {
 
 // A point of the window where only the background is: above the list's frame.
 const QPoint kBackground(100, 20);
+
+// The mean difference of two images' color channels, 0 to 255.
+double meanDifference(const QImage& a, const QImage& b) {
+    const QImage first = a.convertToFormat(QImage::Format_RGB888);
+    const QImage second = b.convertToFormat(QImage::Format_RGB888);
+    qint64 sum = 0;
+    for (int y = 0; y < first.height(); ++y) {
+        const uchar* p = first.constScanLine(y);
+        const uchar* q = second.constScanLine(y);
+        for (int x = 0; x < first.width() * 3; ++x)
+            sum += qAbs(p[x] - q[x]);
+    }
+    return double(sum) / (qint64(first.width()) * first.height() * 3);
+}
 
 } // namespace
 
@@ -32,6 +47,7 @@ private Q_SLOTS:
     void doubleClickMinimises();
     void pressedFrames();
     void exitEndsTheProgramWithTheKeypadOpen();
+    void artworkAtTheScreensDensity();
 };
 
 void TestWindow::dragMovesTheWindowExactly_data() {
@@ -171,6 +187,36 @@ void TestWindow::exitEndsTheProgramWithTheKeypadOpen() {
     QTest::mouseClick(form.Image6, Qt::LeftButton);
     QCOMPARE(fixture.fakes.process.endings, QList<int>{0});
     QVERIFY(fixture.fakes.dialogs.questions.isEmpty());
+}
+
+void TestWindow::artworkAtTheScreensDensity() {
+    // Runs as it is and with QT_SCALE_FACTOR=2 (tests/CMakeLists.txt).
+    QCOMPARE(qApp->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());
+    const qreal ratio = qApp->devicePixelRatio() > 1 ? 2 : 1;
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    form.Image4_Click();
+    Form2* keypad = form.keypad();
+    QVERIFY(keypad);
+    // The pictures have twice the pixels on a high-density screen, and the same logical size.
+    for (const auto& [label, name] : {std::pair<QLabel*, QString>{form.Label20, QStringLiteral("arrow_up")},
+                                      {form.Label12, QStringLiteral("arrow_down")},
+                                      {form.Picture1, QStringLiteral("thumb")},
+                                      {keypad->Image1, QStringLiteral("keypad_background")}}) {
+        const QPixmap picture = label->pixmap();
+        QCOMPARE(picture.devicePixelRatio(), ratio);
+        QCOMPARE(picture.size(), QImage(QStringLiteral(":/art/%1.png").arg(name)).size() * ratio);
+    }
+    // The layout in logical pixels is the same at any density: the windows' sizes, and the
+    // background's tiles, half the 1x picture's size, so the corner shows one whole tile.
+    QCOMPARE(QSizeF(toTwips(form.width()), toTwips(form.height())), QSizeF(11670, 9495));
+    QCOMPARE(QSizeF(toTwips(keypad->width()), toTwips(keypad->height())), QSizeF(3495, 2670));
+    const QImage background(QStringLiteral(":/art/background.png"));
+    const QImage corner = form.Image1->grab(QRect(QPoint(0, 0), background.size() / 2)).toImage();
+    QCOMPARE(corner.size(), background.size() / 2 * ratio);
+    const double difference =
+        meanDifference(corner, background.scaled(corner.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    QVERIFY2(difference < 2, qPrintable(QString::number(difference))); // a tile of another size differs by 3 or more
 }
 
 QTEST_MAIN(TestWindow)
