@@ -39,12 +39,11 @@ int CsvReader::take() {
 }
 
 void CsvReader::skipBom() {
-    static const QByteArray bom("\xEF\xBB\xBF");
     QByteArray head;
-    while (head.size() < bom.size() && peek() == static_cast<unsigned char>(bom[head.size()]))
+    while (head.size() < Utf8Bom.size() && peek() == static_cast<unsigned char>(Utf8Bom[head.size()]))
         head.append(static_cast<char>(take()));
     // Not a BOM after all: the bytes belong to the first field.
-    if (head != bom)
+    if (head != Utf8Bom)
         m_buffer.insert(m_pos, head);
 }
 

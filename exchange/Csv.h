@@ -24,6 +24,9 @@ private:
     QString m_message;
 };
 
+// The UTF-8 byte order mark, by which spreadsheet programs tell UTF-8 from the local code page.
+inline const QByteArray Utf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
+
 // Reads RFC 4180 records from a device, a block at a time: quoted fields may hold commas,
 // doubled quotes and line breaks, which are kept byte for byte. A leading UTF-8 BOM is
 // skipped, records end with CR LF, LF or CR, and blank lines are passed over. Fields stay

@@ -4,22 +4,73 @@
 #include "data/Statement.h"
 #include "pinyin/PinyinInitials.h"
 
+#include <QFile>
 #include <QTextStream>
 
 namespace {
 
-bool reportIntegrity(DrugConnection& connection, QTextStream& report) {
+QStringList engineProblems(DrugConnection& connection) {
     QStringList problems;
     Statement integrity(connection.handle(), QStringLiteral("PRAGMA integrity_check"));
     while (integrity.step())
         problems.append(integrity.column(0).toText());
-    const bool intact = problems == QStringList{QStringLiteral("ok")};
-    report << (intact ? QStringLiteral("完整性检查：正常") : QStringLiteral("完整性检查：发现问题")) << '\n';
-    if (!intact) {
-        for (const QString& problem : std::as_const(problems))
-            report << QStringLiteral("  ") << problem << '\n';
+    if (problems == QStringList{QStringLiteral("ok")})
+        problems.clear();
+    return problems;
+}
+
+qint64 pragmaNumber(DrugConnection& connection, const QString& name) {
+    Statement pragma(connection.handle(), QStringLiteral("PRAGMA %1").arg(name));
+    pragma.step();
+    return pragma.column(0).integer().value_or(0);
+}
+
+// The engine takes a page of zeros for one it never wrote and does not verify it, so a page
+// blanked on the disk (the end of a long leaflet, say) escapes its check; an encrypted page is
+// never all zeros.
+QStringList pageProblems(DrugConnection& connection) {
+    const qint64 pageSize = pragmaNumber(connection, QStringLiteral("page_size"));
+    const qint64 pageCount = pragmaNumber(connection, QStringLiteral("page_count"));
+    QFile file(connection.path());
+    if (!file.open(QIODevice::ReadOnly))
+        return {QStringLiteral("无法读取文件：%1").arg(file.errorString())};
+    QStringList problems;
+    if (file.size() != pageSize * pageCount) {
+        problems.append(QStringLiteral("文件长 %1 字节，%2 页应有 %3 字节")
+                            .arg(file.size())
+                            .arg(pageCount)
+                            .arg(pageSize * pageCount));
     }
-    return intact;
+    // The page that holds the engine's lock bytes, 1 GiB into the file, is never written.
+    const qint64 lockBytePage = (qint64(1) << 30) / pageSize + 1;
+    const QByteArray zeros(pageSize, '\0');
+    QByteArray bytes;
+    for (qint64 page = 1; !(bytes = file.read(pageSize)).isEmpty(); ++page) {
+        if (bytes == zeros && page != lockBytePage)
+            problems.append(QStringLiteral("第 %1 页全是零，内容已丢失").arg(page));
+    }
+    return problems;
+}
+
+QStringList missingColumns(DrugConnection& connection) {
+    Statement info(connection.handle(), QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(DrugTableName)));
+    QStringList present;
+    while (info.step())
+        present.append(info.column(1).toText());
+    QStringList missing;
+    for (const QString& column : drugColumns()) {
+        if (!present.contains(column))
+            missing.append(column);
+    }
+    return missing;
+}
+
+bool reportProblems(QTextStream& report, const QStringList& problems) {
+    report << (problems.isEmpty() ? QStringLiteral("完整性检查：正常") : QStringLiteral("完整性检查：发现问题"))
+           << '\n';
+    for (const QString& problem : problems)
+        report << QStringLiteral("  ") << problem << '\n';
+    return problems.isEmpty();
 }
 
 // Blanks and invisible characters by their code, so the report shows them.
@@ -42,7 +93,7 @@ QStringList charactersWithoutLetter(const QString& name) {
 }
 
 void reportList(QTextStream& report, const QString& title, const QStringList& lines) {
-    report << title.arg(lines.size()) << '\n';
+    report << title << '\n';
     for (const QString& line : lines)
         report << line << '\n';
 }
@@ -69,15 +120,24 @@ void reportInitials(DrugConnection& connection, QTextStream& report) {
         if (!missing.isEmpty())
             unreachable.append(QStringLiteral("  %1\t%2\t%3").arg(key, name, missing.join(u' ')));
     }
+    reportList(report, QStringLiteral("拼音与中文名不符的药品：%1").arg(mismatched.size()), mismatched);
+    reportList(report, QStringLiteral("名称中有字符得不到字母的药品："), unreachable);
+    // The counts come last, where a script finds them.
     report << QStringLiteral("药品数：%1").arg(count) << '\n';
-    reportList(report, QStringLiteral("拼音与中文名不符的药品：%1"), mismatched);
-    reportList(report, QStringLiteral("名称中有字符得不到字母的药品：%1"), unreachable);
+    report << QStringLiteral("名称中有字符得不到字母的药品数：%1").arg(unreachable.size()) << '\n';
 }
 
 } // namespace
 
 bool checkDrugs(DrugConnection& connection, QTextStream& report) {
-    const bool intact = reportIntegrity(connection, report);
-    reportInitials(connection, report);
+    QStringList problems = engineProblems(connection) + pageProblems(connection);
+    const QStringList missing = missingColumns(connection);
+    if (!missing.isEmpty())
+        problems.append(QStringLiteral("药品表缺少列：%1").arg(missing.join(QStringLiteral("、"))));
+    const bool intact = reportProblems(report, problems);
+    // The engine reads a quoted name that is no column as text: without every column the
+    // drugs' listing would be nonsense.
+    if (missing.isEmpty())
+        reportInitials(connection, report);
     return intact;
 }

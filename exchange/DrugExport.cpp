@@ -14,12 +14,12 @@ bool writeAll(QIODevice& out, const QByteArray& bytes) {
 
 } // namespace
 
-bool exportDrugs(DrugConnection& connection, QIODevice& out) {
+bool exportDrugs(DrugConnection& connection, QIODevice& out, bool withBom) {
     const QStringList columns = drugColumns();
     QStringList quoted;
     for (const QString& column : columns)
         quoted.append(quotedIdentifier(column));
-    if (!writeAll(out, csvRecord(columns)))
+    if (!writeAll(out, (withBom ? Utf8Bom : QByteArray()) + csvRecord(columns)))
         return false;
     Statement select(connection.handle(),
                      QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")

@@ -86,12 +86,53 @@ private:
     ImportPlan m_plan;
 };
 
-qint64 countValidRows(QIODevice& csv) {
+// The Chinese names the file holds.
+QSet<QString> storedNames(DrugConnection& connection) {
+    Statement select(
+        connection.handle(),
+        QStringLiteral("SELECT %1 FROM %2").arg(quotedIdentifier(ChineseNameColumn), quotedIdentifier(DrugTableName)));
+    QSet<QString> names;
+    while (select.step()) {
+        const Cell name = select.column(0);
+        if (!name.isNull())
+            names.insert(name.toText());
+    }
+    return names;
+}
+
+// The first pass reads every row and writes nothing, so a bad row stops the import before
+// anything is written. It counts the rows and finds those whose name is among stored.
+ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored) {
     DrugRowReader rows(csv);
+    const qsizetype nameField = rows.plan().chineseNameField;
+    ImportResult result;
+    QSet<QString> listed;
     QStringList texts;
+    while (rows.next(texts)) {
+        ++result.imported;
+        const QString& name = texts[nameField];
+        if (!stored.contains(name))
+            continue;
+        ++result.existingRows;
+        if (!listed.contains(name)) {
+            listed.insert(name);
+            result.existingNames.append(name);
+        }
+    }
+    return result;
+}
+
+// Empties the drug table and returns how many drugs it held. The table's AUTOINCREMENT
+// counter survives a DELETE, so the imported drugs never take a deleted drug's key.
+qint64 deleteAllDrugs(DrugConnection& connection) {
+    const QString table = quotedIdentifier(DrugTableName);
     qint64 count = 0;
-    while (rows.next(texts))
-        ++count;
+    {
+        Statement select(connection.handle(), QStringLiteral("SELECT count(*) FROM %1").arg(table));
+        select.step();
+        count = select.column(0).integer().value_or(0);
+    }
+    connection.execute(QStringLiteral("DELETE FROM %1").arg(table));
     return count;
 }
 
@@ -105,13 +146,17 @@ QString insertSql(const ImportPlan& plan) {
         .arg(quotedIdentifier(DrugTableName), columns.join(u','), marks.join(u','));
 }
 
-void insertRows(QIODevice& csv, DrugConnection& connection, qint64 total, const ImportProgress& progress) {
+// Inserts every row whose Chinese name is not among leftOut.
+void insertRows(QIODevice& csv, DrugConnection& connection, const QSet<QString>& leftOut, qint64 total,
+                const ImportProgress& progress) {
     DrugRowReader rows(csv);
     const ImportPlan& plan = rows.plan();
     Statement insert(connection.handle(), insertSql(plan));
     QStringList texts;
     qint64 done = 0;
     while (rows.next(texts)) {
+        if (leftOut.contains(texts[plan.chineseNameField]))
+            continue;
         int position = 1;
         for (const qsizetype source : plan.sourceFields)
             insert.bind(position++, Cell(texts[source]));
@@ -152,7 +197,7 @@ private:
 
 } // namespace
 
-qint64 importDrugs(DrugConnection& connection, QIODevice& csv, const ImportProgress& progress) {
+ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode mode, const ImportProgress& progress) {
     // The text is read twice; what cannot be read again (a pipe) is kept in memory.
     QBuffer kept;
     if (csv.isSequential()) {
@@ -162,17 +207,23 @@ qint64 importDrugs(DrugConnection& connection, QIODevice& csv, const ImportProgr
     QIODevice& text = csv.isSequential() ? static_cast<QIODevice&>(kept) : csv;
     const qint64 start = text.pos();
 
-    // The first pass touches nothing, so a bad row stops the import before anything is written.
-    const qint64 total = countValidRows(text);
-    text.seek(start);
     const LargeCache cache(connection);
+    // The names are read inside the transaction: no other program changes them before the rows go in.
     connection.beginTransaction();
     try {
-        insertRows(text, connection, total, progress);
+        const QSet<QString> stored = mode == ImportMode::Replace ? QSet<QString>() : storedNames(connection);
+        ImportResult result = surveyRows(text, stored);
+        text.seek(start);
+        if (mode == ImportMode::SkipExisting)
+            result.imported -= result.existingRows;
+        if (mode == ImportMode::Replace)
+            result.deleted = deleteAllDrugs(connection);
+        insertRows(text, connection, mode == ImportMode::SkipExisting ? stored : QSet<QString>(), result.imported,
+                   progress);
         connection.commit();
+        return result;
     } catch (...) {
         connection.rollback();
         throw;
     }
-    return total;
 }

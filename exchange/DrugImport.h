@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QtGlobal>
 
 #include <functional>
@@ -7,15 +8,34 @@
 class DrugConnection;
 class QIODevice;
 
-// How far a large import has come: rows inserted so far and rows in the text.
+// How far a large import has come: rows inserted so far and rows to insert.
 using ImportProgress = std::function<void(qint64 done, qint64 total)>;
 
 // A large import reports its progress every so many rows; a small one keeps quiet.
 inline constexpr qint64 ImportProgressStep = 10000;
 
-// Adds the drugs of a UTF-8 CSV text to the drug file and returns how many. The header names
-// the columns in any order and must hold 中文名; 编号 and 拼音 are never taken from the text,
-// the initials are computed from the Chinese name. Every row is checked before the first is
-// written, and all are written in one transaction: a bad row throws CsvError with its line,
-// a failing engine throws DatabaseError, and either way the drug file keeps what it had.
-qint64 importDrugs(DrugConnection& connection, QIODevice& csv, const ImportProgress& progress = {});
+// What becomes of rows whose Chinese name the file already holds (compared exactly, as the
+// file held them before the import).
+enum class ImportMode {
+    Add,          // imported like any other row; the result names them
+    SkipExisting, // left out
+    Replace,      // every drug of the file is deleted first, in the import's own transaction
+};
+
+struct ImportResult {
+    qint64 imported = 0;
+    // Rows of the text whose Chinese name the file already held, and those names, each once
+    // in the order of the text. Replace finds none: the file's drugs go first.
+    qint64 existingRows = 0;
+    QStringList existingNames;
+    qint64 deleted = 0; // drugs that Replace took out of the file
+};
+
+// Adds the drugs of a UTF-8 CSV text to the drug file. The header names the columns in any
+// order and must hold 中文名; 编号 and 拼音 are never taken from the text, the initials are
+// computed from the Chinese name, and new drugs get keys above every key the file ever gave.
+// Every row is checked before the first is written, and all are written in one transaction:
+// a bad row throws CsvError with its line, a failing engine throws DatabaseError, and either
+// way the drug file keeps what it had.
+ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode mode = ImportMode::Add,
+                         const ImportProgress& progress = {});

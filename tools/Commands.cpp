@@ -32,6 +32,46 @@ bool initialsAvailable(ToolStreams& streams) {
     return false;
 }
 
+// A few of the names, enough to recognise the list by.
+QString someNames(const QStringList& names) {
+    constexpr qsizetype Shown = 5;
+    const QString shown = names.first(qMin(Shown, names.size())).join(QStringLiteral("、"));
+    return names.size() > Shown ? shown + QStringLiteral(" 等") : shown;
+}
+
+void reportImport(const ImportResult& result, ImportMode mode, ToolStreams& streams) {
+    if (mode == ImportMode::Replace)
+        streams.err << QStringLiteral("已删除原有的 %1 种药品").arg(result.deleted) << Qt::endl;
+    if (result.existingRows > 0 && mode == ImportMode::SkipExisting) {
+        streams.err << QStringLiteral("已跳过 %1 行：中文名在数据库中已存在（%2）")
+                           .arg(result.existingRows)
+                           .arg(someNames(result.existingNames))
+                    << Qt::endl;
+    } else if (result.existingRows > 0) {
+        streams.err << QStringLiteral("xiyao-db：警告：有 %1 行的中文名在数据库中已存在（%2）；"
+                                      "这些行也已导入，加 --skip-existing 可不导入它们")
+                           .arg(result.existingRows)
+                           .arg(someNames(result.existingNames))
+                    << Qt::endl;
+    }
+    streams.err << QStringLiteral("已导入 %1 种药品").arg(result.imported) << Qt::endl;
+}
+
+// The engine says in English why it cannot read a file; the maintainer is told in Chinese
+// first, the engine's words follow.
+QString unreadableReason(const QString& engineMessage) {
+    QString reason = QStringLiteral("无法读取");
+    if (engineMessage.contains(QStringLiteral("malformed")))
+        reason = QStringLiteral("文件已损坏，无法读取");
+    else if (engineMessage.contains(QStringLiteral("not a database")))
+        reason = QStringLiteral("不是药品数据库，或文件已损坏");
+    else if (engineMessage.startsWith(QStringLiteral("no such table")))
+        reason = QStringLiteral("文件中没有药品表，不是药品数据库或文件已损坏");
+    else if (engineMessage.startsWith(QStringLiteral("unable to open")))
+        reason = QStringLiteral("无法打开文件");
+    return QStringLiteral("%1（%2）").arg(reason, engineMessage);
+}
+
 } // namespace
 
 int createCommand(const QString& file, ToolStreams& streams) {
@@ -44,7 +84,7 @@ int createCommand(const QString& file, ToolStreams& streams) {
     return 0;
 }
 
-int importCommand(const QString& file, const QString& csv, ToolStreams& streams) {
+int importCommand(const QString& file, const QString& csv, ImportMode mode, ToolStreams& streams) {
     if (!initialsAvailable(streams))
         return 1;
     QFile input(csv);
@@ -53,10 +93,10 @@ int importCommand(const QString& file, const QString& csv, ToolStreams& streams)
     try {
         DrugConnection connection;
         connection.openFile(file, DrugPassword);
-        const qint64 imported = importDrugs(connection, input, [&streams](qint64 done, qint64 total) {
+        const ImportResult result = importDrugs(connection, input, mode, [&streams](qint64 done, qint64 total) {
             streams.err << QStringLiteral("已导入 %1 / %2 行").arg(done).arg(total) << Qt::endl;
         });
-        streams.err << QStringLiteral("已导入 %1 种药品").arg(imported) << Qt::endl;
+        reportImport(result, mode, streams);
         return 0;
     } catch (const CsvError& error) {
         return fail(
@@ -67,11 +107,11 @@ int importCommand(const QString& file, const QString& csv, ToolStreams& streams)
     }
 }
 
-int exportCommand(const QString& file, ToolStreams& streams) {
+int exportCommand(const QString& file, bool withBom, ToolStreams& streams) {
     try {
         DrugConnection connection;
         connection.openFile(file, DrugPassword);
-        if (!exportDrugs(connection, streams.out))
+        if (!exportDrugs(connection, streams.out, withBom))
             return fail(streams, QStringLiteral("无法写出：%1").arg(streams.out.errorString()));
         return 0;
     } catch (const DatabaseError& error) {
@@ -88,10 +128,10 @@ int checkCommand(const QString& file, ToolStreams& streams) {
         connection.openFile(file, DrugPassword);
         const bool intact = checkDrugs(connection, out);
         out.flush();
-        return intact ? 0 : 1;
+        return intact ? 0 : fail(streams, QStringLiteral("%1：文件已损坏，问题见检查报告").arg(native(file)));
     } catch (const DatabaseError& error) {
         out.flush();
-        return fail(streams, QStringLiteral("%1：%2").arg(native(file), error.message()));
+        return fail(streams, QStringLiteral("%1：%2").arg(native(file), unreadableReason(error.message())));
     }
 }
 
@@ -109,26 +149,69 @@ int pinyinCommand(ToolStreams& streams) {
     return 0;
 }
 
+namespace {
+
+// Options may stand anywhere after the command; "--" ends them, so a file may begin with "-".
+struct Arguments {
+    QStringList positional;
+    QStringList options;
+};
+
+Arguments splitArguments(const QStringList& arguments) {
+    Arguments split;
+    bool optionsEnded = false;
+    for (const QString& argument : arguments) {
+        if (!optionsEnded && argument == QStringLiteral("--"))
+            optionsEnded = true;
+        else if (!optionsEnded && argument.size() > 1 && argument.startsWith(u'-'))
+            split.options.append(argument);
+        else
+            split.positional.append(argument);
+    }
+    return split;
+}
+
+} // namespace
+
 int runTool(const QStringList& arguments, ToolStreams& streams) {
-    const QString usage = QStringLiteral("用法：\n"
-                                         "  xiyao-db create 文件          新建空的加密药品数据库\n"
-                                         "  xiyao-db import 文件 CSV      从 UTF-8 CSV 文件导入药品\n"
-                                         "  xiyao-db export 文件          把全部药品以 CSV 写到标准输出\n"
-                                         "  xiyao-db check 文件           检查数据库并列出拼音问题\n"
-                                         "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n");
-    const QString command = arguments.value(0);
-    const qsizetype count = arguments.size();
-    if (command == QStringLiteral("create") && count == 2)
-        return createCommand(arguments[1], streams);
-    if (command == QStringLiteral("import") && count == 3)
-        return importCommand(arguments[1], arguments[2], streams);
-    if (command == QStringLiteral("export") && count == 2)
-        return exportCommand(arguments[1], streams);
-    if (command == QStringLiteral("check") && count == 2)
-        return checkCommand(arguments[1], streams);
-    if (command == QStringLiteral("pinyin") && count == 1)
+    const QString usage = QStringLiteral(
+        "用法：\n"
+        "  xiyao-db create 文件          新建空的加密药品数据库\n"
+        "  xiyao-db import 文件 CSV      从 UTF-8 CSV 文件导入药品；中文名已在库中的行照样导入，并给出警告\n"
+        "      --skip-existing           不导入中文名已在库中的行\n"
+        "      --replace                 先删除全部药品再导入，同在一个事务中：出错时数据库不变\n"
+        "  xiyao-db export 文件          把全部药品以 CSV 写到标准输出\n"
+        "      --bom                     先写 UTF-8 字节顺序标记（BOM），电子表格程序据此认出编码\n"
+        "  xiyao-db check 文件           检查数据库并列出拼音问题；数据库已损坏时退出状态为 1\n"
+        "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n"
+        "选项写在文件的前面或后面都可以。\n");
+    const QString skipExisting = QStringLiteral("--skip-existing");
+    const QString replace = QStringLiteral("--replace");
+    const QString bom = QStringLiteral("--bom");
+    const Arguments split = splitArguments(arguments);
+    const QStringList& positional = split.positional;
+    const QString command = positional.value(0);
+    const qsizetype count = positional.size();
+    // A command takes at most one option, one of its own: the import's two exclude each other.
+    const bool noOption = split.options.isEmpty();
+    const QString option = split.options.size() == 1 ? split.options[0] : QString();
+    if (command == QStringLiteral("create") && count == 2 && noOption)
+        return createCommand(positional[1], streams);
+    if (command == QStringLiteral("import") && count == 3 &&
+        (noOption || option == skipExisting || option == replace)) {
+        const ImportMode mode = option == replace        ? ImportMode::Replace
+                                : option == skipExisting ? ImportMode::SkipExisting
+                                                         : ImportMode::Add;
+        return importCommand(positional[1], positional[2], mode, streams);
+    }
+    if (command == QStringLiteral("export") && count == 2 && (noOption || option == bom))
+        return exportCommand(positional[1], option == bom, streams);
+    if (command == QStringLiteral("check") && count == 2 && noOption)
+        return checkCommand(positional[1], streams);
+    if (command == QStringLiteral("pinyin") && count == 1 && noOption)
         return pinyinCommand(streams);
-    if (command == QStringLiteral("help") || command == QStringLiteral("--help")) {
+    if ((command == QStringLiteral("help") && count == 1 && noOption) ||
+        (count == 0 && option == QStringLiteral("--help"))) {
         streams.err << usage;
         return 0;
     }

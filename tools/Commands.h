@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/DrugImport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,7 +19,7 @@ struct ToolStreams {
 int runTool(const QStringList& arguments, ToolStreams& streams);
 
 int createCommand(const QString& file, ToolStreams& streams);
-int importCommand(const QString& file, const QString& csv, ToolStreams& streams);
-int exportCommand(const QString& file, ToolStreams& streams);
+int importCommand(const QString& file, const QString& csv, ImportMode mode, ToolStreams& streams);
+int exportCommand(const QString& file, bool withBom, ToolStreams& streams);
 int checkCommand(const QString& file, ToolStreams& streams);
 int pinyinCommand(ToolStreams& streams);

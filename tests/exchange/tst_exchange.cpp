@@ -77,16 +77,17 @@ private:
     qint64 m_room;
 };
 
-qint64 importText(const DrugFileFixture& file, const QByteArray& csv, const ImportProgress& progress = {}) {
+ImportResult importText(const DrugFileFixture& file, const QByteArray& csv, ImportMode mode = ImportMode::Add,
+                        const ImportProgress& progress = {}) {
     QBuffer buffer;
     openText(buffer, csv);
-    return importDrugs(file.connection(), buffer, progress);
+    return importDrugs(file.connection(), buffer, mode, progress);
 }
 
-QByteArray exportText(const DrugFileFixture& file) {
+QByteArray exportText(const DrugFileFixture& file, bool withBom = false) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    if (!exportDrugs(file.connection(), buffer))
+    if (!exportDrugs(file.connection(), buffer, withBom))
         return "export refused";
     return buffer.data();
 }
@@ -114,8 +115,11 @@ private Q_SLOTS:
     void importStoresRows_data();
     void importStoresRows();
     void importReadsADeviceThatCannotSeek();
+    void importModesTreatExistingNames_data();
+    void importModesTreatExistingNames();
     void brokenRowLeavesFileUntouched_data();
     void brokenRowLeavesFileUntouched();
+    void engineFailureKeepsTheFileAndEndsTheTransaction_data();
     void engineFailureKeepsTheFileAndEndsTheTransaction();
     void largeImportReportsProgress_data();
     void largeImportReportsProgress();
@@ -342,7 +346,7 @@ void TestExchange::importStoresRows() {
     QFETCH(QByteArray, csv);
     QFETCH(QList<QStringList>, drugs);
     DrugFileFixture file;
-    QCOMPARE(importText(file, csv), qint64(drugs.size()));
+    QCOMPARE(importText(file, csv).imported, qint64(drugs.size()));
     // The import's large page cache is not left on the connection.
     Statement cacheSize(file.connection().handle(), QStringLiteral("PRAGMA cache_size"));
     QVERIFY(cacheSize.step());
@@ -358,10 +362,61 @@ void TestExchange::importStoresRows() {
 void TestExchange::importReadsADeviceThatCannotSeek() {
     DrugFileFixture file;
     PipeDevice pipe("中文名\r\n布洛芬\r\n阿莫西林\r\n");
-    QCOMPARE(importDrugs(file.connection(), pipe), qint64(2));
+    QCOMPARE(importDrugs(file.connection(), pipe).imported, qint64(2));
     const QList<DrugFileFixture::Drug> stored = file.readAll();
     QCOMPARE(stored.size(), 2);
     QCOMPARE(stored[1].chineseName.toText(), QStringLiteral("阿莫西林"));
+}
+
+void TestExchange::importModesTreatExistingNames_data() {
+    QTest::addColumn<ImportMode>("mode");
+    QTest::addColumn<QStringList>("drugs"); // "key name", in key order
+    QTest::addColumn<qint64>("imported");
+    QTest::addColumn<qint64>("existingRows");
+    QTest::addColumn<QStringList>("existingNames");
+    QTest::addColumn<qint64>("deleted");
+    // The file holds 阿莫西林, 布洛芬 and 维生素B1 as keys 1 to 3; names compare exactly, so
+    // "布洛芬 " and 维生素b1 are new.
+    const QStringList existing{QStringLiteral("布洛芬"), QStringLiteral("阿莫西林")};
+    QTest::newRow("add: existing names counted, imported all the same")
+        << ImportMode::Add
+        << QStringList{QStringLiteral("1 阿莫西林"), QStringLiteral("2 布洛芬"),   QStringLiteral("3 维生素B1"),
+                       QStringLiteral("4 布洛芬"),   QStringLiteral("5 头孢呋辛"), QStringLiteral("6 阿莫西林"),
+                       QStringLiteral("7 布洛芬 "),  QStringLiteral("8 维生素b1"), QStringLiteral("9 布洛芬")}
+        << qint64(6) << qint64(3) << existing << qint64(0);
+    QTest::newRow("skip existing") << ImportMode::SkipExisting
+                                   << QStringList{QStringLiteral("1 阿莫西林"), QStringLiteral("2 布洛芬"),
+                                                  QStringLiteral("3 维生素B1"), QStringLiteral("4 头孢呋辛"),
+                                                  QStringLiteral("5 布洛芬 "),  QStringLiteral("6 维生素b1")}
+                                   << qint64(3) << qint64(3) << existing << qint64(0);
+    // The keys go on above the deleted ones.
+    QTest::newRow("replace") << ImportMode::Replace
+                             << QStringList{QStringLiteral("4 布洛芬"),   QStringLiteral("5 头孢呋辛"),
+                                            QStringLiteral("6 阿莫西林"), QStringLiteral("7 布洛芬 "),
+                                            QStringLiteral("8 维生素b1"), QStringLiteral("9 布洛芬")}
+                             << qint64(6) << qint64(0) << QStringList{} << qint64(3);
+}
+
+void TestExchange::importModesTreatExistingNames() {
+    QFETCH(ImportMode, mode);
+    QFETCH(QStringList, drugs);
+    QFETCH(qint64, imported);
+    QFETCH(qint64, existingRows);
+    QFETCH(QStringList, existingNames);
+    QFETCH(qint64, deleted);
+    DrugFileFixture file;
+    for (const QString& name : {QStringLiteral("阿莫西林"), QStringLiteral("布洛芬"), QStringLiteral("维生素B1")})
+        file.insert(name, Cell(PinyinInitials(name)));
+    const ImportResult result =
+        importText(file, "中文名\r\n布洛芬\r\n头孢呋辛\r\n阿莫西林\r\n布洛芬 \r\n维生素b1\r\n布洛芬\r\n", mode);
+    QCOMPARE(result.imported, imported);
+    QCOMPARE(result.existingRows, existingRows);
+    QCOMPARE(result.existingNames, existingNames);
+    QCOMPARE(result.deleted, deleted);
+    QStringList stored;
+    for (const DrugFileFixture::Drug& drug : file.readAll())
+        stored.append(QStringLiteral("%1 %2").arg(drug.key).arg(drug.chineseName.toText()));
+    QCOMPARE(stored, drugs);
 }
 
 void TestExchange::brokenRowLeavesFileUntouched_data() {
@@ -404,28 +459,35 @@ void TestExchange::brokenRowLeavesFileUntouched() {
     if (file.readAll().isEmpty())
         file.insert(QStringLiteral("已有的药"), Cell(QStringLiteral("YYDY")));
     const QByteArray before = file.bytes();
-    try {
-        importText(file, csv);
-        QFAIL("a broken text was imported");
-    } catch (const CsvError& error) {
-        QCOMPARE(error.message(), message);
-        QCOMPARE(error.line(), line);
+    for (const ImportMode mode : {ImportMode::Add, ImportMode::SkipExisting, ImportMode::Replace}) {
+        try {
+            importText(file, csv, mode);
+            QFAIL("a broken text was imported");
+        } catch (const CsvError& error) {
+            QCOMPARE(error.message(), message);
+            QCOMPARE(error.line(), line);
+        }
+        QVERIFY(file.bytes() == before);
     }
-    QVERIFY(file.bytes() == before);
+}
+
+void TestExchange::engineFailureKeepsTheFileAndEndsTheTransaction_data() {
+    QTest::addColumn<ImportMode>("mode");
+    QTest::newRow("add") << ImportMode::Add;
+    QTest::newRow("skip existing") << ImportMode::SkipExisting;
+    QTest::newRow("replace, after the delete") << ImportMode::Replace;
 }
 
 void TestExchange::engineFailureKeepsTheFileAndEndsTheTransaction() {
+    QFETCH(ImportMode, mode);
     DrugFileFixture file;
     file.insert(QStringLiteral("已有的药"), Cell(QStringLiteral("YYDY")));
     // The engine takes the first imported drug and refuses the second, as a full disk would.
-    file.connection().execute(
-        QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON %1 "
-                       "WHEN (SELECT count(*) FROM %1) >= 2 BEGIN SELECT RAISE(ABORT, '满了'); END")
-            .arg(quotedIdentifier(DrugTableName)));
+    file.connection().execute(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON %1 "
+                                             "WHEN NEW.%2 = '阿莫西林' BEGIN SELECT RAISE(ABORT, '满了'); END")
+                                  .arg(quotedIdentifier(DrugTableName), quotedIdentifier(ChineseNameColumn)));
     const QByteArray before = file.bytes();
-    QBuffer buffer;
-    openText(buffer, "中文名\r\n布洛芬\r\n阿莫西林\r\n");
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, importDrugs(file.connection(), buffer));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, importText(file, "中文名\r\n布洛芬\r\n阿莫西林\r\n", mode));
     // A transaction left open would make this one fail.
     file.connection().beginTransaction();
     file.connection().rollback();
@@ -447,11 +509,12 @@ void TestExchange::largeImportReportsProgress() {
     DrugFileFixture file;
     QList<qint64> done;
     const QByteArray csv = "中文名\r\n" + QByteArray("布洛芬\r\n").repeated(rows);
-    QCOMPARE(importText(file, csv,
+    QCOMPARE(importText(file, csv, ImportMode::Add,
                         [&done, rows](qint64 imported, qint64 total) {
                             QCOMPARE(total, rows);
                             done.append(imported);
-                        }),
+                        })
+                 .imported,
              rows);
     QCOMPARE(done, reported);
 }
@@ -490,31 +553,37 @@ void TestExchange::exportImportRoundTrip_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("englishName");
     QTest::addColumn<QString>("leaflet");
+    QTest::addColumn<bool>("withBom");
     QTest::newRow("commas, quotes, blank lines, outer spaces")
         << QStringLiteral("复方甘草片，") << QStringLiteral("Name, \"quoted\"")
-        << QStringLiteral("  行一\r\n行二\r\n\r\n行四  ");
+        << QStringLiteral("  行一\r\n行二\r\n\r\n行四  ") << false;
     QTest::newRow("Latin letters in the name")
-        << QStringLiteral("VC片") << QStringLiteral("Vitamin C") << QStringLiteral("x");
+        << QStringLiteral("VC片") << QStringLiteral("Vitamin C") << QStringLiteral("x") << false;
     QTest::newRow("lone CR and lone LF") << QStringLiteral("阿莫西林") << QStringLiteral("a\rb")
-                                         << QStringLiteral("c\nd");
-    QTest::newRow("quotes alone") << QStringLiteral("布洛芬") << QStringLiteral("\"") << QStringLiteral("\"\"");
+                                         << QStringLiteral("c\nd") << false;
+    QTest::newRow("quotes alone") << QStringLiteral("布洛芬") << QStringLiteral("\"") << QStringLiteral("\"\"")
+                                  << false;
     QTest::newRow("leaflet longer than the reader's block")
         << QStringLiteral("头孢呋辛") << QString()
-        << QStringLiteral("【用法】一日三次，\"饭后\"\r\n").repeated(CsvReader::DefaultBlockSize / 16);
+        << QStringLiteral("【用法】一日三次，\"饭后\"\r\n").repeated(CsvReader::DefaultBlockSize / 16) << false;
+    QTest::newRow("BOM first") << QStringLiteral("复方甘草片，") << QStringLiteral("Name, \"quoted\"")
+                               << QStringLiteral("行一\r\n") << true;
 }
 
 void TestExchange::exportImportRoundTrip() {
     QFETCH(QString, name);
     QFETCH(QString, englishName);
     QFETCH(QString, leaflet);
+    QFETCH(bool, withBom);
     DrugFileFixture first;
     first.insert(name, Cell(PinyinInitials(name)), englishName, leaflet);
     first.insert(QStringLiteral("维生素B1"), Cell(QStringLiteral("WSSB")));
-    const QByteArray exported = exportText(first);
+    const QByteArray exported = exportText(first, withBom);
+    QVERIFY(exported.startsWith((withBom ? Utf8Bom : QByteArray()) + Header));
 
     DrugFileFixture second;
-    QCOMPARE(importText(second, exported), qint64(2));
-    QCOMPARE(exportText(second), exported);
+    QCOMPARE(importText(second, exported).imported, qint64(2));
+    QCOMPARE(exportText(second, withBom), exported);
     QCOMPARE(texts(second.readAll().constFirst()), texts(first.readAll().constFirst()));
 }
 
@@ -531,14 +600,15 @@ void TestExchange::checkListsWrongInitialsAndUnreachableNames() {
     QVERIFY(checkDrugs(file.connection(), stream));
     stream.flush();
     QCOMPARE(report, QStringLiteral("完整性检查：正常\n"
-                                    "药品数：5\n"
                                     "拼音与中文名不符的药品：2\n"
                                     "  2\t布洛芬\t存储：XXX\t应为：BLF\n"
                                     "  4\t维生素B1\t存储：（空值）\t应为：WSSB\n"
-                                    "名称中有字符得不到字母的药品：3\n"
+                                    "名称中有字符得不到字母的药品：\n"
                                     "  3\t吡嗪酰胺\t嗪 酰\n"
                                     "  4\t维生素B1\t1\n"
-                                    "  5\t阿莫西林 胶囊 \tU+0020\n"));
+                                    "  5\t阿莫西林 胶囊 \tU+0020\n"
+                                    "药品数：5\n"
+                                    "名称中有字符得不到字母的药品数：3\n"));
 }
 
 QTEST_GUILESS_MAIN(TestExchange)

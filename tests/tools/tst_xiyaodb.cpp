@@ -1,5 +1,6 @@
 #include "data/DrugDatabase.h"
 #include "data/SqlTexts.h"
+#include "data/Statement.h"
 #include "tests/support/DrugFileFixture.h"
 
 #include <QProcess>
@@ -46,9 +47,13 @@ class TestXiyaoDb : public QObject {
 private Q_SLOTS:
     void createRefusesExistingAndMissingFolder();
     void importThenExportThroughTheTool();
+    void importOptionsTreatExistingNames_data();
+    void importOptionsTreatExistingNames();
     void brokenCsvNamesFileAndLine();
     void missingFileFails_data();
     void missingFileFails();
+    void checkFailsOnADamagedFile_data();
+    void checkFailsOnADamagedFile();
     void pinyinFilter();
     void sampleListImports();
     void usage_data();
@@ -88,6 +93,51 @@ void TestXiyaoDb::importThenExportThroughTheTool() {
     const Run exported = runTool({QStringLiteral("export"), file.path()});
     QCOMPARE(exported.status, 0);
     QCOMPARE(exported.out, Header + "1,头孢呋辛,\"Cefuroxime, oral\",,TbfX,,,,,\r\n2,维生素B1,,,WSSB,,,,,\r\n");
+    QCOMPARE(runTool({QStringLiteral("export"), file.path(), QStringLiteral("--bom")}).out,
+             "\xEF\xBB\xBF" + exported.out);
+}
+
+void TestXiyaoDb::importOptionsTreatExistingNames_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("drugs");
+    // DB holds six drugs, CSV has them again and one more.
+    QTest::newRow("existing names warned, imported all the same")
+        << QStringList{QStringLiteral("import"), QStringLiteral("DB"), QStringLiteral("CSV")}
+        << QStringLiteral(
+               "xiyao-db：警告：有 6 行的中文名在数据库中已存在（阿莫西林、布洛芬、头孢呋辛、甲硝唑、青霉素 等）；"
+               "这些行也已导入")
+        << 13;
+    QTest::newRow("--skip-existing after the files")
+        << QStringList{QStringLiteral("import"), QStringLiteral("DB"), QStringLiteral("CSV"),
+                       QStringLiteral("--skip-existing")}
+        << QStringLiteral("已跳过 6 行：中文名在数据库中已存在（阿莫西林、布洛芬、头孢呋辛、甲硝唑、青霉素 等）\n"
+                          "已导入 1 种药品")
+        << 7;
+    QTest::newRow("--replace before the files") << QStringList{QStringLiteral("import"), QStringLiteral("--replace"),
+                                                               QStringLiteral("DB"), QStringLiteral("CSV")}
+                                                << QStringLiteral("已删除原有的 6 种药品\n已导入 7 种药品") << 7;
+}
+
+void TestXiyaoDb::importOptionsTreatExistingNames() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QFETCH(int, drugs);
+    QTemporaryDir dir;
+    DrugFileFixture file;
+    const QStringList names{QStringLiteral("阿莫西林"), QStringLiteral("布洛芬"), QStringLiteral("头孢呋辛"),
+                            QStringLiteral("甲硝唑"),   QStringLiteral("青霉素"), QStringLiteral("维生素B1")};
+    for (const QString& name : names)
+        file.insert(name);
+    const QString csv =
+        writeFile(dir, QStringLiteral("again.csv"),
+                  "中文名\r\n" + (names + QStringList{QStringLiteral("阿司匹林")}).join(u'\n').toUtf8());
+    arguments.replaceInStrings(QStringLiteral("DB"), file.path());
+    arguments.replaceInStrings(QStringLiteral("CSV"), csv);
+    const Run run = runTool(arguments);
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QCOMPARE(file.readAll().size(), drugs);
 }
 
 void TestXiyaoDb::brokenCsvNamesFileAndLine() {
@@ -137,6 +187,61 @@ void TestXiyaoDb::missingFileFails() {
     QVERIFY(file.readAll().isEmpty());
 }
 
+void TestXiyaoDb::checkFailsOnADamagedFile_data() {
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("truncated mid-page") << QStringLiteral("truncated") << QStringLiteral("文件已损坏，无法读取")
+                                        << QString();
+    QTest::newRow("a byte flipped in a middle page")
+        << QStringLiteral("flipped") << QStringLiteral("文件已损坏，问题见检查报告")
+        << QStringLiteral("完整性检查：发现问题");
+    // The engine takes a page of zeros for one never written: its own check passes.
+    QTest::newRow("last page of a leaflet zeroed")
+        << QStringLiteral("zeroed") << QStringLiteral("文件已损坏，问题见检查报告") << QStringLiteral("页全是零");
+    QTest::newRow("a CSV list, not a drug file")
+        << QStringLiteral("csv") << QStringLiteral("不是药品数据库，或文件已损坏") << QString();
+    // The engine reads a quoted name that is no column as text: every drug's initials read "拼音".
+    QTest::newRow("drug table without the initials column")
+        << QStringLiteral("column") << QStringLiteral("文件已损坏，问题见检查报告")
+        << QStringLiteral("药品表缺少列：%1").arg(InitialsColumn);
+}
+
+void TestXiyaoDb::checkFailsOnADamagedFile() {
+    QFETCH(QString, damage);
+    QFETCH(QString, message);
+    QFETCH(QString, report);
+    DrugFileFixture file;
+    // One drug, its long leaflet on overflow pages: the middle pages and the last.
+    file.insert(QStringLiteral("阿莫西林"), Cell::null(), QString(), QStringLiteral("说明书").repeated(3000));
+    if (damage == QStringLiteral("column")) {
+        QStringList columns;
+        for (const QString& column : drugColumns()) {
+            if (column != InitialsColumn)
+                columns.append(quotedIdentifier(column));
+        }
+        const QString table = quotedIdentifier(DrugTableName);
+        file.connection().execute(QStringLiteral("DROP TABLE %1").arg(table));
+        file.connection().execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(table, columns.join(u',')));
+    }
+    constexpr qsizetype Page = 4096;
+    QByteArray bytes = file.bytes();
+    const qsizetype middle = bytes.size() / Page / 2 * Page;
+    if (damage == QStringLiteral("truncated"))
+        bytes.truncate(middle + Page / 2);
+    else if (damage == QStringLiteral("flipped"))
+        bytes[middle + 100] = static_cast<char>(bytes[middle + 100] ^ 1);
+    else if (damage == QStringLiteral("zeroed"))
+        bytes.replace(bytes.size() - Page, Page, QByteArray(Page, '\0'));
+    else if (damage == QStringLiteral("csv"))
+        bytes = "中文名\r\n阿莫西林\r\n";
+    QTemporaryDir dir;
+    const Run run = runTool({QStringLiteral("check"), writeFile(dir, QStringLiteral("damaged.m"), bytes)});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("xiyao-db：错误：")) && run.err.contains(message), qPrintable(run.err));
+    QVERIFY2(QString::fromUtf8(run.out).contains(report), run.out.constData());
+}
+
 void TestXiyaoDb::pinyinFilter() {
     const Run run = runTool({QStringLiteral("pinyin")}, "阿莫西林\r\n\n头孢呋辛\n[a]{z}");
     QCOMPARE(run.status, 0);
@@ -166,6 +271,14 @@ void TestXiyaoDb::usage_data() {
     QTest::newRow("no command") << QStringList{} << 2;
     QTest::newRow("argument missing") << QStringList{QStringLiteral("export")} << 2;
     QTest::newRow("argument too many") << QStringList{QStringLiteral("pinyin"), QStringLiteral("x")} << 2;
+    QTest::newRow("import: both options")
+        << QStringList{QStringLiteral("import"), QStringLiteral("--skip-existing"), QStringLiteral("DB"),
+                       QStringLiteral("CSV"), QStringLiteral("--replace")}
+        << 2;
+    QTest::newRow("export: an option of import")
+        << QStringList{QStringLiteral("export"), QStringLiteral("DB"), QStringLiteral("--replace")} << 2;
+    QTest::newRow("check: unknown option")
+        << QStringList{QStringLiteral("check"), QStringLiteral("--bom"), QStringLiteral("DB")} << 2;
     QTest::newRow("help") << QStringList{QStringLiteral("help")} << 0;
     QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0;
 }
