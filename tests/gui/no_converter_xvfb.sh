@@ -4,10 +4,7 @@
 # shows no main window, and exits non-zero once the message is closed.
 #   no_converter_xvfb.sh PROGRAM DRUG_FILE SHIM
 set -euo pipefail
-export QT_QPA_PLATFORM=xcb
 source "$(dirname "$0")/xvfb_lib.sh"
-source "$(dirname "$0")/../support/require.sh"
-require xvfb-run Xvfb xdotool xwininfo
 
 if [ "${1:-}" = "--inside-xvfb" ]; then
     program="$2"

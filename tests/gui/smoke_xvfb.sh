@@ -5,11 +5,7 @@
 # 退出 ends the program at once while the keypad is open, and that without a display it says
 # so in Chinese.
 set -euo pipefail
-# A real X display, whatever platform the caller's environment names.
-export QT_QPA_PLATFORM=xcb
 source "$(dirname "$0")/xvfb_lib.sh"
-source "$(dirname "$0")/../support/require.sh"
-require xvfb-run Xvfb xdotool xwininfo
 
 if [ "${1:-}" = "--inside-xvfb" ]; then
     "$2" &

@@ -1,4 +1,9 @@
-# Shared by the Xvfb tests; sourced, not run.
+# Shared by the Xvfb tests that drive the real program; sourced, not run. The program gets a
+# real X display, whatever platform the caller's environment names, and the test is skipped
+# when the tools it drives the display with are missing.
+export QT_QPA_PLATFORM=xcb
+source "$(dirname "${BASH_SOURCE[0]}")/../support/require.sh"
+require xvfb-run Xvfb xdotool xwininfo
 
 # end_status PID WHY: waits up to five seconds for the program PID to end and sets
 # END_STATUS to its exit status; when it goes on running, fails with WHY.
