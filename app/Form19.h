@@ -148,6 +148,8 @@ private:
     void runFromKeypad();
     void reportDatabaseError(const QString& message);
     void rebuildPageBox();
+    // False, with a message naming the box, when a box holds text that cannot be stored.
+    bool boxesAreStorable();
     bool changeChosenDrug(const QString& failure, const std::function<void(DrugRecordset&)>& change);
     void reloadWholeTable();
     // Empties entries 0 to count - 1 of the four row arrays.

@@ -26,6 +26,26 @@ void writeBoxes(DrugRecordset& recordset, const QLineEdit* chineseName, const QL
 
 } // namespace
 
+bool Form19::boxesAreStorable() {
+    // A lone surrogate (pasted from a program that cut a character in half) has no stored
+    // form; refusing it here names the box, where the engine could only refuse the row.
+    const std::pair<QString, QString> boxes[] = {
+        {QStringLiteral("中文名"), Text11->text()},
+        {QStringLiteral("英文名"), Text6->text()},
+        {QStringLiteral("说明书"), Text1->text()},
+    };
+    for (const auto& [name, text] : boxes) {
+        if (!QStringView(text).isValidUtf16()) {
+            m_platform.dialogs.inform(
+                QStringLiteral("%1框中有无法保存的字符（不成对的 UTF-16 代理项，常见于粘贴来的文字），"
+                               "没有保存任何内容。请删去这个字符后再试。")
+                    .arg(name));
+            return false;
+        }
+    }
+    return true;
+}
+
 void Form19::Image13_Click() {
     if (!m_platform.dialogs.askYesNo(QStringLiteral("您真的要加入当前数据吗？")))
         return;
@@ -33,6 +53,8 @@ void Form19::Image13_Click() {
         m_platform.dialogs.inform(QStringLiteral(" 药名不能为空！"));
         return;
     }
+    if (!boxesAreStorable())
+        return;
     const bool placeholder = Text1->text().isEmpty();
     if (placeholder)
         Text1->setText(QStringLiteral("--"));
@@ -90,6 +112,8 @@ void Form19::Image7_Click() {
         m_platform.dialogs.inform(NoDrugChosen);
         return;
     }
+    if (!boxesAreStorable())
+        return;
     changeChosenDrug(QStringLiteral("修改失败，没有保存任何内容：\n%1"),
                      [this](DrugRecordset& recordset) { writeBoxes(recordset, Text11, Text6, Text1); });
 }

@@ -28,7 +28,8 @@ Cell storedValue(const Cell& written) {
 DrugRecordset::DrugRecordset() = default;
 DrugRecordset::~DrugRecordset() = default;
 
-void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType) {
+void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType,
+                         const QList<Cell>& parameters) {
     Close();
     if (cursorType != adOpenKeyset || (lockType != adLockReadOnly && lockType != adLockOptimistic))
         throw DatabaseError(QStringLiteral("记录集的打开方式不受支持"));
@@ -38,6 +39,8 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
         auto statement = std::make_unique<Statement>(connection.handle(), sql);
         if (!statement->isReadOnly())
             throw DatabaseError(QStringLiteral("记录集只能由查询语句打开"));
+        for (int i = 0; i < parameters.size(); ++i)
+            statement->bind(i + 1, parameters[i]);
         for (int i = 0; i < statement->columnCount(); ++i)
             m_columns.append(statement->columnName(i));
         m_editable = lockType == adLockOptimistic;

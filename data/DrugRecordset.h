@@ -2,6 +2,7 @@
 
 #include "data/Cell.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -32,7 +33,10 @@ public:
     DrugRecordset(const DrugRecordset&) = delete;
     DrugRecordset& operator=(const DrugRecordset&) = delete;
 
-    void Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType);
+    // parameters are bound to the query's "?" marks in order, so searched-for text never
+    // becomes part of the SQL.
+    void Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType,
+              const QList<Cell>& parameters = {});
     void Close();
     bool isOpen() const { return m_open; }
 

@@ -6,8 +6,13 @@
 
 namespace {
 
-QString fromUtf16(const void* text, int bytes) {
-    return QString(static_cast<const QChar*>(text), bytes / 2);
+// Stored text as it was written: QString::fromUtf8 would drop a leading U+FEFF as a byte-order mark.
+QString storedText(const char* utf8, int size) {
+    const QByteArrayView bytes(utf8, size);
+    const QByteArrayView bom("\xEF\xBB\xBF", 3);
+    if (!bytes.startsWith(bom))
+        return QString::fromUtf8(bytes);
+    return QChar(0xFEFF) + QString::fromUtf8(bytes.sliced(3));
 }
 
 } // namespace
@@ -41,8 +46,14 @@ void Statement::bind(int position, const Cell& value) {
         rc = sqlite3_bind_null(m_stmt, position);
         break;
     case Cell::Kind::Text: {
+        // UTF-8 both ways: the engine's UTF-16 entry points drop a leading U+FEFF and rewrite
+        // U+FFFE, U+FFFF and lone surrogates. A lone surrogate has no UTF-8 form at all, so
+        // it is refused rather than stored as something else.
         const QString text = value.toText();
-        rc = sqlite3_bind_text16(m_stmt, position, text.utf16(), static_cast<int>(text.size() * 2), SQLITE_TRANSIENT);
+        if (!QStringView(text).isValidUtf16())
+            throw DatabaseError(UnstorableTextMessage);
+        const QByteArray utf8 = text.toUtf8();
+        rc = sqlite3_bind_text(m_stmt, position, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
         break;
     }
     case Cell::Kind::Number:
@@ -106,8 +117,8 @@ Cell Statement::column(int column) const {
         return Cell(sqlite3_column_double(m_stmt, column));
     default: {
         // Text, and blobs read as text: the pointer comes first, then its length.
-        const void* text = sqlite3_column_text16(m_stmt, column);
-        return Cell(fromUtf16(text, sqlite3_column_bytes16(m_stmt, column)));
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+        return Cell(storedText(text, sqlite3_column_bytes(m_stmt, column)));
     }
     }
 }

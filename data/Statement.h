@@ -16,7 +16,9 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    void bind(int position, const Cell& value); // position counts from 1
+    // Position counts from 1. Text that is not valid UTF-16 (a lone surrogate) cannot be
+    // stored as it is and throws DatabaseError with UnstorableTextMessage.
+    void bind(int position, const Cell& value);
     // Runs to the next row: true while a row is there, false when the statement is done.
     bool step();
     void reset();
@@ -34,6 +36,9 @@ private:
     sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
 };
+
+inline const QString UnstorableTextMessage =
+    QStringLiteral("文字中有无法保存的字符（不成对的 UTF-16 代理项），没有保存任何内容");
 
 // The engine's message for the last failed call on db.
 QString engineMessage(sqlite3* db);

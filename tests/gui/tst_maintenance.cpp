@@ -125,6 +125,8 @@ private Q_SLOTS:
     void deleteWithNoDrugChosenOrGone();
     void writeToReadOnlyFileFails();
     void writeWhileAnotherProgramHoldsTheFile();
+    void hostileTextStoredExactlyOrRefused_data();
+    void hostileTextStoredExactlyOrRefused();
 };
 
 void TestMaintenance::noChangesNothing() {
@@ -500,3 +502,61 @@ void TestMaintenance::writeWhileAnotherProgramHoldsTheFile() {
 
 QTEST_MAIN(TestMaintenance)
 #include "tst_maintenance.moc"
+
+void TestMaintenance::hostileTextStoredExactlyOrRefused_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("englishName");
+    QTest::addColumn<QString>("leaflet");
+    QTest::addColumn<QString>("refusedBox"); // empty when the text is storable
+    const QString loneHigh = QString(QChar(0xD800));
+    QTest::newRow("10 MB leaflet") << QStringLiteral("甲") << QString()
+                                   << QStringLiteral("【用法】一日三次，饭后服用。\r\n").repeated((10 << 20) / 44)
+                                   << QString();
+    QTest::newRow("100,000-character names")
+        << QStringLiteral("药").repeated(100000) << QStringLiteral("x").repeated(100000) << QStringLiteral("-")
+        << QString();
+    QTest::newRow("NUL") << QStringLiteral("甲\0乙") << QStringLiteral("a\0") << QStringLiteral("\0") << QString();
+    QTest::newRow("CR, LF and CR LF mixed")
+        << QStringLiteral("甲") << QStringLiteral("a\rb") << QStringLiteral("一\r二\n三\r\n\n\r四") << QString();
+    QTest::newRow("SQL characters") << QStringLiteral("甲'%_;--\\\"") << QStringLiteral("'); DROP TABLE 西药; --")
+                                    << QStringLiteral("50%_") << QString();
+    QTest::newRow("emoji") << QStringLiteral("甲😀") << QStringLiteral("😀") << QStringLiteral("𠀀😀") << QString();
+    QTest::newRow("U+FEFF first, U+FFFE, U+FFFF")
+        << QStringLiteral("\uFEFF甲") << QStringLiteral("\uFFFE\uFFFF") << QStringLiteral("\uFEFF") << QString();
+    QTest::newRow("lone surrogate in the name") << (QStringLiteral("x") + loneHigh + QStringLiteral("ABC")) << QString()
+                                                << QString() << QStringLiteral("中文名");
+    QTest::newRow("lone surrogate in the leaflet")
+        << QStringLiteral("甲") << QString() << (QString(QChar(0xDC00)) + QStringLiteral("a"))
+        << QStringLiteral("说明书");
+}
+
+void TestMaintenance::hostileTextStoredExactlyOrRefused() {
+    QFETCH(QString, name);
+    QFETCH(QString, englishName);
+    QFETCH(QString, leaflet);
+    QFETCH(QString, refusedBox);
+    Listed listed(0);
+    listed.type(name, englishName, leaflet);
+    listed.form->Image13_Click();
+    if (!refusedBox.isEmpty()) {
+        QCOMPARE(listed.dialogs().messages.size(), 1);
+        QVERIFY(listed.dialogs().messages[0].startsWith(refusedBox + QStringLiteral("框")));
+        QVERIFY(listed.stored().isEmpty());
+        QCOMPARE(listed.form->Text11->text(), name);
+        QCOMPARE(listed.form->Text1->text(), leaflet);
+        return;
+    }
+    QCOMPARE(listed.dialogs().messages, QStringList{Ok});
+    // Read back, shown by a row click and stored again by 修改: the same text each time.
+    for (int pass = 0; pass < 2; ++pass) {
+        const auto stored = listed.stored();
+        QCOMPARE(stored.size(), 1);
+        QVERIFY(stored[0].chineseName.toText() == name);
+        QVERIFY(stored[0].englishName.toText() == englishName);
+        QVERIFY(stored[0].leaflet.toText() == leaflet);
+        listed.form->FillDrugList(FullTableQuery);
+        listed.form->Label4_Click(0);
+        QVERIFY(listed.form->Text11->text() == name);
+        listed.form->Image7_Click();
+    }
+}
