@@ -1,5 +1,6 @@
 #include "app/Form19.h"
 
+#include "app/FindWindow.h"
 #include "data/DatabaseError.h"
 #include "data/DrugDatabase.h"
 #include "data/SqlTexts.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QWindow>
 
 namespace {
@@ -45,6 +47,9 @@ Form19::Form19(Platform& platform)
     setBackgroundRole(QPalette::Window);
     buildControls();
 
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, &Form19::openFindWindow);
+
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &Form19::onFocusWindowChanged);
     qApp->installEventFilter(this);
 
@@ -54,6 +59,7 @@ Form19::Form19(Platform& platform)
 Form19::~Form19() {
     qApp->removeEventFilter(this);
     delete m_keypad.data();
+    delete m_findWindow.data();
 }
 
 ImageButton* Form19::imageButton(const QString& picture, const QString& faceText, double left, double top, double width,
@@ -201,14 +207,20 @@ bool Form19::eventFilter(QObject* watched, QEvent* event) {
     // A click into the main window while the keypad is active activates the main window;
     // the list is refilled before that click is handled, so the click sees the new list.
     // One press reaches the filter once for each widget it propagates to: it refills once.
+    // From the find window, a click counts the same while the keypad is open.
     if (event->type() == QEvent::MouseButtonRelease) {
         m_refilledForThisPress = false;
     } else if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() && m_keypadWindow &&
-               QGuiApplication::focusWindow() == m_keypadWindow && static_cast<QWidget*>(watched)->window() == this &&
-               !m_refilledForThisPress) {
-        m_refilledForThisPress = true;
-        m_sinceEarlyRefill.start();
-        Form_Activate();
+               static_cast<QWidget*>(watched)->window() == this && !m_refilledForThisPress) {
+        const QWindow* focus = QGuiApplication::focusWindow();
+        const bool fromFind = m_findWindow && focus && focus == m_findWindow->windowHandle();
+        if (focus == m_keypadWindow || fromFind) {
+            m_refilledForThisPress = true;
+            // Only the keypad's activation is counted; the find window's is never a refill.
+            if (!fromFind)
+                m_sinceEarlyRefill.start();
+            Form_Activate();
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 class DrugRecordset;
+class FindWindow;
 class Form2;
 class QWindow;
 
@@ -103,7 +104,8 @@ public:
     void Form_Activate();
 
     // Result list
-    void FillDrugList(const QString& sql);
+    // parameters are bound to the query's "?" marks (the find window's text).
+    void FillDrugList(const QString& sql, const QList<Cell>& parameters = {});
     void ShowListRows();
     void Label20_Click();
     void Label12_Click();
@@ -119,6 +121,12 @@ public:
 
     // Search
     void Image4_Click();
+    // The find window (Ctrl+F): opened beside this window, or brought to the front when open.
+    void openFindWindow();
+    FindWindow* findWindow() const;
+    // Fills the list with the drugs whose names, and with inLeaflets also whose leaflets, hold
+    // text; gives what the find window shows about it.
+    QString findDrugs(const QString& text, bool inLeaflets);
 
     // Adding, changing and deleting drugs
     void Image13_Click();
@@ -160,6 +168,9 @@ private:
     double m_thumbTop = 730;
 
     QPointer<Form2> m_keypad;
+    QPointer<FindWindow> m_findWindow;
+    // Drugs the last refill's query selected; the list holds at most RowCells of them.
+    qint64 m_resultSize = 0;
     const QWindow* m_keypadWindow = nullptr;
     const QWindow* m_lastFocusWindow = nullptr;
     QElapsedTimer m_sinceKeypadClosed; // valid from 返回 until the next focus change

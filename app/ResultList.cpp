@@ -17,7 +17,7 @@ constexpr double kDragRange = 6900;
 
 } // namespace
 
-void Form19::FillDrugList(const QString& sql) {
+void Form19::FillDrugList(const QString& sql, const QList<Cell>& parameters) {
     ListTop = 0;
     setThumbTop(kThumbTopOfTrack);
     emptyEntries(RowCells);
@@ -27,9 +27,10 @@ void Form19::FillDrugList(const QString& sql) {
     DrugRecordset& recordset = theDrugRecordset();
     qint64 loaded = 0;
     try {
-        recordset.Open(sql, theDrugConnection(), adOpenKeyset, adLockReadOnly);
+        recordset.Open(sql, theDrugConnection(), adOpenKeyset, adLockReadOnly, parameters);
+        m_resultSize = recordset.RecordCount();
         // The arrays end at entry 100000: a larger result is cut there.
-        const qint64 count = std::min<qint64>(recordset.RecordCount(), RowCells);
+        const qint64 count = std::min<qint64>(m_resultSize, RowCells);
         for (; loaded < count; ++loaded) {
             RowChineseName[loaded] = recordset.field(ChineseNameColumn);
             RowEnglishName[loaded] = recordset.field(EnglishNameColumn);
@@ -41,6 +42,7 @@ void Form19::FillDrugList(const QString& sql) {
         // A failed refill leaves an empty list, never a count of entries that are not there.
         emptyEntries(std::min<qint64>(loaded + 1, RowCells));
         ListCount = Cell(0);
+        m_resultSize = 0;
         recordset.Close();
         throw;
     }

@@ -1,11 +1,17 @@
 // The search button: opens a fresh letter keypad; the main window's activation runs the search.
+// Ctrl+F: the find window, which searches names and leaflets for any text.
 
+#include "app/FindWindow.h"
 #include "app/Form19.h"
 
+#include "data/DatabaseError.h"
+#include "data/SqlTexts.h"
 #include "keypad/Form2.h"
 #include "keypad/KeypadState.h"
+#include "platform/Twips.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 
 void Form19::Image4_Click() {
     Image4->setFrameStyle(1); // kept until the pointer moves over the keypad
@@ -36,4 +42,45 @@ void Form19::Image4_Click() {
     keypad->raise();
     keypad->activateWindow();
     KeypadLetters.clear();
+}
+
+FindWindow* Form19::findWindow() const {
+    return m_findWindow.data();
+}
+
+void Form19::openFindWindow() {
+    if (!m_findWindow) {
+        m_findWindow = new FindWindow();
+        connect(m_findWindow, &FindWindow::searchRequested, this, [this](const QString& text, bool inLeaflets) {
+            m_findWindow->showResult(findDrugs(text, inLeaflets));
+        });
+        const QRect leaflet(mapToGlobal(Text1->geometry().topLeft()), Text1->size());
+        const QScreen* screen = this->screen();
+        const QPoint place = findWindowPlace(frameGeometry(), leaflet, m_findWindow->frameGeometry().size(),
+                                             screen ? screen->availableGeometry() : QRect());
+        m_findWindow->Move(toTwips(place.x()), toTwips(place.y()));
+    }
+    m_findWindow->show();
+    m_findWindow->raise();
+    m_findWindow->activateWindow();
+    m_findWindow->textBox->setFocus();
+    m_findWindow->textBox->selectAll();
+}
+
+QString Form19::findDrugs(const QString& text, bool inLeaflets) {
+    if (text.isEmpty())
+        return QStringLiteral("请输入要查找的文字");
+    if (!QStringView(text).isValidUtf16())
+        return QStringLiteral("要查找的文字中有无法识别的字符（不成对的 UTF-16 代理项），请删去后再试");
+    try {
+        FillDrugList(inLeaflets ? FindInNamesAndLeafletsQuery : FindInNamesQuery, {Cell(likePattern(text))});
+    } catch (const DatabaseError& error) {
+        reportDatabaseError(error.message());
+        return QStringLiteral("查找失败");
+    }
+    if (m_resultSize == 0)
+        return QStringLiteral("没有找到");
+    if (m_resultSize > ListCount.toNumber())
+        return QStringLiteral("找到 %1 种药品，列表中是前 %2 种").arg(m_resultSize).arg(ListCount.toText());
+    return QStringLiteral("找到 %1 种药品").arg(m_resultSize);
 }

@@ -22,3 +22,11 @@ QString keyQuery(const QString& key) {
         throw DatabaseError(QStringLiteral("药品编号无效：“%1”").arg(key));
     return QStringLiteral("select *from 西药 where 编号=") + key;
 }
+
+QString likePattern(const QString& text) {
+    QString escaped = text;
+    escaped.replace(u'\\', QStringLiteral("\\\\"));
+    escaped.replace(u'%', QStringLiteral("\\%"));
+    escaped.replace(u'_', QStringLiteral("\\_"));
+    return u'%' + escaped + u'%';
+}

@@ -14,3 +14,13 @@ QString keypadQuery(const QString& letters);
 // The one drug with the given key. A key that is not a decimal 64-bit integer is refused with
 // DatabaseError before any text is built.
 QString keyQuery(const QString& key);
+
+// The find window's searches: drugs whose Chinese or English name, or also whose leaflet, holds
+// the text bound as parameter 1 (made by likePattern). Latin letters match in any case.
+inline const QString FindInNamesQuery =
+    QStringLiteral("SELECT * FROM 西药 WHERE 中文名 LIKE ?1 ESCAPE '\\' OR 英文名 LIKE ?1 ESCAPE '\\'");
+inline const QString FindInNamesAndLeafletsQuery =
+    FindInNamesQuery + QStringLiteral(" OR 药物说明书 LIKE ?1 ESCAPE '\\'");
+
+// The LIKE pattern that matches text anywhere, its %, _ and \ standing for themselves.
+QString likePattern(const QString& text);

@@ -17,12 +17,6 @@ namespace {
 constexpr double kClientWidth = 3495;
 constexpr double kClientHeight = 2670;
 
-// A control takes its own mouse events: nothing it receives reaches the keypad's background.
-template <typename Widget> Widget* ownMouse(Widget* widget) {
-    widget->setAttribute(Qt::WA_NoMousePropagation);
-    return widget;
-}
-
 } // namespace
 
 Form2::Form2()

@@ -37,3 +37,10 @@ private:
     double m_left = 0;
     double m_top = 0;
 };
+
+// A control of a skinned window that takes its own mouse events: nothing it receives reaches
+// the window's background, which drags the window.
+template <typename Widget> Widget* ownMouse(Widget* widget) {
+    widget->setAttribute(Qt::WA_NoMousePropagation);
+    return widget;
+}

@@ -1,0 +1,113 @@
+#include "app/FindWindow.h"
+
+#include "keypad/PictureButton.h"
+#include "platform/Twips.h"
+#include "resources/Artwork.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+constexpr double kClientWidth = 4800;
+constexpr double kClientHeight = 1680;
+constexpr int kGap = 4; // pixels between the main window and this one
+
+} // namespace
+
+FindWindow::FindWindow()
+    : SkinnedWindow() {
+    setWindowTitle(QStringLiteral("查找药品"));
+    setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
+    setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
+    buildControls();
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+    installEventFilter(this);
+}
+
+void FindWindow::buildControls() {
+    auto* background = new QLabel(this);
+    background->setGeometry(twipsRect(0, 0, kClientWidth, kClientHeight));
+    background->setPixmap(artworkPixmap(QStringLiteral("keypad_background")));
+    background->setScaledContents(true);
+    background->setFrameStyle(QFrame::Box | QFrame::Plain);
+    background->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    auto* caption = new QLabel(QStringLiteral("查找药品"), this);
+    caption->setGeometry(twipsRect(120, 90, 2400, 300));
+    QFont bold = caption->font();
+    bold.setBold(true);
+    caption->setFont(bold);
+    caption->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    textBox = ownMouse(new QLineEdit(this));
+    textBox->setGeometry(twipsRect(120, 420, 4560, 375));
+    textBox->setPlaceholderText(QStringLiteral("中文名、英文名的任意部分"));
+
+    leafletsBox = ownMouse(new QCheckBox(QStringLiteral("同时查找说明书"), this));
+    leafletsBox->setGeometry(twipsRect(120, 870, 2640, 300));
+
+    resultLabel = new QLabel(this);
+    resultLabel->setGeometry(twipsRect(120, 1230, 3480, 300));
+    resultLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    closeButton =
+        ownMouse(new PictureButton(QStringLiteral("关闭"), artworkPixmap(QStringLiteral("keypad_background")), this));
+    closeButton->setGeometry(twipsRect(3720, 1170, 960, 390));
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+
+    setTabOrder(textBox, leafletsBox);
+    setTabOrder(leafletsBox, closeButton);
+}
+
+void FindWindow::search() {
+    Q_EMIT searchRequested(textBox->text(), leafletsBox->isChecked());
+}
+
+void FindWindow::showResult(const QString& text) {
+    resultLabel->setText(text);
+}
+
+bool FindWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape) {
+            close();
+            return true;
+        }
+        // Enter searches from the text box and the check box; on the close button it closes.
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && watched != closeButton) {
+            search();
+            return true;
+        }
+    }
+    return SkinnedWindow::eventFilter(watched, event);
+}
+
+void FindWindow::Form_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
+    m_dragging = true;
+    m_dragX = x;
+    m_dragY = y;
+}
+
+void FindWindow::Form_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
+    if (m_dragging)
+        Move(x - m_dragX + Left(), y - m_dragY + Top());
+}
+
+void FindWindow::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double) {
+    m_dragging = false;
+}
+
+QPoint findWindowPlace(const QRect& mainFrame, const QRect& leaflet, const QSize& size, const QRect& available) {
+    const QRect right(QPoint(mainFrame.right() + 1 + kGap, mainFrame.top()), size);
+    if (available.contains(right))
+        return right.topLeft();
+    const QRect below(QPoint(mainFrame.left(), mainFrame.bottom() + 1 + kGap), size);
+    if (available.contains(below))
+        return below.topLeft();
+    return leaflet.bottomRight() - QPoint(size.width() + 2 * kGap, size.height() + 2 * kGap) + QPoint(1, 1);
+}

@@ -1,0 +1,218 @@
+#include "app/FindWindow.h"
+#include "keypad/Form2.h"
+#include "tests/support/MainWindowFixture.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QtTest>
+
+class TestFind : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { prepareTestApplication(); }
+    void findsByAnyPartOfANameOrLeaflet_data();
+    void findsByAnyPartOfANameOrLeaflet();
+    void keypadRulesHoldBesideIt();
+    void window();
+    void place_data();
+    void place();
+    void realKeyboardOnX();
+};
+
+void TestFind::findsByAnyPartOfANameOrLeaflet_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("inLeaflets");
+    QTest::addColumn<QStringList>("found");
+    QTest::addColumn<QString>("result");
+    const auto one = [](const char16_t* name) {
+        return QStringList{QString::fromUtf16(name)};
+    };
+    QTest::newRow("a character without an initial")
+        << QStringLiteral("溴己") << false << one(u"溴己新") << QStringLiteral("找到 1 种药品");
+    QTest::newRow("English name, any case")
+        << QStringLiteral("aMOX") << false << one(u"阿莫西林") << QStringLiteral("找到 1 种药品");
+    QTest::newRow("percent sign by itself")
+        << QStringLiteral("%") << false << one(u"50%葡萄糖") << QStringLiteral("找到 1 种药品");
+    QTest::newRow("underscore by itself")
+        << QStringLiteral("_") << false << one(u"甲_乙") << QStringLiteral("找到 1 种药品");
+    QTest::newRow("backslash by itself") << QStringLiteral("\\") << false << one(u"甲\\乙")
+                                         << QStringLiteral("找到 1 种药品");
+    QTest::newRow("quote by itself") << QStringLiteral("'") << false << one(u"O'Neil片")
+                                     << QStringLiteral("找到 1 种药品");
+    QTest::newRow("several, in the file's order")
+        << QStringLiteral("甲") << false << QStringList{QStringLiteral("甲_乙"), QStringLiteral("甲\\乙")}
+        << QStringLiteral("找到 2 种药品");
+    QTest::newRow("leaflet word, leaflets off")
+        << QStringLiteral("孕妇") << false << QStringList() << QStringLiteral("没有找到");
+    QTest::newRow("leaflet word, leaflets on")
+        << QStringLiteral("孕妇") << true << one(u"阿莫西林") << QStringLiteral("找到 1 种药品");
+    QTest::newRow("empty text") << QString() << true << QStringList{QStringLiteral("旧")}
+                                << QStringLiteral("请输入要查找的文字");
+}
+
+void TestFind::findsByAnyPartOfANameOrLeaflet() {
+    QFETCH(QString, text);
+    QFETCH(bool, inLeaflets);
+    QFETCH(QStringList, found);
+    QFETCH(QString, result);
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("溴己新"), Cell(QStringLiteral("XX")), QStringLiteral("Bromhexine"));
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
+                        QStringLiteral("【禁忌】青霉素过敏者、孕妇禁用。"));
+    fixture.file.insert(QStringLiteral("50%葡萄糖"), Cell(QStringLiteral("PTT")), QStringLiteral("Glucose 50"));
+    fixture.file.insert(QStringLiteral("甲_乙"), Cell(QStringLiteral("JY")), QStringLiteral("a"));
+    fixture.file.insert(QStringLiteral("甲\\乙"), Cell(QStringLiteral("JY")), QStringLiteral("b"));
+    fixture.file.insert(QStringLiteral("O'Neil片"), Cell(QStringLiteral("ONP")), QStringLiteral("c"));
+    Form19& form = fixture.open();
+    form.Label4[0]->setCaption(QStringLiteral("旧")); // what was listed before
+    form.ListCount = Cell(1);
+
+    QCOMPARE(form.findDrugs(text, inLeaflets), result);
+    QCOMPARE(form.ListCount.toNumber(), double(found.size() == 1 && result.isEmpty() ? 1 : found.size()));
+    QCOMPARE(fixture.rowCaptions().mid(0, found.size()), found);
+    QCOMPARE(fixture.rowCaptions().at(found.size()), QString());
+    QVERIFY(fixture.fakes.dialogs.messages.isEmpty());
+    // The found drugs are a list like any other: a row click shows the drug.
+    if (!text.isEmpty() && !found.isEmpty()) {
+        form.Label4_Click(0);
+        QCOMPARE(form.Text11->text(), found[0]);
+    }
+}
+
+void TestFind::keypadRulesHoldBesideIt() {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"));
+    fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")), QStringLiteral("Ibuprofen"));
+    Form19& form = fixture.open();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+
+    // Before the keypad was ever opened: finding, closing the find window and coming back
+    // run no letter query.
+    form.openFindWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == form.findWindow()->windowHandle());
+    form.findWindow()->textBox->setText(QStringLiteral("ibu"));
+    QTest::keyClick(form.findWindow()->textBox, Qt::Key_Return);
+    QCOMPARE(fixture.rowCaptions().first(), QStringLiteral("布洛芬"));
+    QCOMPARE(form.findWindow()->resultLabel->text(), QStringLiteral("找到 1 种药品"));
+    QTest::keyClick(form.findWindow()->textBox, Qt::Key_Escape);
+    QVERIFY(!form.findWindow()->isVisible());
+    form.activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    QCOMPARE(form.ListCount.toNumber(), 1.0);
+
+    // The keypad, then the find window: closing it keeps the found drugs; a click into the main
+    // window while the keypad is open runs the letter query again.
+    fixture.search(QStringLiteral("a"));
+    QCOMPARE(fixture.rowCaptions().first(), QStringLiteral("阿莫西林"));
+    form.Image4_Click();
+    QTRY_VERIFY(QApplication::focusWindow() == form.keypad()->windowHandle());
+    form.keypad()->Command2_Click(0); // a
+    form.openFindWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == form.findWindow()->windowHandle());
+    form.findWindow()->search(); // the text kept from before
+    QCOMPARE(fixture.rowCaptions().first(), QStringLiteral("布洛芬"));
+    form.findWindow()->close();
+    form.activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    QCOMPARE(fixture.rowCaptions().first(), QStringLiteral("布洛芬"));
+    form.openFindWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == form.findWindow()->windowHandle());
+    QTest::mouseClick(form.Label4[0], Qt::LeftButton);
+    QCOMPARE(form.Text11->text(), QStringLiteral("阿莫西林"));
+}
+
+void TestFind::window() {
+    MainWindowFixture fixture;
+    Form19& form = fixture.open();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+    FindWindow* find = form.findWindow();
+    QVERIFY(find && find->isVisible());
+    QCOMPARE(find->windowTitle(), QStringLiteral("查找药品"));
+    QVERIFY(find->windowFlags() & Qt::FramelessWindowHint);
+    QTRY_VERIFY(find->textBox->hasFocus());
+    // Tab order: text box, check box, close button.
+    for (QWidget* next : std::initializer_list<QWidget*>{find->leafletsBox, find->closeButton, find->textBox}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+    // Text and check box are kept for the session; Ctrl+F again brings back the same window.
+    QTest::keyClicks(find->textBox, QStringLiteral("amox"));
+    find->leafletsBox->setChecked(true);
+    QTest::mouseClick(find->closeButton, Qt::LeftButton);
+    QVERIFY(!find->isVisible());
+    form.activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(form.findWindow(), find);
+    QVERIFY(find->isVisible());
+    QCOMPARE(find->textBox->text(), QStringLiteral("amox"));
+    QVERIFY(find->leafletsBox->isChecked());
+    QTest::keyClick(find->leafletsBox, Qt::Key_Return); // Enter from the check box searches too
+    QCOMPARE(find->resultLabel->text(), QStringLiteral("没有找到"));
+    // A lone surrogate is named, and the list stays as it was.
+    find->textBox->setText(QString(QChar(0xD800)));
+    find->search();
+    QVERIFY(find->resultLabel->text().contains(QStringLiteral("无法识别的字符")));
+    QVERIFY(fixture.fakes.dialogs.messages.isEmpty());
+}
+
+void TestFind::place_data() {
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("place");
+    // The main window at the corner, 778 x 633; the find window 320 x 112; the leaflet box
+    // from (288, 40) to (752, 528).
+    QTest::newRow("room on the right") << QRect(0, 0, 1280, 1024) << QPoint(782, 0);
+    QTest::newRow("room below only") << QRect(0, 0, 1024, 768) << QPoint(0, 637);
+    QTest::newRow("no room: over the leaflet's lower part") << QRect(0, 0, 800, 700) << QPoint(425, 409);
+}
+
+void TestFind::place() {
+    QFETCH(QRect, available);
+    QFETCH(QPoint, place);
+    const QRect main(0, 0, 778, 633);
+    const QRect leaflet(288, 40, 465, 489);
+    const QSize size(320, 112);
+    const QPoint at = findWindowPlace(main, leaflet, size, available);
+    QCOMPARE(at, place);
+    if (available.width() < 1024) {
+        // Never over the result list (left of x = 249) or the buttons (below y = 536).
+        QVERIFY(QRect(at, size).left() >= 249);
+        QVERIFY(QRect(at, size).bottom() < 536);
+    }
+}
+
+// On a real X display (tst_find_xvfb): the X server's own key events. (xdotool cannot type
+// Chinese into Qt; an input method hands Qt committed text, which the other tests set directly.)
+void TestFind::realKeyboardOnX() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X display; tst_find_xvfb runs it under Xvfb");
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        QSKIP("跳过：本机缺少 xdotool（scripts/deps 会安装）");
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"));
+    fixture.file.insert(QStringLiteral("溴己新"), Cell(QStringLiteral("XX")), QStringLiteral("Bromhexine"));
+    Form19& form = fixture.open();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const auto xdotool = [](const QStringList& arguments) {
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), arguments), 0);
+    };
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+f")});
+    QTRY_VERIFY(form.findWindow() && QApplication::focusWindow() == form.findWindow()->windowHandle());
+    xdotool({QStringLiteral("type"), QStringLiteral("amox")});
+    QTRY_COMPARE(form.findWindow()->textBox->text(), QStringLiteral("amox"));
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    QTRY_COMPARE(form.Label4[0]->caption(), QStringLiteral("阿莫西林"));
+    QVERIFY(form.RowEnglishName[0].toText().contains(QStringLiteral("amox"), Qt::CaseInsensitive));
+    QCOMPARE(form.findWindow()->resultLabel->text(), QStringLiteral("找到 1 种药品"));
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    QTRY_VERIFY(!form.findWindow()->isVisible());
+}
+
+QTEST_MAIN(TestFind)
+#include "tst_find.moc"
