@@ -6,13 +6,16 @@
 
 namespace {
 
-// Stored text as it was written: QString::fromUtf8 would drop a leading U+FEFF as a byte-order mark.
+// Stored text as it was written: QString::fromUtf8 would drop a leading U+FEFF as a byte-order
+// mark. It also keeps room for as many characters as there are bytes, three times what Chinese
+// needs, which a full list of leaflets would carry twice over: the room is given back.
 QString storedText(const char* utf8, int size) {
     const QByteArrayView bytes(utf8, size);
     const QByteArrayView bom("\xEF\xBB\xBF", 3);
-    if (!bytes.startsWith(bom))
-        return QString::fromUtf8(bytes);
-    return QChar(0xFEFF) + QString::fromUtf8(bytes.sliced(3));
+    QString text =
+        bytes.startsWith(bom) ? QChar(0xFEFF) + QString::fromUtf8(bytes.sliced(3)) : QString::fromUtf8(bytes);
+    text.squeeze();
+    return text;
 }
 
 } // namespace
