@@ -129,7 +129,9 @@ void TestFind::window() {
     Form19& form = fixture.open();
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+    // Ctrl+F also from inside the leaflet box, which has text shortcuts of its own.
+    form.Text1->setFocus();
+    QTest::keyClick(form.Text1, Qt::Key_F, Qt::ControlModifier);
     FindWindow* find = form.findWindow();
     QVERIFY(find && find->isVisible());
     QCOMPARE(find->windowTitle(), QStringLiteral("查找药品"));
