@@ -10,6 +10,10 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 // The handle of a connection that is still being set up, closed unless released.
@@ -43,6 +47,65 @@ void applyDurability(sqlite3* db) {
     exec(db, QStringLiteral("PRAGMA synchronous = FULL"));
 }
 
+qint64 pragmaNumber(sqlite3* db, const QString& name) {
+    Statement pragma(db, QStringLiteral("PRAGMA %1").arg(name));
+    pragma.step();
+    return pragma.column(0).integer().value_or(0);
+}
+
+QStringList tableFaults(sqlite3* db) {
+    // cid, name, type, notnull, dflt_value, pk
+    Statement info(db, QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(DrugTableName)));
+    QStringList present;
+    int keyParts = 0;
+    bool keyIsInteger = false;
+    while (info.step()) {
+        const QString name = info.column(1).toText();
+        present.append(name);
+        const bool inKey = info.column(5).integer().value_or(0) > 0;
+        keyParts += inKey ? 1 : 0;
+        if (name.compare(KeyColumn, Qt::CaseInsensitive) == 0)
+            keyIsInteger =
+                inKey && info.column(2).toText().compare(QStringLiteral("INTEGER"), Qt::CaseInsensitive) == 0;
+    }
+    if (present.isEmpty())
+        return {QStringLiteral("文件中没有药品表“%1”").arg(DrugTableName)};
+    QStringList faults;
+    QStringList missing;
+    for (const QString& column : drugColumns()) {
+        if (!present.contains(column, Qt::CaseInsensitive))
+            missing.append(column);
+    }
+    if (!missing.isEmpty())
+        faults.append(QStringLiteral("药品表缺少列：%1").arg(missing.join(QStringLiteral("、"))));
+    // Only a lone INTEGER PRIMARY KEY is the engine's own row key, which a change addresses.
+    if (!missing.contains(KeyColumn) && !(keyIsInteger && keyParts == 1))
+        faults.append(QStringLiteral("药品表的“%1”不是它的整数主键（INTEGER PRIMARY KEY）").arg(KeyColumn));
+    return faults;
+}
+
+QString fileLengthFault(sqlite3* db, const QString& path) {
+    // With a write-ahead log (another tool's choice) the newest pages may be in the log beside the file.
+    Statement mode(db, QStringLiteral("PRAGMA journal_mode"));
+    if (mode.step() && mode.column(0).toText().compare(QStringLiteral("wal"), Qt::CaseInsensitive) == 0)
+        return {};
+    const qint64 pageSize = pragmaNumber(db, QStringLiteral("page_size"));
+    const qint64 pageCount = pragmaNumber(db, QStringLiteral("page_count"));
+    const qint64 length = QFileInfo(path).size();
+    if (length == pageSize * pageCount)
+        return {};
+    return QStringLiteral("文件长 %1 字节，%2 页应有 %3 字节").arg(length).arg(pageCount).arg(pageSize * pageCount);
+}
+
+// Whether this process may read the file, by its effective user as the engine opens it.
+bool readable(const QString& path) {
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        return errno != EACCES && errno != EPERM;
+    ::close(descriptor);
+    return true;
+}
+
 } // namespace
 
 DrugConnection::~DrugConnection() {
@@ -65,19 +128,45 @@ void DrugConnection::Open(const QString& connectionString) {
 void DrugConnection::openFile(const QString& path, const QString& password) {
     close();
     PendingHandle pending;
-    const QByteArray nativePath = QFile::encodeName(path);
-    // No SQLITE_OPEN_CREATE: a missing file fails instead of becoming an empty database.
-    if (sqlite3_open_v2(nativePath.constData(), &pending.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
-        SQLITE_OK)
-        throw DatabaseError(engineMessage(pending.db));
-    applyKey(pending.db, password);
-    // The first read: a wrong key shows here as "file is encrypted or is not a database",
-    // a readable file without the drug table fails on the table's name.
-    exec(pending.db, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(DrugTableName));
-    applyDurability(pending.db);
-    sqlite3_busy_timeout(pending.db, static_cast<int>(m_busyTimeout.count()));
+    try {
+        const QByteArray nativePath = QFile::encodeName(path);
+        // No SQLITE_OPEN_CREATE: a missing file fails instead of becoming an empty database.
+        if (sqlite3_open_v2(nativePath.constData(), &pending.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+                            nullptr) != SQLITE_OK)
+            throw DatabaseError(engineMessage(pending.db));
+        applyKey(pending.db, password);
+        // The first read waits out another program's commit like any later statement.
+        sqlite3_busy_timeout(pending.db, static_cast<int>(m_busyTimeout.count()));
+        // One read transaction: no other program writes the file while its length is compared
+        // with its pages. The schema is the first read: a wrong key shows there as "file is
+        // encrypted or is not a database".
+        exec(pending.db, QStringLiteral("BEGIN"));
+        const QStringList faults = tableFaults(pending.db);
+        if (!faults.isEmpty())
+            throw DatabaseError(faults.join(QStringLiteral("；")) + QStringLiteral("。这不是本程序可用的药品数据库"));
+        // A file cut short inside its last page opens, and fails only when that page is read.
+        const QString length = fileLengthFault(pending.db, path);
+        if (!length.isEmpty())
+            throw DatabaseError(QStringLiteral("文件已损坏或不完整：") + length);
+        exec(pending.db, QStringLiteral("COMMIT"));
+        applyDurability(pending.db);
+    } catch (const DatabaseError& error) {
+        throw DatabaseError(fileFailureMessage(path, error.message()));
+    }
     m_db = pending.release();
     m_path = path;
+}
+
+QStringList DrugConnection::drugTableFaults() const {
+    if (!m_db)
+        throw DatabaseError(QStringLiteral("数据库没有打开"));
+    return tableFaults(m_db);
+}
+
+QString DrugConnection::lengthFault() const {
+    if (!m_db)
+        throw DatabaseError(QStringLiteral("数据库没有打开"));
+    return fileLengthFault(m_db, m_path);
 }
 
 void DrugConnection::create(const QString& path, const QString& password) {
@@ -145,4 +234,38 @@ ConnectionParts parseConnectionString(const QString& connectionString) {
     parts.dataSource = connectionString.mid(pathStart, passwordAt - pathStart);
     parts.password = connectionString.mid(passwordAt + passwordKey.size());
     return parts;
+}
+
+QString fileFailureMessage(const QString& path, const QString& message) {
+    // The engine's messages begin with a Latin letter; this layer's are Chinese already.
+    if (message.isEmpty() || !(message[0].isLetter() && message[0].unicode() < 128))
+        return message;
+    const QFileInfo info(path);
+    const auto says = [&message](const char* words) {
+        return message.startsWith(QLatin1String(words));
+    };
+    QString reason = QStringLiteral("数据库出错");
+    if (!info.exists() && !info.isSymLink())
+        reason = QStringLiteral("文件不存在");
+    else if (info.isDir())
+        reason = QStringLiteral("这是一个文件夹，不是药品数据库文件");
+    else if (!readable(path))
+        reason = QStringLiteral("没有读取这个文件的权限");
+    else if (says("file is encrypted") || says("file is not a database"))
+        reason = QStringLiteral("不是药品数据库，或文件已损坏");
+    else if (message.contains(QLatin1String("malformed")))
+        reason = QStringLiteral("文件已损坏，无法读取");
+    else if (says("attempt to write a readonly database"))
+        reason = QStringLiteral("文件是只读的，不能写入");
+    else if (says("database is locked") || says("database table is locked"))
+        reason = QStringLiteral("文件正被另一个程序使用，请稍后再试");
+    else if (says("database or disk is full"))
+        reason = QStringLiteral("磁盘已满，无法写入");
+    else if (says("disk I/O error"))
+        reason = QStringLiteral("读写文件时出错");
+    else if (says("no such table"))
+        reason = QStringLiteral("文件中没有药品表，不是药品数据库或文件已损坏");
+    else if (says("unable to open"))
+        reason = QStringLiteral("无法打开文件");
+    return QStringLiteral("%1（%2）").arg(reason, message);
 }

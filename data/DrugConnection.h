@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 
@@ -17,8 +18,10 @@ public:
 
     // Opens the file named by a connection string "...Data Source=PATH;...Password=PW".
     void Open(const QString& connectionString);
-    // Opens an existing drug file; throws DatabaseError with the engine's message when the
-    // file is missing, the password is wrong or the file holds no drug table.
+    // Opens an existing drug file. Throws DatabaseError, the reason in Chinese and the engine's
+    // own words after it, when the file is missing, a folder or unreadable, the password or the
+    // encryption differ, the file is damaged or its length does not fit its pages, or its drug
+    // table lacks what the program needs (drugTableFaults()).
     void openFile(const QString& path, const QString& password);
     // Makes a new, empty drug file; refuses an existing file and a missing folder.
     static void create(const QString& path, const QString& password);
@@ -37,6 +40,13 @@ public:
 
     sqlite3* handle() const { return m_db; }
 
+    // What the drug table lacks for the program, each in Chinese: the table itself, columns of
+    // drugColumns(), or 编号 as its INTEGER PRIMARY KEY. Empty for a table the program can use.
+    // Reads the schema only.
+    QStringList drugTableFaults() const;
+    // In Chinese, how the file's length misses its pages; empty when it fits them.
+    QString lengthFault() const;
+
 private:
     sqlite3* m_db = nullptr;
     QString m_path;
@@ -49,3 +59,7 @@ struct ConnectionParts {
     QString password;
 };
 ConnectionParts parseConnectionString(const QString& connectionString);
+
+// A failure of the engine on the drug file at path, said in Chinese first, the engine's own
+// words after it. A message already in Chinese is returned as it is.
+QString fileFailureMessage(const QString& path, const QString& message);

@@ -30,17 +30,12 @@ qint64 pragmaNumber(DrugConnection& connection, const QString& name) {
 // never all zeros.
 QStringList pageProblems(DrugConnection& connection) {
     const qint64 pageSize = pragmaNumber(connection, QStringLiteral("page_size"));
-    const qint64 pageCount = pragmaNumber(connection, QStringLiteral("page_count"));
     QFile file(connection.path());
     if (!file.open(QIODevice::ReadOnly))
         return {QStringLiteral("无法读取文件：%1").arg(file.errorString())};
     QStringList problems;
-    if (file.size() != pageSize * pageCount) {
-        problems.append(QStringLiteral("文件长 %1 字节，%2 页应有 %3 字节")
-                            .arg(file.size())
-                            .arg(pageCount)
-                            .arg(pageSize * pageCount));
-    }
+    if (const QString length = connection.lengthFault(); !length.isEmpty())
+        problems.append(length);
     // The page that holds the engine's lock bytes, 1 GiB into the file, is never written.
     const qint64 lockBytePage = (qint64(1) << 30) / pageSize + 1;
     const QByteArray zeros(pageSize, '\0');
@@ -50,19 +45,6 @@ QStringList pageProblems(DrugConnection& connection) {
             problems.append(QStringLiteral("第 %1 页全是零，内容已丢失").arg(page));
     }
     return problems;
-}
-
-QStringList missingColumns(DrugConnection& connection) {
-    Statement info(connection.handle(), QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(DrugTableName)));
-    QStringList present;
-    while (info.step())
-        present.append(info.column(1).toText());
-    QStringList missing;
-    for (const QString& column : drugColumns()) {
-        if (!present.contains(column))
-            missing.append(column);
-    }
-    return missing;
 }
 
 bool reportProblems(QTextStream& report, const QStringList& problems) {
@@ -130,14 +112,11 @@ void reportInitials(DrugConnection& connection, QTextStream& report) {
 } // namespace
 
 bool checkDrugs(DrugConnection& connection, QTextStream& report) {
-    QStringList problems = engineProblems(connection) + pageProblems(connection);
-    const QStringList missing = missingColumns(connection);
-    if (!missing.isEmpty())
-        problems.append(QStringLiteral("药品表缺少列：%1").arg(missing.join(QStringLiteral("、"))));
-    const bool intact = reportProblems(report, problems);
+    const QStringList tableFaults = connection.drugTableFaults();
+    const bool intact = reportProblems(report, engineProblems(connection) + pageProblems(connection) + tableFaults);
     // The engine reads a quoted name that is no column as text: without every column the
     // drugs' listing would be nonsense.
-    if (missing.isEmpty())
+    if (tableFaults.isEmpty())
         reportInitials(connection, report);
     return intact;
 }

@@ -24,6 +24,11 @@ int fail(ToolStreams& streams, const QString& message) {
     return 1;
 }
 
+// The engine's failure on the drug file, its reason in Chinese.
+int failOnFile(ToolStreams& streams, const QString& file, const DatabaseError& error, const QString& after = {}) {
+    return fail(streams, QStringLiteral("%1：%2").arg(native(file), fileFailureMessage(file, error.message())) + after);
+}
+
 // Commands that compute initials refuse to run rather than give wrong ones.
 bool initialsAvailable(ToolStreams& streams) {
     if (pinyin::cp936Available())
@@ -57,21 +62,6 @@ void reportImport(const ImportResult& result, ImportMode mode, ToolStreams& stre
     streams.err << QStringLiteral("已导入 %1 种药品").arg(result.imported) << Qt::endl;
 }
 
-// The engine says in English why it cannot read a file; the maintainer is told in Chinese
-// first, the engine's words follow.
-QString unreadableReason(const QString& engineMessage) {
-    QString reason = QStringLiteral("无法读取");
-    if (engineMessage.contains(QStringLiteral("malformed")))
-        reason = QStringLiteral("文件已损坏，无法读取");
-    else if (engineMessage.contains(QStringLiteral("not a database")))
-        reason = QStringLiteral("不是药品数据库，或文件已损坏");
-    else if (engineMessage.startsWith(QStringLiteral("no such table")))
-        reason = QStringLiteral("文件中没有药品表，不是药品数据库或文件已损坏");
-    else if (engineMessage.startsWith(QStringLiteral("unable to open")))
-        reason = QStringLiteral("无法打开文件");
-    return QStringLiteral("%1（%2）").arg(reason, engineMessage);
-}
-
 } // namespace
 
 int createCommand(const QString& file, ToolStreams& streams) {
@@ -103,7 +93,7 @@ int importCommand(const QString& file, const QString& csv, ImportMode mode, Tool
             streams,
             QStringLiteral("%1 第 %2 行：%3；数据库没有改动").arg(native(csv)).arg(error.line()).arg(error.message()));
     } catch (const DatabaseError& error) {
-        return fail(streams, QStringLiteral("%1：%2；数据库没有改动").arg(native(file), error.message()));
+        return failOnFile(streams, file, error, QStringLiteral("；数据库没有改动"));
     }
 }
 
@@ -115,7 +105,7 @@ int exportCommand(const QString& file, bool withBom, ToolStreams& streams) {
             return fail(streams, QStringLiteral("无法写出：%1").arg(streams.out.errorString()));
         return 0;
     } catch (const DatabaseError& error) {
-        return fail(streams, QStringLiteral("%1：%2").arg(native(file), error.message()));
+        return failOnFile(streams, file, error);
     }
 }
 
@@ -131,7 +121,7 @@ int checkCommand(const QString& file, ToolStreams& streams) {
         return intact ? 0 : fail(streams, QStringLiteral("%1：文件已损坏，问题见检查报告").arg(native(file)));
     } catch (const DatabaseError& error) {
         out.flush();
-        return fail(streams, QStringLiteral("%1：%2").arg(native(file), unreadableReason(error.message())));
+        return failOnFile(streams, file, error);
     }
 }
 

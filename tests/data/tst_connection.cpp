@@ -5,22 +5,6 @@
 
 #include <QtTest>
 
-namespace {
-
-QString openError(const QString& path, const QString& password) {
-    DrugConnection connection;
-    try {
-        connection.openFile(path, password);
-    } catch (const DatabaseError& error) {
-        if (connection.isOpen())
-            return QStringLiteral("open after failure");
-        return error.message();
-    }
-    return QString();
-}
-
-} // namespace
-
 class TestConnection : public QObject {
     Q_OBJECT
 
@@ -28,10 +12,6 @@ private Q_SLOTS:
     void connectionString();
     void connectionStringWithOddFolder();
     void opensTheFileInTheProgramFolder();
-    void wrongPasswordLeavesFileUntouched();
-    void missingFileIsNotCreated();
-    void fileThatIsNotADrugDatabase_data();
-    void fileThatIsNotADrugDatabase();
     void fileHoldsNoPlainText();
     void createRefusesExistingFileAndMissingFolder();
     void sqlTexts();
@@ -61,44 +41,6 @@ void TestConnection::opensTheFileInTheProgramFolder() {
     QVERIFY(theDrugConnection().isOpen());
     QCOMPARE(theDrugConnection().path(), file.path());
     theDrugConnection().close();
-}
-
-void TestConnection::wrongPasswordLeavesFileUntouched() {
-    DrugFileFixture file;
-    file.insert(QStringLiteral("阿莫西林"));
-    const QByteArray before = file.bytes();
-    QCOMPARE(openError(file.path(), QStringLiteral("wrong")), QStringLiteral("file is encrypted or is not a database"));
-    QCOMPARE(file.bytes(), before);
-}
-
-void TestConnection::missingFileIsNotCreated() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(DrugFileName);
-    QCOMPARE(openError(path, DrugPassword), QStringLiteral("unable to open database file"));
-    QVERIFY(!QFile::exists(path));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
-}
-
-void TestConnection::fileThatIsNotADrugDatabase_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("text") << QByteArray(8192, 'x') << QStringLiteral("file is encrypted or is not a database");
-    QTest::newRow("empty file") << QByteArray() << QStringLiteral("no such table: 西药");
-}
-
-void TestConnection::fileThatIsNotADrugDatabase() {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(DrugFileName);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
-    QCOMPARE(openError(path, DrugPassword), message);
-    QFile reread(path);
-    QVERIFY(reread.open(QIODevice::ReadOnly));
-    QCOMPARE(reread.readAll(), content);
 }
 
 void TestConnection::fileHoldsNoPlainText() {

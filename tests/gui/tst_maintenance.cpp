@@ -3,7 +3,6 @@
 #include "keypad/Form2.h"
 #include "platform/QtPlatform.h"
 #include "tests/support/MainWindowFixture.h"
-#include "tests/support/ReadOnlyFile.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -123,8 +122,6 @@ private Q_SLOTS:
     void deleteRemovesTheDrug();
     void deleteTheOnlyDrug();
     void deleteWithNoDrugChosenOrGone();
-    void writeToReadOnlyFileFails();
-    void writeWhileAnotherProgramHoldsTheFile();
     void hostileTextStoredExactlyOrRefused_data();
     void hostileTextStoredExactlyOrRefused();
 };
@@ -446,62 +443,6 @@ void TestMaintenance::deleteWithNoDrugChosenOrGone() {
     QCOMPARE(listed.form->ListCount.toNumber(), 2.0); // no reload
 }
 
-void TestMaintenance::writeToReadOnlyFileFails() {
-    MainWindowFixture fixture;
-    fixture.file.insert(QStringLiteral("甲"), Cell(QStringLiteral("J")), QStringLiteral("A"), QStringLiteral("说明"));
-    ReadOnlyFile readOnly(fixture.file.path());
-    if (!readOnly.done())
-        QSKIP("cannot make the file read-only here");
-    const QByteArray before = fixture.file.bytes();
-    Form19& form = fixture.open();
-    QVERIFY(form.isLoaded());
-    form.FillDrugList(FullTableQuery);
-    form.Label4_Click(0);
-    form.Text6->setText(QStringLiteral("typed"));
-    form.Image7_Click();
-    form.Text1->setText(QString());
-    form.Image13_Click();
-    form.Image11_Click();
-    QCOMPARE(fixture.fakes.dialogs.messages.size(), 3);
-    for (const QString& message : std::as_const(fixture.fakes.dialogs.messages)) {
-        QVERIFY2(message.contains(QStringLiteral("attempt to write a readonly database")), qPrintable(message));
-        QVERIFY(message != Ok);
-    }
-    QCOMPARE(form.Text6->text(), QStringLiteral("typed"));
-    QCOMPARE(form.Text1->text(), QString()); // the placeholder goes when nothing was stored
-    QCOMPARE(form.Label2->caption(), QStringLiteral("1"));
-    QCOMPARE(fixture.file.bytes(), before);
-    QVERIFY(!theDrugRecordset().isOpen());
-    form.FillDrugList(FullTableQuery); // and the next operation works
-    QCOMPARE(form.ListCount.toNumber(), 1.0);
-}
-
-void TestMaintenance::writeWhileAnotherProgramHoldsTheFile() {
-    Listed listed(2);
-    listed.form->Label4_Click(0);
-    const QByteArray before = listed.fixture.file.bytes();
-    DrugConnection other;
-    other.openFile(listed.fixture.file.path(), DrugPassword);
-    other.beginTransaction();
-    listed.form->Text6->setText(QStringLiteral("typed"));
-    listed.form->Image7_Click();
-    listed.form->Image11_Click();
-    listed.form->Image13_Click();
-    QCOMPARE(listed.dialogs().messages.size(), 3);
-    for (const QString& message : std::as_const(listed.dialogs().messages))
-        QVERIFY2(message.contains(QStringLiteral("database is locked")), qPrintable(message));
-    other.rollback();
-    QCOMPARE(listed.fixture.file.bytes(), before);
-    QCOMPARE(listed.form->Text6->text(), QStringLiteral("typed"));
-    QCOMPARE(listed.form->Text11->text(), QStringLiteral("药0"));
-    // Once the other program lets go, the same change goes through.
-    listed.form->Image7_Click();
-    QCOMPARE(listed.dialogs().messages.last(), Ok);
-    QCOMPARE(listed.stored()[0].englishName.toText(), QStringLiteral("typed"));
-}
-
-QTEST_MAIN(TestMaintenance)
-#include "tst_maintenance.moc"
 
 void TestMaintenance::hostileTextStoredExactlyOrRefused_data() {
     QTest::addColumn<QString>("name");
@@ -560,3 +501,6 @@ void TestMaintenance::hostileTextStoredExactlyOrRefused() {
         listed.form->Image7_Click();
     }
 }
+
+QTEST_MAIN(TestMaintenance)
+#include "tst_maintenance.moc"

@@ -17,8 +17,6 @@ private Q_SLOTS:
     void controls_data();
     void controls();
     void startsAtTheTopLeftCorner();
-    void missingDrugFileStopsStartUp();
-    void wrongFileStopsStartUp();
     void nothingListedBeforeTheKeypad();
     void roadOfOneSearch();
     void sameLettersAgainReturnToTheFirstEntry();
@@ -94,28 +92,6 @@ void TestMainWindow::startsAtTheTopLeftCorner() {
     QCOMPARE(form.pos(), QPoint(0, 0));
     QCOMPARE(form.Left(), 0.0);
     QCOMPARE(form.Top(), 0.0);
-}
-
-void TestMainWindow::missingDrugFileStopsStartUp() {
-    MainWindowFixture fixture;
-    QFile::remove(fixture.file.path());
-    Form19& form = fixture.open();
-    QVERIFY(!form.isLoaded());
-    QCOMPARE(fixture.fakes.dialogs.messages.size(), 1);
-    QVERIFY(fixture.fakes.dialogs.messages[0].contains(QStringLiteral("unable to open database file")));
-    QVERIFY(fixture.fakes.dialogs.messages[0].contains(QStringLiteral("qintabo.m")));
-    QVERIFY(!QFile::exists(fixture.file.path()));
-}
-
-void TestMainWindow::wrongFileStopsStartUp() {
-    MainWindowFixture fixture;
-    QFile file(fixture.file.path());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(QByteArray(4096, 'x'));
-    file.close();
-    Form19& form = fixture.open();
-    QVERIFY(!form.isLoaded());
-    QVERIFY(fixture.fakes.dialogs.messages.value(0).contains(QStringLiteral("file is encrypted or is not a database")));
 }
 
 void TestMainWindow::nothingListedBeforeTheKeypad() {

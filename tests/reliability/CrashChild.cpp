@@ -1,0 +1,98 @@
+// Adds, changes and deletes drugs without end through the recordset calls of the main window's
+// handlers, saying on its standard output what it is about to store and, once Update()
+// has returned, what is stored. The crash rounds of tst_reliability kill it at random moments.
+// Arguments: the program folder, the last tag used so far, the seed of its choices.
+
+#include "data/DatabaseError.h"
+#include "data/DrugDatabase.h"
+#include "data/SqlTexts.h"
+#include "tests/reliability/TaggedDrug.h"
+
+#include <QCoreApplication>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+// One write a line, straight to the pipe: a line said before a kill is never lost.
+void say(const QString& line) {
+    const QByteArray bytes = (line + u'\n').toUtf8();
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(STDOUT_FILENO, bytes.constData() + written, bytes.size() - written);
+        if (count < 0 && errno != EINTR)
+            std::_Exit(3);
+        written += qMax<ssize_t>(count, 0);
+    }
+}
+
+// The fields in the order the handlers write them.
+void writeDrug(DrugRecordset& recordset, const TaggedDrug& drug) {
+    recordset.setField(ChineseNameColumn, Cell(drug.chineseName));
+    recordset.setField(EnglishNameColumn, Cell(drug.englishName));
+    recordset.setField(LeafletColumn, Cell(drug.leaflet));
+    recordset.setField(InitialsColumn, Cell(drug.initials));
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() != 4)
+        return 2;
+    qint64 tag = arguments[2].toLongLong();
+    QRandomGenerator random(arguments[3].toUInt());
+    DrugRecordset& recordset = theDrugRecordset();
+    QList<qint64> keys;
+    try {
+        OpenDrugDatabase(arguments[1]);
+        recordset.Open(FullTableQuery, theDrugConnection(), adOpenKeyset, adLockReadOnly);
+        for (; !recordset.atEnd(); recordset.MoveNext())
+            keys.append(recordset.field(KeyColumn).integer().value_or(-1));
+        recordset.Close();
+        say(QStringLiteral("ready"));
+        for (;;) {
+            // Fewer adds once the table has some drugs, so that it stays small over many rounds.
+            const int adds = keys.size() < 30 ? 60 : 30;
+            const int choice = static_cast<int>(random.bounded(100));
+            if (keys.isEmpty() || choice < adds) {
+                say(QStringLiteral("add %1").arg(++tag));
+                recordset.Open(FullTableQuery, theDrugConnection(), adOpenKeyset, adLockOptimistic);
+                recordset.AddNew();
+                writeDrug(recordset, taggedDrug(tag));
+                recordset.Update();
+                const qint64 key = recordset.field(KeyColumn).integer().value_or(-1);
+                recordset.Close();
+                keys.append(key);
+                say(QStringLiteral("added %1 %2").arg(tag).arg(key));
+                continue;
+            }
+            const qint64 key = keys[random.bounded(keys.size())];
+            const bool modify = choice < adds + (100 - adds) / 2;
+            if (modify)
+                say(QStringLiteral("modify %1 %2").arg(key).arg(++tag));
+            else
+                say(QStringLiteral("delete %1").arg(key));
+            recordset.Open(keyQuery(QString::number(key)), theDrugConnection(), adOpenKeyset, adLockOptimistic);
+            if (modify)
+                writeDrug(recordset, taggedDrug(tag));
+            else
+                recordset.Delete();
+            recordset.Update();
+            recordset.Close();
+            if (modify) {
+                say(QStringLiteral("modified %1 %2").arg(key).arg(tag));
+            } else {
+                keys.removeOne(key);
+                say(QStringLiteral("deleted %1").arg(key));
+            }
+        }
+    } catch (const DatabaseError& error) {
+        say(QStringLiteral("error ") + error.message());
+        return 1;
+    }
+}
