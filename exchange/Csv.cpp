@@ -116,21 +116,32 @@ bool CsvReader::next(QList<QByteArray>& fields) {
 }
 
 QByteArray csvField(const QByteArray& utf8) {
-    if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\r') && !utf8.contains('\n'))
+    if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\r') && !utf8.contains('\n') &&
+        !utf8.startsWith(Utf8Bom))
         return utf8;
     QByteArray field = utf8;
     field.replace('"', "\"\"");
     return '"' + field + '"';
 }
 
-QByteArray csvRecord(const QStringList& texts) {
+QByteArray csvRecord(const QList<QByteArray>& utf8Fields) {
+    if (utf8Fields.size() == 1 && utf8Fields.front().isEmpty())
+        return QByteArrayLiteral("\"\"\r\n");
     QByteArray record;
-    for (qsizetype i = 0; i < texts.size(); ++i) {
+    for (qsizetype i = 0; i < utf8Fields.size(); ++i) {
         if (i > 0)
             record.append(',');
-        record.append(csvField(texts[i].toUtf8()));
+        record.append(csvField(utf8Fields[i]));
     }
     return record + "\r\n";
+}
+
+QByteArray csvRecord(const QStringList& texts) {
+    QList<QByteArray> fields;
+    fields.reserve(texts.size());
+    for (const QString& text : texts)
+        fields.append(text.toUtf8());
+    return csvRecord(fields);
 }
 
 bool decodeUtf8(const QByteArray& bytes, QString& text) {

@@ -60,11 +60,14 @@ private:
     qint64 m_recordLine = 0;
 };
 
-// One CSV field, quoted when it holds a comma, a quote or a line break.
+// One CSV field, quoted when it holds a comma, a quote or a line break, or begins with the
+// bytes of a byte order mark (which a reader takes for the mark at the start of a text).
 QByteArray csvField(const QByteArray& utf8);
 
-// One record of UTF-8 fields, ended by CR LF.
-QByteArray csvRecord(const QStringList& texts);
+// One record of fields, ended by CR LF. A record of one empty field is written as "" so that
+// it is not a blank line, which a reader passes over.
+QByteArray csvRecord(const QList<QByteArray>& utf8Fields);
+QByteArray csvRecord(const QStringList& texts); // the texts as UTF-8
 
 // Strict UTF-8 decoding; false when the bytes are not valid UTF-8.
 bool decodeUtf8(const QByteArray& bytes, QString& text);
