@@ -443,7 +443,6 @@ void TestMaintenance::deleteWithNoDrugChosenOrGone() {
     QCOMPARE(listed.form->ListCount.toNumber(), 2.0); // no reload
 }
 
-
 void TestMaintenance::hostileTextStoredExactlyOrRefused_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("englishName");
