@@ -6,6 +6,8 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <algorithm>
+
 namespace {
 
 // True when column is the table's INTEGER PRIMARY KEY, the engine's own row key.
@@ -28,6 +30,28 @@ Cell storedValue(const Cell& written) {
 DrugRecordset::DrugRecordset() = default;
 DrugRecordset::~DrugRecordset() = default;
 
+void DrugRecordset::RowStore::reset(int width) {
+    m_blocks.clear();
+    m_blocks.shrink_to_fit();
+    m_width = width;
+    m_rows = 0;
+}
+
+Cell* DrugRecordset::RowStore::appendRow() {
+    if (m_rows % BlockRows == 0)
+        m_blocks.push_back(std::make_unique<Cell[]>(BlockRows * m_width));
+    return row(m_rows++);
+}
+
+void DrugRecordset::RowStore::eraseRow(size_t index) {
+    for (size_t next = index + 1; next < m_rows; ++next)
+        std::move(row(next), row(next) + m_width, row(next - 1));
+    --m_rows;
+    std::fill(row(m_rows), row(m_rows) + m_width, Cell());
+    if (m_rows % BlockRows == 0)
+        m_blocks.pop_back();
+}
+
 void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType,
                          const QList<Cell>& parameters) {
     Close();
@@ -43,6 +67,8 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
             statement->bind(i + 1, parameters[i]);
         for (int i = 0; i < statement->columnCount(); ++i)
             m_columns.append(statement->columnName(i));
+        m_askedNames.assign(m_columns.size(), nullptr);
+        m_rows.reset(static_cast<int>(m_columns.size()));
         m_editable = lockType == adLockOptimistic;
         if (m_editable) {
             readEditInfo(*statement);
@@ -62,12 +88,12 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
 
 void DrugRecordset::readRows(Statement& statement) {
     const int columnCount = statement.columnCount();
+    // Held across the walk, the connection's lock is taken again by each call without an atomic operation.
+    const Statement::ConnectionLock lock(statement);
     while (statement.step()) {
-        std::vector<Cell> row;
-        row.reserve(columnCount);
+        Cell* row = m_rows.appendRow();
         for (int i = 0; i < columnCount; ++i)
-            row.push_back(statement.column(i));
-        m_rows.push_back(std::move(row));
+            row[i] = statement.column(i);
     }
 }
 
@@ -85,10 +111,10 @@ void DrugRecordset::ensureRows() {
         // The row added before the read stays the current one, whether the query found it or not.
         const Cell key = (*m_addedBeforeRead)[m_keyColumn];
         size_t found = 0;
-        while (found < m_rows.size() && !(m_rows[found][m_keyColumn] == key))
+        while (found < m_rows.size() && !(m_rows.row(found)[m_keyColumn] == key))
             ++found;
         if (found == m_rows.size())
-            m_rows.push_back(*m_addedBeforeRead);
+            std::copy(m_addedBeforeRead->begin(), m_addedBeforeRead->end(), m_rows.appendRow());
         m_position = found;
         m_addedBeforeRead.reset();
     }
@@ -119,8 +145,8 @@ void DrugRecordset::Close() {
     m_addedBeforeRead.reset();
     m_connection = nullptr;
     m_columns.clear();
-    m_rows.clear();
-    m_rows.shrink_to_fit();
+    m_askedNames.clear();
+    m_rows.reset(0);
     m_position = 0;
     m_table.clear();
     m_originColumns.clear();
@@ -188,9 +214,15 @@ void DrugRecordset::MoveNext() {
 }
 
 int DrugRecordset::columnIndex(const QString& column) {
+    for (size_t i = 0; i < m_askedNames.size(); ++i) {
+        if (m_askedNames[i] == column.constData() && m_columns[i] == column)
+            return static_cast<int>(i);
+    }
     for (int i = 0; i < m_columns.size(); ++i) {
-        if (m_columns[i].compare(column, Qt::CaseInsensitive) == 0)
+        if (m_columns[i].compare(column, Qt::CaseInsensitive) == 0) {
+            m_askedNames[i] = column.constData();
             return i;
+        }
     }
     failAndClose(QStringLiteral("记录集中没有这一列：%1").arg(column));
 }
@@ -209,7 +241,16 @@ Cell DrugRecordset::field(const QString& column) {
     if (m_unread && m_addedBeforeRead)
         return (*m_addedBeforeRead)[index];
     requireCurrentRow();
-    return m_rows[m_position][index];
+    return m_rows.row(m_position)[index];
+}
+
+Cell DrugRecordset::takeField(const QString& column) {
+    if (m_editable)
+        return field(column);
+    requireOpen();
+    const int index = columnIndex(column);
+    requireCurrentRow();
+    return std::move(m_rows.row(m_position)[index]);
 }
 
 void DrugRecordset::setField(const QString& column, const Cell& value) {
@@ -303,7 +344,7 @@ void DrugRecordset::storeAddedRow() {
     if (m_unread) {
         m_addedBeforeRead = std::move(row);
     } else {
-        m_rows.push_back(std::move(row));
+        std::move(row.begin(), row.end(), m_rows.appendRow());
         m_position = m_rows.size() - 1;
     }
 }
@@ -318,20 +359,20 @@ void DrugRecordset::storeChangedRow() {
     int position = 1;
     for (const auto& [name, value] : m_writes)
         update.bind(position++, value);
-    update.bind(position, m_rows[m_position][m_keyColumn]);
+    update.bind(position, m_rows.row(m_position)[m_keyColumn]);
     update.step();
     if (sqlite3_changes(db) == 0)
         throw DatabaseError(QStringLiteral("这条记录已不存在"));
     for (const auto& [name, value] : m_writes)
-        m_rows[m_position][columnIndex(name)] = storedValue(value);
+        m_rows.row(m_position)[columnIndex(name)] = storedValue(value);
 }
 
 void DrugRecordset::storeDeletion() {
     sqlite3* db = m_connection->handle();
     Statement remove(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedIdentifier(m_table)));
-    remove.bind(1, m_rows[m_position][m_keyColumn]);
+    remove.bind(1, m_rows.row(m_position)[m_keyColumn]);
     remove.step();
     if (sqlite3_changes(db) == 0)
         throw DatabaseError(QStringLiteral("这条记录已不存在"));
-    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(m_position));
+    m_rows.eraseRow(m_position);
 }

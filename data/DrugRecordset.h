@@ -46,6 +46,10 @@ public:
 
     // Column read and write by name on the current row, or on the row begun by AddNew().
     Cell field(const QString& column);
+    // The same value as field(), taken out of a read-only recordset's row, which then holds an
+    // Empty cell there: a walk that reads each value once does not share the text with the
+    // recordset, so nothing touches the text again when the recordset closes.
+    Cell takeField(const QString& column);
     void setField(const QString& column, const Cell& value);
 
     void AddNew();
@@ -54,6 +58,23 @@ public:
 
 private:
     enum class Pending { None, Add, Change, Delete };
+
+    // The rows, one run of cells per row, in blocks of a fixed number of rows: a large result
+    // costs one allocation per block, not per row, and growing never moves the cells already read.
+    class RowStore {
+    public:
+        void reset(int width);
+        size_t size() const { return m_rows; }
+        Cell* row(size_t index) { return &m_blocks[index / BlockRows][(index % BlockRows) * m_width]; }
+        Cell* appendRow(); // cells Empty
+        void eraseRow(size_t index);
+
+    private:
+        static constexpr size_t BlockRows = 256;
+        int m_width = 0;
+        size_t m_rows = 0;
+        std::vector<std::unique_ptr<Cell[]>> m_blocks;
+    };
 
     void requireOpen();
     void requireEditable();
@@ -73,8 +94,11 @@ private:
     QStringList m_columns;
     std::unique_ptr<Statement> m_unread; // the query, while its rows are not read yet
     std::optional<std::vector<Cell>> m_addedBeforeRead;
-    std::vector<std::vector<Cell>> m_rows;
+    RowStore m_rows;
     size_t m_position = 0;
+    // Where each column's name was last asked for: the callers ask with the same constants
+    // row after row, and a name found by its address is only compared, not searched for.
+    std::vector<const QChar*> m_askedNames;
 
     // Edit mode: the one table behind the rows and the column holding each row's key.
     QString m_table;

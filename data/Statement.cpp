@@ -10,9 +10,13 @@ namespace {
 QString storedText(const char* utf8, int size) {
     const QByteArrayView bytes(utf8, size);
     const QByteArrayView bom("\xEF\xBB\xBF", 3);
-    if (!bytes.startsWith(bom))
-        return QString::fromUtf8(bytes);
-    return QChar(0xFEFF) + QString::fromUtf8(bytes.sliced(3));
+    QString text =
+        bytes.startsWith(bom) ? QChar(0xFEFF) + QString::fromUtf8(bytes.sliced(3)) : QString::fromUtf8(bytes);
+    // fromUtf8 keeps room for one character per byte: three times what Chinese text needs.
+    // A list of long texts would hold that room as long as the list lives.
+    if (text.capacity() - text.size() > 64)
+        text.squeeze();
+    return text;
 }
 
 } // namespace
@@ -121,6 +125,15 @@ Cell Statement::column(int column) const {
         return Cell(storedText(text, sqlite3_column_bytes(m_stmt, column)));
     }
     }
+}
+
+Statement::ConnectionLock::ConnectionLock(const Statement& statement)
+    : m_mutex(sqlite3_db_mutex(statement.m_db)) {
+    sqlite3_mutex_enter(m_mutex);
+}
+
+Statement::ConnectionLock::~ConnectionLock() {
+    sqlite3_mutex_leave(m_mutex);
 }
 
 QString quotedIdentifier(const QString& name) {

@@ -6,6 +6,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_mutex;
 
 // One prepared statement of the engine, finalised when it goes out of scope. Every value
 // reaches the engine through bind(), never through the SQL text.
@@ -29,6 +30,18 @@ public:
     QString columnTableName(int column) const; // empty for a computed column
     QString columnOriginName(int column) const;
     Cell column(int column) const;
+
+    // Holds the connection's own lock while it lives (nothing when the engine runs without one).
+    class ConnectionLock {
+    public:
+        explicit ConnectionLock(const Statement& statement);
+        ~ConnectionLock();
+        ConnectionLock(const ConnectionLock&) = delete;
+        ConnectionLock& operator=(const ConnectionLock&) = delete;
+
+    private:
+        sqlite3_mutex* m_mutex;
+    };
 
 private:
     [[noreturn]] void fail() const;
