@@ -7,6 +7,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -20,6 +21,20 @@ bool isRowKey(sqlite3* db, const QString& table, const QString& column) {
     return primaryKey && type && qstricmp(type, "INTEGER") == 0;
 }
 
+// Texts up to this many bytes are kept as read and made into text only when asked for.
+constexpr qsizetype ShortTextBytes = 255;
+
+template <typename Value> void appendBytes(std::vector<char>& bytes, const Value& value) {
+    const char* first = reinterpret_cast<const char*>(&value);
+    bytes.insert(bytes.end(), first, first + sizeof value);
+}
+
+template <typename Value> Value readBytes(const char* at) {
+    Value value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
 // A written value as the file keeps it: a cell never written is stored as Null.
 Cell storedValue(const Cell& written) {
     return written.isEmpty() ? Cell::null() : written;
@@ -31,25 +46,160 @@ DrugRecordset::DrugRecordset() = default;
 DrugRecordset::~DrugRecordset() = default;
 
 void DrugRecordset::RowStore::reset(int width) {
-    m_blocks.clear();
-    m_blocks.shrink_to_fit();
+    m_chunks.clear();
+    m_chunks.shrink_to_fit();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
     m_width = width;
-    m_rows = 0;
+    m_rowsInLastChunk = 0;
+    m_released = 0;
 }
 
-Cell* DrugRecordset::RowStore::appendRow() {
-    if (m_rows % BlockRows == 0)
-        m_blocks.push_back(std::make_unique<Cell[]>(BlockRows * m_width));
-    return row(m_rows++);
+DrugRecordset::RowStore::Chunk& DrugRecordset::RowStore::chunkForNewRow() {
+    if (m_chunks.empty() || m_rowsInLastChunk == ChunkRows) {
+        size_t bytes = 4096;
+        size_t cells = 0;
+        if (!m_chunks.empty()) {
+            // The next chunk is likely the size of the full one, which keeps no spare room.
+            Chunk& full = m_chunks.back();
+            bytes = full.bytes.size() + full.bytes.size() / 16;
+            cells = full.cells.size() + full.cells.size() / 16;
+            full.bytes.shrink_to_fit();
+            full.cells.shrink_to_fit();
+        }
+        m_chunks.emplace_back();
+        m_chunks.back().bytes.reserve(bytes);
+        m_chunks.back().cells.reserve(cells);
+        m_rowsInLastChunk = 0;
+    }
+    ++m_rowsInLastChunk;
+    return m_chunks.back();
 }
 
-void DrugRecordset::RowStore::eraseRow(size_t index) {
-    for (size_t next = index + 1; next < m_rows; ++next)
-        std::move(row(next), row(next) + m_width, row(next - 1));
-    --m_rows;
-    std::fill(row(m_rows), row(m_rows) + m_width, Cell());
-    if (m_rows % BlockRows == 0)
-        m_blocks.pop_back();
+void DrugRecordset::RowStore::append(const Statement& statement) {
+    Chunk& chunk = chunkForNewRow();
+    const size_t start = chunk.bytes.size();
+    m_rows.push_back({static_cast<quint32>(m_chunks.size() - 1), static_cast<quint32>(start)});
+    chunk.bytes.resize(start + m_width);
+    for (int column = 0; column < m_width; ++column) {
+        const Statement::Value value = statement.columnValue(column);
+        Kind kind = Kind::Null;
+        switch (value.type) {
+        case Statement::Value::Type::Null:
+            break;
+        case Statement::Value::Type::Integer:
+            kind = Kind::Integer;
+            appendBytes(chunk.bytes, value.integer);
+            break;
+        case Statement::Value::Type::Real:
+            kind = Kind::Real;
+            appendBytes(chunk.bytes, value.real);
+            break;
+        case Statement::Value::Type::Text:
+            if (value.utf8.size() <= ShortTextBytes) {
+                kind = Kind::Utf8;
+                appendBytes(chunk.bytes, static_cast<quint8>(value.utf8.size()));
+                chunk.bytes.insert(chunk.bytes.end(), value.utf8.begin(), value.utf8.end());
+            } else {
+                kind = Kind::Cell;
+                appendBytes(chunk.bytes, static_cast<quint32>(chunk.cells.size()));
+                chunk.cells.emplace_back(storedText(value.utf8));
+            }
+            break;
+        }
+        chunk.bytes[start + column] = static_cast<char>(kind);
+    }
+}
+
+void DrugRecordset::RowStore::append(const std::vector<Cell>& cells) {
+    Chunk& chunk = chunkForNewRow();
+    const size_t start = chunk.bytes.size();
+    m_rows.push_back({static_cast<quint32>(m_chunks.size() - 1), static_cast<quint32>(start)});
+    chunk.bytes.resize(start + m_width);
+    for (int column = 0; column < m_width; ++column) {
+        const Cell& cell = cells[column];
+        Kind kind = cell.isEmpty() ? Kind::Empty : cell.isNull() ? Kind::Null : Kind::Cell;
+        if (kind == Kind::Cell) {
+            appendBytes(chunk.bytes, static_cast<quint32>(chunk.cells.size()));
+            chunk.cells.push_back(cell);
+        }
+        chunk.bytes[start + column] = static_cast<char>(kind);
+    }
+}
+
+std::pair<DrugRecordset::RowStore::Kind, const char*> DrugRecordset::RowStore::locate(size_t row, int column) const {
+    const RowPlace place = m_rows[row];
+    const char* kinds = m_chunks[place.chunk].bytes.data() + place.offset;
+    const char* at = kinds + m_width;
+    for (int before = 0; before < column; ++before) {
+        switch (static_cast<Kind>(kinds[before])) {
+        case Kind::Empty:
+        case Kind::Null:
+            break;
+        case Kind::Integer:
+        case Kind::Real:
+            at += 8;
+            break;
+        case Kind::Utf8:
+            at += 1 + static_cast<quint8>(*at);
+            break;
+        case Kind::Cell:
+            at += 4;
+            break;
+        }
+    }
+    return {static_cast<Kind>(kinds[column]), at};
+}
+
+Cell DrugRecordset::RowStore::cell(size_t row, int column) const {
+    const auto [kind, at] = locate(row, column);
+    switch (kind) {
+    case Kind::Empty:
+        return Cell();
+    case Kind::Null:
+        return Cell::null();
+    case Kind::Integer:
+        return Cell(readBytes<qint64>(at));
+    case Kind::Real:
+        return Cell(readBytes<double>(at));
+    case Kind::Utf8:
+        return Cell(storedText(QByteArrayView(at + 1, static_cast<quint8>(*at))));
+    case Kind::Cell:
+        break;
+    }
+    return m_chunks[m_rows[row].chunk].cells[readBytes<quint32>(at)];
+}
+
+Cell DrugRecordset::RowStore::take(size_t row, int column) {
+    const auto [kind, at] = locate(row, column);
+    if (kind != Kind::Cell)
+        return cell(row, column);
+    Cell& stored = m_chunks[m_rows[row].chunk].cells[readBytes<quint32>(at)];
+    Cell taken = std::move(stored);
+    stored = Cell();
+    return taken;
+}
+
+void DrugRecordset::RowStore::set(size_t row, int column, const Cell& value) {
+    // The row is written again at the end; its old bytes stay unused until the store is reset.
+    std::vector<Cell> cells;
+    cells.reserve(m_width);
+    for (int i = 0; i < m_width; ++i)
+        cells.push_back(cell(row, i));
+    cells[column] = value;
+    append(cells);
+    m_rows[row] = m_rows.back();
+    m_rows.pop_back();
+}
+
+void DrugRecordset::RowStore::erase(size_t row) {
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
+}
+
+void DrugRecordset::RowStore::releaseBefore(size_t row) {
+    const size_t chunk = row < m_rows.size() ? m_rows[row].chunk : m_chunks.size();
+    for (; m_released < chunk; ++m_released)
+        m_chunks[m_released] = Chunk();
 }
 
 void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType,
@@ -87,14 +237,10 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
 }
 
 void DrugRecordset::readRows(Statement& statement) {
-    const int columnCount = statement.columnCount();
     // Held across the walk, the connection's lock is taken again by each call without an atomic operation.
     const Statement::ConnectionLock lock(statement);
-    while (statement.step()) {
-        Cell* row = m_rows.appendRow();
-        for (int i = 0; i < columnCount; ++i)
-            row[i] = statement.column(i);
-    }
+    while (statement.step())
+        m_rows.append(statement);
 }
 
 void DrugRecordset::ensureRows() {
@@ -111,10 +257,10 @@ void DrugRecordset::ensureRows() {
         // The row added before the read stays the current one, whether the query found it or not.
         const Cell key = (*m_addedBeforeRead)[m_keyColumn];
         size_t found = 0;
-        while (found < m_rows.size() && !(m_rows.row(found)[m_keyColumn] == key))
+        while (found < m_rows.size() && !(m_rows.cell(found, m_keyColumn) == key))
             ++found;
         if (found == m_rows.size())
-            std::copy(m_addedBeforeRead->begin(), m_addedBeforeRead->end(), m_rows.appendRow());
+            m_rows.append(*m_addedBeforeRead);
         m_position = found;
         m_addedBeforeRead.reset();
     }
@@ -211,6 +357,9 @@ void DrugRecordset::MoveNext() {
     if (m_position >= m_rows.size())
         failAndClose(QStringLiteral("已经到了最后一条记录之后"));
     ++m_position;
+    // A read-only recordset only ever moves forward: the rows behind it are not read again.
+    if (!m_editable)
+        m_rows.releaseBefore(m_position);
 }
 
 int DrugRecordset::columnIndex(const QString& column) {
@@ -241,7 +390,7 @@ Cell DrugRecordset::field(const QString& column) {
     if (m_unread && m_addedBeforeRead)
         return (*m_addedBeforeRead)[index];
     requireCurrentRow();
-    return m_rows.row(m_position)[index];
+    return m_rows.cell(m_position, index);
 }
 
 Cell DrugRecordset::takeField(const QString& column) {
@@ -250,7 +399,7 @@ Cell DrugRecordset::takeField(const QString& column) {
     requireOpen();
     const int index = columnIndex(column);
     requireCurrentRow();
-    return std::move(m_rows.row(m_position)[index]);
+    return m_rows.take(m_position, index);
 }
 
 void DrugRecordset::setField(const QString& column, const Cell& value) {
@@ -344,7 +493,7 @@ void DrugRecordset::storeAddedRow() {
     if (m_unread) {
         m_addedBeforeRead = std::move(row);
     } else {
-        std::move(row.begin(), row.end(), m_rows.appendRow());
+        m_rows.append(row);
         m_position = m_rows.size() - 1;
     }
 }
@@ -359,20 +508,20 @@ void DrugRecordset::storeChangedRow() {
     int position = 1;
     for (const auto& [name, value] : m_writes)
         update.bind(position++, value);
-    update.bind(position, m_rows.row(m_position)[m_keyColumn]);
+    update.bind(position, m_rows.cell(m_position, m_keyColumn));
     update.step();
     if (sqlite3_changes(db) == 0)
         throw DatabaseError(QStringLiteral("这条记录已不存在"));
     for (const auto& [name, value] : m_writes)
-        m_rows.row(m_position)[columnIndex(name)] = storedValue(value);
+        m_rows.set(m_position, columnIndex(name), storedValue(value));
 }
 
 void DrugRecordset::storeDeletion() {
     sqlite3* db = m_connection->handle();
     Statement remove(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedIdentifier(m_table)));
-    remove.bind(1, m_rows.row(m_position)[m_keyColumn]);
+    remove.bind(1, m_rows.cell(m_position, m_keyColumn));
     remove.step();
     if (sqlite3_changes(db) == 0)
         throw DatabaseError(QStringLiteral("这条记录已不存在"));
-    m_rows.eraseRow(m_position);
+    m_rows.erase(m_position);
 }
