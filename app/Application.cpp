@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -38,6 +39,10 @@ void sayNoDisplayInChinese(QtMsgType type, const QMessageLogContext& context, co
 
 void prepareForDisplay() {
     qtMessageHandler = qInstallMessageHandler(sayNoDisplayInChinese);
+}
+
+QString programFolderBeforeApplication() {
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
 }
 
 int installDesktopEntryCommand(const QStringList& arguments) {

@@ -10,6 +10,10 @@
 // and exits with status 1.
 void prepareForDisplay();
 
+// The folder of the running program, as the application object will report it, known before
+// there is one.
+QString programFolderBeforeApplication();
+
 // What the program sets up before its main window: Qt's Chinese texts, fonts, names, the
 // window icon.
 void prepareApplication();

@@ -13,6 +13,7 @@
 #include "resources/Artwork.h"
 
 #include <QDir>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QShortcut>
@@ -40,12 +41,19 @@ Form19::Form19(Platform& platform)
     , RowLeaflet(RowCells)
     , RowId(RowCells)
     , m_platform(platform) {
+    // Deriving the file's key takes a while: it goes on while the controls are made, and
+    // Form_Load waits for it.
+    beginOpeningDrugDatabase(programFolder());
     setWindowTitle(ApplicationTitle);
     setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
     setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
     setMouseTracking(true);
     setBackgroundRole(QPalette::Window);
     buildControls();
+    // While the key is derived: the first paint's slowest step, finding and loading a font for
+    // the name boxes' Chinese placeholders.
+    for (const NameBox* box : {Text11, Text6})
+        QFontMetrics(box->font()).horizontalAdvance(box->placeholderText());
 
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, &Form19::openFindWindow);

@@ -32,10 +32,10 @@ void Form19::FillDrugList(const QString& sql, const QList<Cell>& parameters) {
         // The arrays end at entry 100000: a larger result is cut there.
         const qint64 count = std::min<qint64>(m_resultSize, RowCells);
         for (; loaded < count; ++loaded) {
-            RowChineseName[loaded] = recordset.field(ChineseNameColumn);
-            RowEnglishName[loaded] = recordset.field(EnglishNameColumn);
-            RowLeaflet[loaded] = recordset.field(LeafletColumn);
-            RowId[loaded] = recordset.field(KeyColumn);
+            RowChineseName[loaded] = recordset.takeField(ChineseNameColumn);
+            RowEnglishName[loaded] = recordset.takeField(EnglishNameColumn);
+            RowLeaflet[loaded] = recordset.takeField(LeafletColumn);
+            RowId[loaded] = recordset.takeField(KeyColumn);
             recordset.MoveNext();
         }
     } catch (const DatabaseError&) {

@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/Form19.h"
+#include "data/DrugDatabase.h"
 #include "pinyin/Cp936.h"
 
 #include <QApplication>
@@ -12,6 +13,9 @@ int main(int argc, char* argv[]) {
         QCoreApplication core(argc, argv);
         return installDesktopEntryCommand(QCoreApplication::arguments().mid(2));
     }
+    // The drug file's key takes longer to derive than anything before the window: it starts
+    // first, and the window's load waits for it.
+    beginOpeningDrugDatabase(programFolderBeforeApplication());
     prepareForDisplay();
     QApplication application(argc, argv);
     prepareApplication();

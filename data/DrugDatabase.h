@@ -42,3 +42,8 @@ DrugRecordset& theDrugRecordset();
 
 // Opens the drug file in programFolder on theDrugConnection(); throws DatabaseError.
 void OpenDrugDatabase(const QString& programFolder);
+// Starts opening the drug file in programFolder on a worker thread (unless that is under way
+// already): deriving the file's key takes a while, and can overlap with building the window.
+// Nothing may use theDrugConnection() until OpenDrugDatabase() with the same folder has waited
+// for the open and thrown its error.
+void beginOpeningDrugDatabase(const QString& programFolder);

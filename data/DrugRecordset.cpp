@@ -6,6 +6,9 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // True when column is the table's INTEGER PRIMARY KEY, the engine's own row key.
@@ -18,6 +21,20 @@ bool isRowKey(sqlite3* db, const QString& table, const QString& column) {
     return primaryKey && type && qstricmp(type, "INTEGER") == 0;
 }
 
+// Texts up to this many bytes are kept as read and made into text only when asked for.
+constexpr qsizetype ShortTextBytes = 255;
+
+template <typename Value> void appendBytes(std::vector<char>& bytes, const Value& value) {
+    const char* first = reinterpret_cast<const char*>(&value);
+    bytes.insert(bytes.end(), first, first + sizeof value);
+}
+
+template <typename Value> Value readBytes(const char* at) {
+    Value value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
 // A written value as the file keeps it: a cell never written is stored as Null.
 Cell storedValue(const Cell& written) {
     return written.isEmpty() ? Cell::null() : written;
@@ -27,6 +44,163 @@ Cell storedValue(const Cell& written) {
 
 DrugRecordset::DrugRecordset() = default;
 DrugRecordset::~DrugRecordset() = default;
+
+void DrugRecordset::RowStore::reset(int width) {
+    m_chunks.clear();
+    m_chunks.shrink_to_fit();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_width = width;
+    m_rowsInLastChunk = 0;
+    m_released = 0;
+}
+
+DrugRecordset::RowStore::Chunk& DrugRecordset::RowStore::chunkForNewRow() {
+    if (m_chunks.empty() || m_rowsInLastChunk == ChunkRows) {
+        size_t bytes = 4096;
+        size_t cells = 0;
+        if (!m_chunks.empty()) {
+            // The next chunk is likely the size of the full one, which keeps no spare room.
+            Chunk& full = m_chunks.back();
+            bytes = full.bytes.size() + full.bytes.size() / 16;
+            cells = full.cells.size() + full.cells.size() / 16;
+            full.bytes.shrink_to_fit();
+            full.cells.shrink_to_fit();
+        }
+        m_chunks.emplace_back();
+        m_chunks.back().bytes.reserve(bytes);
+        m_chunks.back().cells.reserve(cells);
+        m_rowsInLastChunk = 0;
+    }
+    ++m_rowsInLastChunk;
+    return m_chunks.back();
+}
+
+void DrugRecordset::RowStore::append(const Statement& statement) {
+    Chunk& chunk = chunkForNewRow();
+    const size_t start = chunk.bytes.size();
+    m_rows.push_back({static_cast<quint32>(m_chunks.size() - 1), static_cast<quint32>(start)});
+    chunk.bytes.resize(start + m_width);
+    for (int column = 0; column < m_width; ++column) {
+        const Statement::Value value = statement.columnValue(column);
+        Kind kind = Kind::Null;
+        switch (value.type) {
+        case Statement::Value::Type::Null:
+            break;
+        case Statement::Value::Type::Integer:
+            kind = Kind::Integer;
+            appendBytes(chunk.bytes, value.integer);
+            break;
+        case Statement::Value::Type::Real:
+            kind = Kind::Real;
+            appendBytes(chunk.bytes, value.real);
+            break;
+        case Statement::Value::Type::Text:
+            if (value.utf8.size() <= ShortTextBytes) {
+                kind = Kind::Utf8;
+                appendBytes(chunk.bytes, static_cast<quint8>(value.utf8.size()));
+                chunk.bytes.insert(chunk.bytes.end(), value.utf8.begin(), value.utf8.end());
+            } else {
+                kind = Kind::Cell;
+                appendBytes(chunk.bytes, static_cast<quint32>(chunk.cells.size()));
+                chunk.cells.emplace_back(storedText(value.utf8));
+            }
+            break;
+        }
+        chunk.bytes[start + column] = static_cast<char>(kind);
+    }
+}
+
+void DrugRecordset::RowStore::append(const std::vector<Cell>& cells) {
+    Chunk& chunk = chunkForNewRow();
+    const size_t start = chunk.bytes.size();
+    m_rows.push_back({static_cast<quint32>(m_chunks.size() - 1), static_cast<quint32>(start)});
+    chunk.bytes.resize(start + m_width);
+    for (int column = 0; column < m_width; ++column) {
+        const Cell& cell = cells[column];
+        Kind kind = cell.isEmpty() ? Kind::Empty : cell.isNull() ? Kind::Null : Kind::Cell;
+        if (kind == Kind::Cell) {
+            appendBytes(chunk.bytes, static_cast<quint32>(chunk.cells.size()));
+            chunk.cells.push_back(cell);
+        }
+        chunk.bytes[start + column] = static_cast<char>(kind);
+    }
+}
+
+std::pair<DrugRecordset::RowStore::Kind, const char*> DrugRecordset::RowStore::locate(size_t row, int column) const {
+    const RowPlace place = m_rows[row];
+    const char* kinds = m_chunks[place.chunk].bytes.data() + place.offset;
+    const char* at = kinds + m_width;
+    for (int before = 0; before < column; ++before) {
+        switch (static_cast<Kind>(kinds[before])) {
+        case Kind::Empty:
+        case Kind::Null:
+            break;
+        case Kind::Integer:
+        case Kind::Real:
+            at += 8;
+            break;
+        case Kind::Utf8:
+            at += 1 + static_cast<quint8>(*at);
+            break;
+        case Kind::Cell:
+            at += 4;
+            break;
+        }
+    }
+    return {static_cast<Kind>(kinds[column]), at};
+}
+
+Cell DrugRecordset::RowStore::cell(size_t row, int column) const {
+    const auto [kind, at] = locate(row, column);
+    switch (kind) {
+    case Kind::Empty:
+        return Cell();
+    case Kind::Null:
+        return Cell::null();
+    case Kind::Integer:
+        return Cell(readBytes<qint64>(at));
+    case Kind::Real:
+        return Cell(readBytes<double>(at));
+    case Kind::Utf8:
+        return Cell(storedText(QByteArrayView(at + 1, static_cast<quint8>(*at))));
+    case Kind::Cell:
+        break;
+    }
+    return m_chunks[m_rows[row].chunk].cells[readBytes<quint32>(at)];
+}
+
+Cell DrugRecordset::RowStore::take(size_t row, int column) {
+    const auto [kind, at] = locate(row, column);
+    if (kind != Kind::Cell)
+        return cell(row, column);
+    Cell& stored = m_chunks[m_rows[row].chunk].cells[readBytes<quint32>(at)];
+    Cell taken = std::move(stored);
+    stored = Cell();
+    return taken;
+}
+
+void DrugRecordset::RowStore::set(size_t row, int column, const Cell& value) {
+    // The row is written again at the end; its old bytes stay unused until the store is reset.
+    std::vector<Cell> cells;
+    cells.reserve(m_width);
+    for (int i = 0; i < m_width; ++i)
+        cells.push_back(cell(row, i));
+    cells[column] = value;
+    append(cells);
+    m_rows[row] = m_rows.back();
+    m_rows.pop_back();
+}
+
+void DrugRecordset::RowStore::erase(size_t row) {
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
+}
+
+void DrugRecordset::RowStore::releaseBefore(size_t row) {
+    const size_t chunk = row < m_rows.size() ? m_rows[row].chunk : m_chunks.size();
+    for (; m_released < chunk; ++m_released)
+        m_chunks[m_released] = Chunk();
+}
 
 void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cursorType, int lockType,
                          const QList<Cell>& parameters) {
@@ -43,6 +217,8 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
             statement->bind(i + 1, parameters[i]);
         for (int i = 0; i < statement->columnCount(); ++i)
             m_columns.append(statement->columnName(i));
+        m_askedNames.assign(m_columns.size(), nullptr);
+        m_rows.reset(static_cast<int>(m_columns.size()));
         m_editable = lockType == adLockOptimistic;
         if (m_editable) {
             readEditInfo(*statement);
@@ -61,14 +237,10 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
 }
 
 void DrugRecordset::readRows(Statement& statement) {
-    const int columnCount = statement.columnCount();
-    while (statement.step()) {
-        std::vector<Cell> row;
-        row.reserve(columnCount);
-        for (int i = 0; i < columnCount; ++i)
-            row.push_back(statement.column(i));
-        m_rows.push_back(std::move(row));
-    }
+    // Held across the walk, the connection's lock is taken again by each call without an atomic operation.
+    const Statement::ConnectionLock lock(statement);
+    while (statement.step())
+        m_rows.append(statement);
 }
 
 void DrugRecordset::ensureRows() {
@@ -85,10 +257,10 @@ void DrugRecordset::ensureRows() {
         // The row added before the read stays the current one, whether the query found it or not.
         const Cell key = (*m_addedBeforeRead)[m_keyColumn];
         size_t found = 0;
-        while (found < m_rows.size() && !(m_rows[found][m_keyColumn] == key))
+        while (found < m_rows.size() && !(m_rows.cell(found, m_keyColumn) == key))
             ++found;
         if (found == m_rows.size())
-            m_rows.push_back(*m_addedBeforeRead);
+            m_rows.append(*m_addedBeforeRead);
         m_position = found;
         m_addedBeforeRead.reset();
     }
@@ -119,8 +291,8 @@ void DrugRecordset::Close() {
     m_addedBeforeRead.reset();
     m_connection = nullptr;
     m_columns.clear();
-    m_rows.clear();
-    m_rows.shrink_to_fit();
+    m_askedNames.clear();
+    m_rows.reset(0);
     m_position = 0;
     m_table.clear();
     m_originColumns.clear();
@@ -185,12 +357,21 @@ void DrugRecordset::MoveNext() {
     if (m_position >= m_rows.size())
         failAndClose(QStringLiteral("已经到了最后一条记录之后"));
     ++m_position;
+    // A read-only recordset only ever moves forward: the rows behind it are not read again.
+    if (!m_editable)
+        m_rows.releaseBefore(m_position);
 }
 
 int DrugRecordset::columnIndex(const QString& column) {
+    for (size_t i = 0; i < m_askedNames.size(); ++i) {
+        if (m_askedNames[i] == column.constData() && m_columns[i] == column)
+            return static_cast<int>(i);
+    }
     for (int i = 0; i < m_columns.size(); ++i) {
-        if (m_columns[i].compare(column, Qt::CaseInsensitive) == 0)
+        if (m_columns[i].compare(column, Qt::CaseInsensitive) == 0) {
+            m_askedNames[i] = column.constData();
             return i;
+        }
     }
     failAndClose(QStringLiteral("记录集中没有这一列：%1").arg(column));
 }
@@ -209,7 +390,16 @@ Cell DrugRecordset::field(const QString& column) {
     if (m_unread && m_addedBeforeRead)
         return (*m_addedBeforeRead)[index];
     requireCurrentRow();
-    return m_rows[m_position][index];
+    return m_rows.cell(m_position, index);
+}
+
+Cell DrugRecordset::takeField(const QString& column) {
+    if (m_editable)
+        return field(column);
+    requireOpen();
+    const int index = columnIndex(column);
+    requireCurrentRow();
+    return m_rows.take(m_position, index);
 }
 
 void DrugRecordset::setField(const QString& column, const Cell& value) {
@@ -303,7 +493,7 @@ void DrugRecordset::storeAddedRow() {
     if (m_unread) {
         m_addedBeforeRead = std::move(row);
     } else {
-        m_rows.push_back(std::move(row));
+        m_rows.append(row);
         m_position = m_rows.size() - 1;
     }
 }
@@ -318,20 +508,20 @@ void DrugRecordset::storeChangedRow() {
     int position = 1;
     for (const auto& [name, value] : m_writes)
         update.bind(position++, value);
-    update.bind(position, m_rows[m_position][m_keyColumn]);
+    update.bind(position, m_rows.cell(m_position, m_keyColumn));
     update.step();
     if (sqlite3_changes(db) == 0)
         throw DatabaseError(QStringLiteral("这条记录已不存在"));
     for (const auto& [name, value] : m_writes)
-        m_rows[m_position][columnIndex(name)] = storedValue(value);
+        m_rows.set(m_position, columnIndex(name), storedValue(value));
 }
 
 void DrugRecordset::storeDeletion() {
     sqlite3* db = m_connection->handle();
     Statement remove(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedIdentifier(m_table)));
-    remove.bind(1, m_rows[m_position][m_keyColumn]);
+    remove.bind(1, m_rows.cell(m_position, m_keyColumn));
     remove.step();
     if (sqlite3_changes(db) == 0)
         throw DatabaseError(QStringLiteral("这条记录已不存在"));
-    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(m_position));
+    m_rows.erase(m_position);
 }

@@ -46,6 +46,10 @@ public:
 
     // Column read and write by name on the current row, or on the row begun by AddNew().
     Cell field(const QString& column);
+    // The same value as field(), taken out of a read-only recordset's row where that can be done
+    // without a copy (reading it again may then give Empty): a walk that reads each value once
+    // does not share the text with the recordset, so closing it does not touch the text again.
+    Cell takeField(const QString& column);
     void setField(const QString& column, const Cell& value);
 
     void AddNew();
@@ -54,6 +58,48 @@ public:
 
 private:
     enum class Pending { None, Add, Change, Delete };
+
+    // The rows as read, packed in chunks of ChunkRows rows. A row is one kind byte per column,
+    // then the values in column order: numbers as their 8 bytes, a text of up to 255 bytes as its
+    // UTF-8 (made into text only when read, so a column nobody reads costs no text), anything
+    // else as a Cell beside the bytes. A large result costs a few allocations per chunk instead
+    // of several per row, and a walk through a read-only result lets the chunks behind it go.
+    class RowStore {
+    public:
+        void reset(int width);
+        size_t size() const { return m_rows.size(); }
+        void append(const Statement& statement); // the statement's current row
+        void append(const std::vector<Cell>& cells);
+        Cell cell(size_t row, int column) const;
+        // The value, taken out where the row holds a Cell, which then reads as Empty.
+        Cell take(size_t row, int column);
+        void set(size_t row, int column, const Cell& value);
+        void erase(size_t row);
+        // Frees the chunks that hold only rows before row; for rows appended in order only.
+        void releaseBefore(size_t row);
+
+    private:
+        enum class Kind : char { Empty, Null, Integer, Real, Utf8, Cell };
+        struct Chunk {
+            std::vector<char> bytes;
+            std::vector<Cell> cells;
+        };
+        struct RowPlace {
+            quint32 chunk;
+            quint32 offset;
+        };
+        static constexpr size_t ChunkRows = 256;
+
+        Chunk& chunkForNewRow();
+        // The kind of a row's value and where its bytes begin.
+        std::pair<Kind, const char*> locate(size_t row, int column) const;
+
+        int m_width = 0;
+        std::vector<Chunk> m_chunks;
+        std::vector<RowPlace> m_rows;
+        size_t m_rowsInLastChunk = 0;
+        size_t m_released = 0;
+    };
 
     void requireOpen();
     void requireEditable();
@@ -73,8 +119,11 @@ private:
     QStringList m_columns;
     std::unique_ptr<Statement> m_unread; // the query, while its rows are not read yet
     std::optional<std::vector<Cell>> m_addedBeforeRead;
-    std::vector<std::vector<Cell>> m_rows;
+    RowStore m_rows;
     size_t m_position = 0;
+    // Where each column's name was last asked for: the callers ask with the same constants
+    // row after row, and a name found by its address is only compared, not searched for.
+    std::vector<const QChar*> m_askedNames;
 
     // Edit mode: the one table behind the rows and the column holding each row's key.
     QString m_table;

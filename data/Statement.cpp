@@ -4,21 +4,16 @@
 
 #include <sqlcipher/sqlite3.h>
 
-namespace {
-
-// Stored text as it was written: QString::fromUtf8 would drop a leading U+FEFF as a byte-order
-// mark. It also keeps room for as many characters as there are bytes, three times what Chinese
-// needs, which a full list of leaflets would carry twice over: the room is given back.
-QString storedText(const char* utf8, int size) {
-    const QByteArrayView bytes(utf8, size);
+// Stored text as it was written: QString::fromUtf8 would drop a leading U+FEFF as a byte-order mark.
+QString storedText(QByteArrayView utf8) {
     const QByteArrayView bom("\xEF\xBB\xBF", 3);
-    QString text =
-        bytes.startsWith(bom) ? QChar(0xFEFF) + QString::fromUtf8(bytes.sliced(3)) : QString::fromUtf8(bytes);
-    text.squeeze();
+    QString text = utf8.startsWith(bom) ? QChar(0xFEFF) + QString::fromUtf8(utf8.sliced(3)) : QString::fromUtf8(utf8);
+    // fromUtf8 keeps room for one character per byte: three times what Chinese text needs.
+    // A list of long texts would hold that room as long as the list lives.
+    if (text.capacity() - text.size() > 64)
+        text.squeeze();
     return text;
 }
-
-} // namespace
 
 QString engineMessage(sqlite3* db) {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(SQLITE_NOMEM));
@@ -110,20 +105,44 @@ QString Statement::columnOriginName(int column) const {
     return name ? QString::fromUtf16(name) : QString();
 }
 
-Cell Statement::column(int column) const {
+Statement::Value Statement::columnValue(int column) const {
     switch (sqlite3_column_type(m_stmt, column)) {
     case SQLITE_NULL:
-        return Cell::null();
+        return {};
     case SQLITE_INTEGER:
-        return Cell(static_cast<qint64>(sqlite3_column_int64(m_stmt, column)));
+        return {Value::Type::Integer, static_cast<qint64>(sqlite3_column_int64(m_stmt, column)), 0, {}};
     case SQLITE_FLOAT:
-        return Cell(sqlite3_column_double(m_stmt, column));
+        return {Value::Type::Real, 0, sqlite3_column_double(m_stmt, column), {}};
     default: {
         // Text, and blobs read as text: the pointer comes first, then its length.
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-        return Cell(storedText(text, sqlite3_column_bytes(m_stmt, column)));
+        return {Value::Type::Text, 0, 0, QByteArrayView(text, sqlite3_column_bytes(m_stmt, column))};
     }
     }
+}
+
+Cell Statement::column(int column) const {
+    const Value value = columnValue(column);
+    switch (value.type) {
+    case Value::Type::Null:
+        return Cell::null();
+    case Value::Type::Integer:
+        return Cell(value.integer);
+    case Value::Type::Real:
+        return Cell(value.real);
+    case Value::Type::Text:
+        break;
+    }
+    return Cell(storedText(value.utf8));
+}
+
+Statement::ConnectionLock::ConnectionLock(const Statement& statement)
+    : m_mutex(sqlite3_db_mutex(statement.m_db)) {
+    sqlite3_mutex_enter(m_mutex);
+}
+
+Statement::ConnectionLock::~ConnectionLock() {
+    sqlite3_mutex_leave(m_mutex);
 }
 
 QString quotedIdentifier(const QString& name) {

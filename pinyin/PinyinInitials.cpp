@@ -96,21 +96,30 @@ InitialTable buildInitialTable() {
     return table;
 }
 
+const InitialTable& initialTable() {
+    static const InitialTable table = buildInitialTable();
+    return table;
+}
+
 } // namespace
 
 char16_t InitialOf(char16_t unit) {
-    static const InitialTable table = buildInitialTable();
-    return table[unit];
+    return initialTable()[unit];
 }
 
 } // namespace pinyin
 
-QString PinyinInitials(QString text) {
-    QString result;
-    result.reserve(text.size());
-    for (const QChar c : std::as_const(text)) {
-        if (const char16_t initial = pinyin::InitialOf(c.unicode()))
-            result.append(QChar(initial));
+QString PinyinInitials(const QString& text) {
+    // At most one letter per unit: written straight into a string of that size, then cut.
+    const pinyin::InitialTable& table = pinyin::initialTable();
+    QString result(text.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(result.data());
+    qsizetype written = 0;
+    for (const QChar c : text) {
+        const char16_t initial = table[c.unicode()];
+        out[written] = initial;
+        written += initial != u'\0';
     }
+    result.truncate(written);
     return result;
 }

@@ -6,7 +6,7 @@
 // character the initial letter of its reading, Latin letters copied as typed, "*" for a
 // symbol below the Chinese characters, nothing for digits, punctuation and characters
 // without a known initial. Pure and thread-safe.
-QString PinyinInitials(QString text);
+QString PinyinInitials(const QString& text);
 
 namespace pinyin {
 

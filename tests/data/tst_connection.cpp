@@ -11,6 +11,7 @@ class TestConnection : public QObject {
 private Q_SLOTS:
     void connectionString();
     void connectionStringWithOddFolder();
+    void opensTheFileInTheProgramFolder_data();
     void opensTheFileInTheProgramFolder();
     void fileHoldsNoPlainText();
     void createRefusesExistingFileAndMissingFolder();
@@ -34,9 +35,21 @@ void TestConnection::connectionStringWithOddFolder() {
     QVERIFY_THROWS_EXCEPTION(DatabaseError, parseConnectionString(QStringLiteral("Provider=x")));
 }
 
+void TestConnection::opensTheFileInTheProgramFolder_data() {
+    QTest::addColumn<QString>("begunFor");
+    QTest::newRow("at once") << QString();
+    QTest::newRow("begun on a worker") << QStringLiteral("this folder");
+    // The other folder holds no drug file: its failure is not this open's.
+    QTest::newRow("begun for another folder") << QStringLiteral("other folder");
+}
+
 void TestConnection::opensTheFileInTheProgramFolder() {
+    QFETCH(QString, begunFor);
     DrugFileFixture file;
     file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
+    QTemporaryDir other;
+    if (!begunFor.isEmpty())
+        beginOpeningDrugDatabase(begunFor == QStringLiteral("this folder") ? file.folder() : other.path());
     OpenDrugDatabase(file.folder());
     QVERIFY(theDrugConnection().isOpen());
     QCOMPARE(theDrugConnection().path(), file.path());

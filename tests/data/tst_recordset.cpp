@@ -32,6 +32,8 @@ private Q_SLOTS:
     void addChangeDeleteInOneRun();
     void keysAreNeverReused();
     void valuesAreBoundNotSpliced();
+    void valuesComeBackAsStored_data();
+    void valuesComeBackAsStored();
     void keysetKeepsTheRowsSelectedAtOpen();
     void readOnlyRefusesWritesAndStaysUsable();
     void refusesStatementsThatChangeData();
@@ -183,6 +185,49 @@ void TestRecordset::valuesAreBoundNotSpliced() {
     QCOMPARE(stored.size(), 1);
     QCOMPARE(stored[0].chineseName.toText(), tricky);
     QVERIFY(stored[0].leaflet.isNull());
+}
+
+void TestRecordset::valuesComeBackAsStored_data() {
+    QTest::addColumn<QList<Cell>>("values");
+    // Texts up to 255 bytes and longer ones are kept apart; each kind is followed by every other.
+    const Cell longest(QStringLiteral("x").repeated(255));
+    const Cell longer(QStringLiteral("药").repeated(85) + u'x'); // 256 bytes
+    // A leading U+FEFF is text, not a byte-order mark, in short and long texts alike.
+    const Cell marked(QChar(0xFEFF) + QStringLiteral("药").repeated(100));
+    const Cell shortMarked(QChar(0xFEFF) + QStringLiteral("药"));
+    const QList<Cell> values{
+        Cell(1.5),      longer,   Cell(qint64(1) << 60),    longest,     Cell::null(),
+        marked,         Cell(-2), Cell(QStringLiteral("")), shortMarked, Cell(QStringLiteral("阿莫西林")),
+        Cell(0.1 + 0.2)};
+    QTest::newRow("in order") << values;
+    QList<Cell> reversed = values;
+    std::reverse(reversed.begin(), reversed.end());
+    QTest::newRow("reversed") << reversed;
+}
+
+void TestRecordset::valuesComeBackAsStored() {
+    QFETCH(QList<Cell>, values);
+    DrugFileFixture file;
+    DrugConnection connection;
+    connection.openFile(file.path(), DrugPassword);
+    QStringList columns;
+    for (int i = 0; i < values.size(); ++i)
+        columns.append(QStringLiteral("? AS v%1").arg(i));
+    const QString select = QStringLiteral("SELECT %1").arg(columns.join(QStringLiteral(", ")));
+    // Two rows, so that the second is read after the first was taken from.
+    DrugRecordset recordset;
+    recordset.Open(select + QStringLiteral(" UNION ALL ") + select, connection, adOpenKeyset, adLockReadOnly,
+                   values + values);
+    QCOMPARE(recordset.RecordCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        for (int i = 0; i < values.size(); ++i) {
+            const QString name = QStringLiteral("v%1").arg(i);
+            QCOMPARE(recordset.field(name), values[i]);
+            QCOMPARE(recordset.takeField(name), values[i]);
+        }
+        recordset.MoveNext();
+    }
+    QVERIFY(recordset.atEnd());
 }
 
 void TestRecordset::keysetKeepsTheRowsSelectedAtOpen() {

@@ -1,0 +1,538 @@
+// scripts/bench --quick: the program's paths on 100,000 drugs, each measured against its floor
+// in the same run (absolute times drift on a shared machine), printed last as key=value lines
+// in a fixed order. Progress and the absolute figures go to stderr. Exits non-zero only when
+// it cannot run.
+//
+// The bench links with --wrap for Form19::FillDrugList, so that the time a handler spends in
+// its list reload can be taken out of the handler's own time.
+
+#include "app/Application.h"
+#include "app/Form19.h"
+#include "bench/BenchFile.h"
+#include "bench/Floor.h"
+#include "data/DatabaseError.h"
+#include "data/DrugDatabase.h"
+#include "data/SqlTexts.h"
+#include "keypad/KeypadState.h"
+#include "pinyin/PinyinInitials.h"
+#include "platform/ProgramFolder.h"
+#include "tests/support/FakePlatform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct CannotRun : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+template <typename Work> double timeMs(Work&& work) {
+    const Clock::time_point start = Clock::now();
+    work();
+    return millisecondsSince(start);
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+void note(const char* format, auto... values) {
+    std::fprintf(stderr, format, values...);
+    std::fflush(stderr);
+}
+
+// Time spent inside the list refill, counted by the wrapper below.
+struct RefillWatch {
+    int calls = 0;
+    double ms = 0;
+} refillWatch;
+
+// A child process whose write end of a pipe is its file descriptor childFd.
+struct Child {
+    pid_t pid = -1;
+    int output = -1;
+    Clock::time_point started;
+};
+
+Child spawnChild(const QString& program, const QStringList& arguments, const QList<QByteArray>& environment,
+                 int childFd) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw CannotRun("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], childFd);
+
+    std::vector<QByteArray> storage;
+    const QByteArray path = QFile::encodeName(program);
+    storage.push_back(path);
+    for (const QString& argument : arguments)
+        storage.push_back(argument.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& argument : storage)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    std::vector<QByteArray> environmentStorage;
+    for (char** entry = environ; *entry; ++entry) {
+        const QByteArray variable(*entry);
+        const QByteArray name = variable.left(variable.indexOf('=') + 1);
+        if (name.isEmpty() || std::none_of(environment.begin(), environment.end(),
+                                           [&](const QByteArray& given) { return given.startsWith(name); }))
+            environmentStorage.push_back(variable);
+    }
+    for (const QByteArray& variable : environment)
+        environmentStorage.push_back(variable);
+    std::vector<char*> envp;
+    for (QByteArray& variable : environmentStorage)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
+    Child child;
+    child.started = Clock::now();
+    const int rc = posix_spawn(&child.pid, path.constData(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (rc != 0) {
+        close(fds[0]);
+        throw CannotRun("cannot start " + program.toStdString());
+    }
+    child.output = fds[0];
+    return child;
+}
+
+// Everything the child writes until it ends (or one minute passes: then it is killed).
+QByteArray finish(Child& child) {
+    QByteArray output;
+    const Clock::time_point deadline = Clock::now() + std::chrono::minutes(1);
+    char buffer[4096];
+    for (;;) {
+        pollfd wait{child.output, POLLIN, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0 || poll(&wait, 1, static_cast<int>(left)) <= 0) {
+            kill(child.pid, SIGKILL);
+            break;
+        }
+        const ssize_t got = read(child.output, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        output.append(buffer, got);
+    }
+    close(child.output);
+    int status = 0;
+    waitpid(child.pid, &status, 0);
+    return output;
+}
+
+struct Paths {
+    QString runFolder;     // a copy of the bench file and of the program, changed by the run
+    QString defaultLayout; // the same drugs in the engine's default layout
+    QString self;
+};
+
+// Milliseconds from starting the program until its event loop is idle with its window shown.
+double startupMs(const QString& program) {
+    Child child = spawnChild(program, {},
+                             {QByteArrayLiteral("QT_QPA_PLATFORM=offscreen"),
+                              QByteArrayLiteral("LD_PRELOAD=" XIYAO_IDLE_PROBE), QByteArrayLiteral("XIYAO_IDLE_FD=3")},
+                             3);
+    const QByteArray output = finish(child);
+    if (output.size() != sizeof(std::int64_t))
+        throw CannotRun("no idle report from " + program.toStdString());
+    std::int64_t idle = 0;
+    std::memcpy(&idle, output.constData(), sizeof idle);
+    const auto startedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(child.started.time_since_epoch());
+    return double(idle - startedNs.count()) / 1e6;
+}
+
+double childNumber(const Paths& paths, const QStringList& arguments) {
+    Child child = spawnChild(paths.self, arguments, {QByteArrayLiteral("QT_QPA_PLATFORM=offscreen")}, 1);
+    bool ok = false;
+    const double value = QString::fromLatin1(finish(child)).trimmed().toDouble(&ok);
+    if (!ok)
+        throw CannotRun("no answer from " + arguments.join(u' ').toStdString());
+    return value;
+}
+
+// The child modes.
+
+int deriveKeyChild(const QString& path) {
+    DrugConnection connection;
+    const double ms = timeMs([&] { connection.openFile(path, DrugPassword); });
+    std::printf("%.3f\n", ms);
+    return 0;
+}
+
+int peakMemoryChild(int argc, char* argv[], const QString& folder) {
+    QApplication application(argc, argv);
+    prepareApplication();
+    setProgramFolderForTests(folder);
+    FakePlatform fakes;
+    Form19 form(fakes.platform);
+    if (!form.isLoaded())
+        return 1;
+    form.show();
+    QApplication::processEvents();
+    form.FillDrugList(FullTableQuery);
+    QApplication::processEvents();
+    std::printf("%.1f\n", bench::peakResidentMiB());
+    return 0;
+}
+
+// The bench proper.
+
+class QuickBench {
+public:
+    QuickBench(const Paths& paths, const QString& bench100k)
+        : m_paths(paths)
+        , m_names(bench::generatedNames())
+        , m_form(m_fakes.platform) {
+        if (!m_form.isLoaded())
+            throw CannotRun("the main window could not open " + bench100k.toStdString());
+        m_form.show();
+        QApplication::processEvents();
+        m_ours.openFile(QDir(paths.runFolder).filePath(DrugFileName), DrugPassword);
+        m_defaultLayout = bench::openRaw(paths.defaultLayout, 1024);
+    }
+    ~QuickBench() { bench::closeRaw(m_defaultLayout); }
+
+    struct Key {
+        const char* name;
+        int decimals;
+        double (QuickBench::*measure)();
+    };
+
+    double refillRatio() {
+        return listRatio([this] { keypadRefill(); }, keypadQuery(QStringLiteral("a")));
+    }
+    double reloadRatio() {
+        return listRatio([this] { m_form.FillDrugList(FullTableQuery); }, FullTableQuery);
+    }
+    // A name search of the find window: one character of a generated name, found in about one
+    // name in a thousand. A leaflet search is compared with a full reload on stderr.
+    double findRatio() {
+        const QString text = m_names.front().left(1);
+        const QStringList parameters{likePattern(text)};
+        const double ratio = listRatio([this, text] { m_form.findDrugs(text, false); }, FindInNamesQuery, parameters);
+        std::vector<double> leafletMs, reloadMs;
+        for (int pair = 0; pair < 3; ++pair) {
+            leafletMs.push_back(timeMs([&] { m_form.findDrugs(text, true); }));
+            reloadMs.push_back(timeMs([&] { m_form.FillDrugList(FullTableQuery); }));
+            QApplication::processEvents();
+        }
+        requireNoMessage();
+        note("  leaflet search for \"%s\": %.1f ms, full reload %.1f ms\n", qPrintable(text), median(leafletMs),
+             median(reloadMs));
+        return ratio;
+    }
+    double modifyExtraMs() { return changeExtraMs(&Form19::Image7_Click, true); }
+    double deleteExtraMs() { return changeExtraMs(&Form19::Image11_Click, false); }
+    double peakMemoryMb() { return childNumber(m_paths, {QStringLiteral("--peak-memory"), m_paths.runFolder}); }
+
+    qint64 listed() const { return m_form.ListCount.integer().value_or(-1); }
+
+    void keypadRefill() {
+        KeypadLetters = QStringLiteral("a");
+        KeypadActive = 1;
+        m_form.Form_Activate();
+    }
+
+    void requireNoMessage() {
+        if (!m_fakes.dialogs.messages.isEmpty())
+            throw CannotRun("the program said: " + m_fakes.dialogs.messages.join(u'\n').toStdString());
+    }
+
+    // The program's refill over the floor, paired run by run (in turn first and second),
+    // median of the pairs; both must list the same rows.
+    double listRatio(const std::function<void()>& refill, const QString& sql, const QStringList& parameters = {}) {
+        bench::FloorLoop floor(m_ours.handle());
+        refill();
+        requireNoMessage();
+        const qint64 floorRows = floor.run(sql, parameters);
+        if (listed() != floorRows)
+            throw CannotRun(QStringLiteral("the list holds %1 rows, the engine gives %2")
+                                .arg(listed())
+                                .arg(floorRows)
+                                .toStdString());
+        std::vector<double> programMs, floorMs, ratios;
+        for (int pair = 0; pair < 6; ++pair) {
+            double program = 0, engine = 0;
+            if (pair % 2 == 0) {
+                program = timeMs(refill);
+                engine = timeMs([&] { floor.run(sql, parameters); });
+            } else {
+                engine = timeMs([&] { floor.run(sql, parameters); });
+                program = timeMs(refill);
+            }
+            QApplication::processEvents();
+            programMs.push_back(program);
+            floorMs.push_back(engine);
+            ratios.push_back(program / engine);
+        }
+        requireNoMessage();
+        note("  %lld rows: program %.1f ms, floor %.1f ms\n", static_cast<long long>(floorRows), median(programMs),
+             median(floorMs));
+        return median(ratios);
+    }
+
+    double layoutRatio() {
+        const QString sql = keypadQuery(QStringLiteral("a"));
+        bench::FloorLoop ours(m_ours.handle());
+        bench::FloorLoop other(m_defaultLayout);
+        ours.run(sql);
+        other.run(sql);
+        std::vector<double> oursMs, otherMs, ratios;
+        for (int pair = 0; pair < 6; ++pair) {
+            const double a = timeMs([&] { ours.run(sql); });
+            const double b = timeMs([&] { other.run(sql); });
+            oursMs.push_back(a);
+            otherMs.push_back(b);
+            ratios.push_back(a / b);
+        }
+        note("  our layout %.1f ms, default layout %.1f ms\n", median(oursMs), median(otherMs));
+        return median(ratios);
+    }
+
+    void fillBoxes(int drug) {
+        const bench::GeneratedDrug generated = sampleDrug(drug);
+        m_form.Text11->setText(generated.chineseName);
+        m_form.Text6->setText(generated.englishName);
+        m_form.Text1->setText(generated.leaflet);
+    }
+
+    bench::GeneratedDrug sampleDrug(int index) {
+        // A drug as the generator makes them: a leaflet of 8-15 lines, 600 characters on average.
+        static const bench::GeneratedDrug first = [] {
+            bench::GeneratedDrug found;
+            bench::generateDrugs([&](const bench::GeneratedDrug& drug) { found = drug; }, 1);
+            return found;
+        }();
+        bench::GeneratedDrug drug = first;
+        drug.chineseName = m_names[index % m_names.size()];
+        return drug;
+    }
+
+    void requireStored() {
+        if (m_fakes.dialogs.messages.size() != 1 || m_fakes.dialogs.messages.front() != QStringLiteral("ok ！"))
+            throw CannotRun("not stored: " + m_fakes.dialogs.messages.join(u'\n').toStdString());
+        m_fakes.dialogs.messages.clear();
+    }
+
+    static constexpr int EditRuns = 7;
+
+    double addMs() {
+        std::vector<double> times;
+        for (int run = 0; run <= EditRuns; ++run) {
+            fillBoxes(run);
+            const double ms = timeMs([this] { m_form.Image13_Click(); });
+            requireStored();
+            if (run > 0) // the first add also builds the initials' table
+                times.push_back(ms);
+        }
+        note("  adds: %.1f to %.1f ms\n", *std::min_element(times.begin(), times.end()),
+             *std::max_element(times.begin(), times.end()));
+        return median(times);
+    }
+
+    // A change of the drug chosen in the list, minus the list reload that follows it.
+    double changeExtraMs(void (Form19::*handler)(), bool editBoxes) {
+        m_form.FillDrugList(FullTableQuery);
+        std::vector<double> extras, reloads;
+        for (int run = 0; run <= EditRuns; ++run) {
+            m_form.Label4_Click(0);
+            if (editBoxes)
+                m_form.Text6->setText(m_form.Text6->text() + QStringLiteral(" N"));
+            refillWatch = {};
+            const double ms = timeMs([&] { (m_form.*handler)(); });
+            requireStored();
+            if (refillWatch.calls != 1)
+                throw CannotRun("the handler did not reload the list once (is the --wrap name current?)");
+            QApplication::processEvents();
+            if (run > 0) {
+                extras.push_back(ms - refillWatch.ms);
+                reloads.push_back(refillWatch.ms);
+            }
+        }
+        note("  reload inside the handler: %.1f ms\n", median(reloads));
+        return median(extras);
+    }
+
+    double clickUs() {
+        m_form.FillDrugList(FullTableQuery);
+        QApplication::processEvents();
+        if (listed() < bench::Drugs)
+            throw CannotRun("the list is not full");
+        // Each handler 101 times in a row, the pending repaints only afterwards.
+        const auto medianUs = [](const std::function<void(int)>& click) {
+            std::vector<double> times;
+            for (int i = 0; i < 101; ++i)
+                times.push_back(timeMs([&] { click(i); }) * 1000);
+            QApplication::processEvents();
+            return median(times);
+        };
+        const double arrow = medianUs([this](int) { m_form.Label12_Click(); });
+        m_form.Picture1_MouseDown(Qt::LeftButton, Qt::NoModifier, 0, 90);
+        // Each move takes the thumb one pixel further down.
+        const double thumb =
+            medianUs([this](int) { m_form.Picture1_MouseMove(Qt::LeftButton, Qt::NoModifier, 0, 105); });
+        m_form.Picture1_MouseUp(Qt::LeftButton, Qt::NoModifier, 0, 105);
+        const double row = medianUs([this](int i) { m_form.Label4_Click(i % Form19::VisibleRows); });
+        note("  arrow %.0f us, thumb %.0f us, row %.0f us\n", arrow, thumb, row);
+        return std::max({arrow, thumb, row});
+    }
+
+    double pinyinMcharsPerSecond() {
+        m_form.FillDrugList(FullTableQuery);
+        qint64 characters = 0;
+        for (const QString& name : std::as_const(m_names))
+            characters += name.size();
+        std::vector<double> seconds;
+        qint64 letters = 0;
+        for (int pass = 0; pass < 11; ++pass) {
+            seconds.push_back(timeMs([&] {
+                                  for (const QString& name : std::as_const(m_names))
+                                      letters += PinyinInitials(name).size();
+                              }) /
+                              1000);
+        }
+        if (letters == 0)
+            throw CannotRun("no initials");
+        return double(characters) / median(seconds) / 1e6;
+    }
+
+    double startupRatio() {
+        const QString program = QDir(m_paths.runFolder).filePath(QStringLiteral("xiyao"));
+        const QString file = QDir(m_paths.runFolder).filePath(DrugFileName);
+        std::vector<double> programMs, bareMs, keyMs;
+        startupMs(program); // loads the libraries into the page cache
+        startupMs(QStringLiteral(XIYAO_BARE_WINDOW));
+        for (int run = 0; run < 9; ++run) {
+            programMs.push_back(startupMs(program));
+            bareMs.push_back(startupMs(QStringLiteral(XIYAO_BARE_WINDOW)));
+            keyMs.push_back(childNumber(m_paths, {QStringLiteral("--derive-key"), file}));
+        }
+        note("  program %.1f ms, bare window %.1f ms, key derivation %.1f ms\n", median(programMs), median(bareMs),
+             median(keyMs));
+        return median(programMs) / (median(bareMs) + median(keyMs));
+    }
+
+private:
+    Paths m_paths;
+    QStringList m_names;
+    FakePlatform m_fakes;
+    Form19 m_form;
+    DrugConnection m_ours;
+    sqlite3* m_defaultLayout = nullptr;
+};
+
+// One row per printed key, in the printed order. A list refill against its floor is
+// one listRatio() call: the program's refill, its SQL and its parameters.
+constexpr QuickBench::Key Keys[] = {
+    {"refill_ratio", 3, &QuickBench::refillRatio},
+    {"reload_ratio", 3, &QuickBench::reloadRatio},
+    {"layout_ratio", 3, &QuickBench::layoutRatio},
+    {"add_ms", 1, &QuickBench::addMs},
+    {"modify_extra_ms", 1, &QuickBench::modifyExtraMs},
+    {"delete_extra_ms", 1, &QuickBench::deleteExtraMs},
+    {"click_us", 0, &QuickBench::clickUs},
+    {"pinyin_mchars_per_s", 1, &QuickBench::pinyinMcharsPerSecond},
+    {"startup_ratio", 3, &QuickBench::startupRatio},
+    {"rss_mb", 1, &QuickBench::peakMemoryMb},
+    {"find_ratio", 3, &QuickBench::findRatio},
+};
+
+Paths prepareRun(const QString& self) {
+    const bench::BenchFiles files = bench::ensureBenchFiles();
+    const QDir run(QDir(bench::benchFolder()).filePath(QStringLiteral("run")));
+    run.mkpath(QStringLiteral("."));
+    // The run changes its own copy; the generated file stays as made.
+    for (const auto& [from, to] : {std::pair{files.ours, run.filePath(DrugFileName)},
+                                   std::pair{QStringLiteral(XIYAO_PROGRAM), run.filePath(QStringLiteral("xiyao"))}}) {
+        QFile::remove(to);
+        if (!QFile::copy(from, to))
+            throw CannotRun("cannot copy " + from.toStdString());
+    }
+    return {run.path(), files.defaultLayout, self};
+}
+
+} // namespace
+
+extern "C" void __real__ZN6Form1912FillDrugListERK7QStringRK5QListI4CellE(Form19* form, const QString& sql,
+                                                                          const QList<Cell>& parameters);
+extern "C" void __wrap__ZN6Form1912FillDrugListERK7QStringRK5QListI4CellE(Form19* form, const QString& sql,
+                                                                          const QList<Cell>& parameters) {
+    const Clock::time_point start = Clock::now();
+    __real__ZN6Form1912FillDrugListERK7QStringRK5QListI4CellE(form, sql, parameters);
+    refillWatch.ms += millisecondsSince(start);
+    ++refillWatch.calls;
+}
+
+int main(int argc, char* argv[]) {
+    const QString self = QFile::decodeName(argv[0]);
+    if (argc == 3 && qstrcmp(argv[1], "--derive-key") == 0)
+        return deriveKeyChild(QFile::decodeName(argv[2]));
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        // Qt warns on every start without one; the children inherit it.
+        const QString runtime = QDir::temp().filePath(QStringLiteral("xiyao-bench-runtime"));
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    }
+    if (argc == 3 && qstrcmp(argv[1], "--peak-memory") == 0)
+        return peakMemoryChild(argc, argv, QFile::decodeName(argv[2]));
+    try {
+        const Paths paths = prepareRun(QFileInfo(self).absoluteFilePath());
+        QApplication application(argc, argv);
+        // Keys named on the command line are measured alone (for profiling one of them).
+        const QStringList only = QApplication::arguments().mid(1);
+        prepareApplication();
+        setProgramFolderForTests(paths.runFolder);
+        QuickBench bench(paths, paths.runFolder);
+        std::vector<std::pair<const char*, QString>> results;
+        for (const QuickBench::Key& key : Keys) {
+            if (!only.isEmpty() && !only.contains(QLatin1String(key.name)))
+                continue;
+            note("%s ...\n", key.name);
+            const double value = (bench.*key.measure)();
+            results.emplace_back(key.name, QString::number(value, 'f', key.decimals));
+        }
+        for (const auto& [name, value] : results)
+            std::printf("%s=%s\n", name, qPrintable(value));
+        return 0;
+    } catch (const CannotRun& error) {
+        note("the quick bench cannot run: %s\n", error.what());
+    } catch (const DatabaseError& error) {
+        note("the quick bench cannot run: %s\n", qPrintable(error.message()));
+    }
+    return 1;
+}
