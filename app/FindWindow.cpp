@@ -79,8 +79,11 @@ bool FindWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         // Enter searches from the text box and the check box; on the close button it closes.
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && watched != closeButton) {
-            search();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == closeButton)
+                close();
+            else
+                search();
             return true;
         }
     }

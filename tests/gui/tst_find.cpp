@@ -156,6 +156,9 @@ void TestFind::window() {
     QVERIFY(find->leafletsBox->isChecked());
     QTest::keyClick(find->leafletsBox, Qt::Key_Return); // Enter from the check box searches too
     QCOMPARE(find->resultLabel->text(), QStringLiteral("没有找到"));
+    QTest::keyClick(find->closeButton, Qt::Key_Return); // and on 关闭 closes
+    QVERIFY(!find->isVisible());
+    form.openFindWindow();
     // A lone surrogate is named, and the list stays as it was.
     find->textBox->setText(QString(QChar(0xD800)));
     find->search();
