@@ -6,6 +6,7 @@
 #include "exchange/DrugImport.h"
 #include "tests/reliability/TaggedDrug.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/ReadOnlyFile.h"
 
 #include <QDir>
@@ -177,28 +178,16 @@ private:
 
 // ---- The companion tool
 
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QString err;
-};
+using Run = ProgramRun;
 
 // Runs xiyao-db, as the user nobody when asked (the superuser only).
 Run runTool(const QStringList& arguments, bool asNobody = false) {
-    QProcess process;
-    if (asNobody) {
-        process.start(QStringLiteral("setpriv"),
+    if (!asNobody)
+        return runProgram(QStringLiteral(XIYAO_DB_PATH), arguments);
+    return runProgram(QStringLiteral("setpriv"),
                       QStringList{QStringLiteral("--reuid=%1").arg(Nobody), QStringLiteral("--regid=%1").arg(Nobody),
                                   QStringLiteral("--clear-groups"), QStringLiteral(XIYAO_DB_PATH)} +
                           arguments);
-    } else {
-        process.start(QStringLiteral(XIYAO_DB_PATH), arguments);
-    }
-    process.closeWriteChannel();
-    if (!process.waitForFinished(120000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-            QString::fromUtf8(process.readAllStandardError())};
 }
 
 // ---- What a file holds

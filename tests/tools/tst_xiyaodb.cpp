@@ -2,29 +2,18 @@
 #include "data/SqlTexts.h"
 #include "data/Statement.h"
 #include "tests/support/DrugFileFixture.h"
+#include "tests/support/ProgramRun.h"
 
 #include <QProcess>
 #include <QtTest>
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QString err;
-};
+using Run = ProgramRun;
 
 Run runTool(const QStringList& arguments, const QByteArray& input = QByteArray(),
             const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(XIYAO_DB_PATH), arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(120000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-            QString::fromUtf8(process.readAllStandardError())};
+    return runProgram(QStringLiteral(XIYAO_DB_PATH), arguments, input, environment);
 }
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content) {

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+// What a program run by a test did: its exit status (-1 when it crashed or did not end in two
+// minutes), its standard output and its standard error.
+struct ProgramRun {
+    int status = -1;
+    QByteArray out;
+    QString err;
+};
+
+// Runs program with arguments, input on its standard input, and waits for it to end.
+inline ProgramRun runProgram(const QString& program, const QStringList& arguments, const QByteArray& input = {},
+                             const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+            QString::fromUtf8(process.readAllStandardError())};
+}
