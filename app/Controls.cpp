@@ -275,8 +275,11 @@ void LeafletBox::wheelEvent(QWheelEvent* event) {
 }
 
 void LeafletBox::keyPressEvent(QKeyEvent* event) {
+    // Shift is not consulted: on most keyboards "+" is Shift with "=", and X reports it as
+    // Ctrl+Shift+Plus.
     const bool control = event->modifiers() & Qt::ControlModifier;
-    if (event->matches(QKeySequence::ZoomIn) || (control && event->key() == Qt::Key_Equal))
+    const int key = event->key();
+    if (event->matches(QKeySequence::ZoomIn) || (control && (key == Qt::Key_Plus || key == Qt::Key_Equal)))
         setZoom(m_zoom + 1);
     else if (event->matches(QKeySequence::ZoomOut))
         setZoom(m_zoom - 1);

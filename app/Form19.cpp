@@ -193,15 +193,22 @@ bool Form19::withinHandOver(const QElapsedTimer& since) const {
 
 void Form19::onFocusWindowChanged(QWindow* now) {
     // Activation counts only when the main window is reached from the keypad: the keypad was
-    // the active window, or 返回 has just closed it. Coming back from a message box of ours or
-    // from another program runs nothing.
+    // the active window, or 返回 has just closed it. Coming back from a message box of ours, from
+    // the find window or from another program runs nothing.
     const QWindow* previous = m_lastFocusWindow;
     m_lastFocusWindow = now;
     if (!now)
         return;
     // The hand-over after 返回 counts only for a moment: a later return from elsewhere is not one.
-    const bool fromKeypad = (previous && previous == m_keypadWindow) || withinHandOver(m_sinceKeypadClosed);
+    const bool handedOver = withinHandOver(m_sinceKeypadClosed);
+    const bool fromKeypad = (previous && previous == m_keypadWindow) || handedOver;
     m_sinceKeypadClosed.invalidate();
+    if (handedOver && m_findWindow && now == m_findWindow->windowHandle()) {
+        // A desktop may focus the find window as the keypad closes, before the main window or
+        // instead of it: 返回's letters are searched for now, so they are never lost.
+        Form_Activate();
+        return;
+    }
     if (now != windowHandle() || !fromKeypad)
         return;
     if (withinHandOver(m_sinceEarlyRefill)) {
@@ -215,20 +222,15 @@ bool Form19::eventFilter(QObject* watched, QEvent* event) {
     // A click into the main window while the keypad is active activates the main window;
     // the list is refilled before that click is handled, so the click sees the new list.
     // One press reaches the filter once for each widget it propagates to: it refills once.
-    // From the find window, a click counts the same while the keypad is open.
+    // A click from the find window refills nothing: it lands on the drugs the user sees there.
     if (event->type() == QEvent::MouseButtonRelease) {
         m_refilledForThisPress = false;
     } else if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() && m_keypadWindow &&
-               static_cast<QWidget*>(watched)->window() == this && !m_refilledForThisPress) {
-        const QWindow* focus = QGuiApplication::focusWindow();
-        const bool fromFind = m_findWindow && focus && focus == m_findWindow->windowHandle();
-        if (focus == m_keypadWindow || fromFind) {
-            m_refilledForThisPress = true;
-            // Only the keypad's activation is counted; the find window's is never a refill.
-            if (!fromFind)
-                m_sinceEarlyRefill.start();
-            Form_Activate();
-        }
+               static_cast<QWidget*>(watched)->window() == this && !m_refilledForThisPress &&
+               QGuiApplication::focusWindow() == m_keypadWindow) {
+        m_refilledForThisPress = true;
+        m_sinceEarlyRefill.start();
+        Form_Activate();
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -57,17 +58,8 @@ QStringList tableFaults(sqlite3* db) {
     // cid, name, type, notnull, dflt_value, pk
     Statement info(db, QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(DrugTableName)));
     QStringList present;
-    int keyParts = 0;
-    bool keyIsInteger = false;
-    while (info.step()) {
-        const QString name = info.column(1).toText();
-        present.append(name);
-        const bool inKey = info.column(5).integer().value_or(0) > 0;
-        keyParts += inKey ? 1 : 0;
-        if (name.compare(KeyColumn, Qt::CaseInsensitive) == 0)
-            keyIsInteger =
-                inKey && info.column(2).toText().compare(QStringLiteral("INTEGER"), Qt::CaseInsensitive) == 0;
-    }
+    while (info.step())
+        present.append(info.column(1).toText());
     if (present.isEmpty())
         return {QStringLiteral("文件中没有药品表“%1”").arg(DrugTableName)};
     QStringList faults;
@@ -78,9 +70,19 @@ QStringList tableFaults(sqlite3* db) {
     }
     if (!missing.isEmpty())
         faults.append(QStringLiteral("药品表缺少列：%1").arg(missing.join(QStringLiteral("、"))));
-    // Only a lone INTEGER PRIMARY KEY is the engine's own row key, which a change addresses.
-    if (!missing.contains(KeyColumn) && !(keyIsInteger && keyParts == 1))
-        faults.append(QStringLiteral("药品表的“%1”不是它的整数主键（INTEGER PRIMARY KEY）").arg(KeyColumn));
+    // A change addresses its drug by 编号, and a new drug's 编号 is the row key the engine gives it.
+    if (!missing.contains(KeyColumn) && !isRowKeyColumn(db, DrugTableName, KeyColumn))
+        faults.append(QStringLiteral("药品表的“%1”不是它的整数主键（INTEGER PRIMARY KEY，不带 DESC，"
+                                     "表不是 WITHOUT ROWID），新药品得不到编号")
+                          .arg(KeyColumn));
+    // Other tools take these names for the row key; a column that hides it invites them to
+    // change the wrong drug.
+    for (const QString& name : present) {
+        for (const char* rowKeyName : {"rowid", "oid", "_rowid_"}) {
+            if (name.compare(QLatin1String(rowKeyName), Qt::CaseInsensitive) == 0)
+                faults.append(QStringLiteral("药品表中有一列名为“%1”，与数据库的行号同名").arg(name));
+        }
+    }
     return faults;
 }
 
@@ -104,6 +106,17 @@ bool readable(const QString& path) {
         return errno != EACCES && errno != EPERM;
     ::close(descriptor);
     return true;
+}
+
+// Only a regular file can be a drug file. Anything else is refused before the engine opens it:
+// a named pipe would block the open until another program wrote to it.
+void refuseSpecialFile(const QByteArray& nativePath) {
+    struct stat status {};
+    if (::stat(nativePath.constData(), &status) != 0 || S_ISREG(status.st_mode))
+        return; // a missing file is named by the engine's own failure
+    if (S_ISDIR(status.st_mode))
+        throw DatabaseError(QStringLiteral("这是一个文件夹，不是药品数据库文件"));
+    throw DatabaseError(QStringLiteral("这不是普通文件（是命名管道、设备或套接字），不是药品数据库文件"));
 }
 
 } // namespace
@@ -130,6 +143,7 @@ void DrugConnection::openFile(const QString& path, const QString& password) {
     PendingHandle pending;
     try {
         const QByteArray nativePath = QFile::encodeName(path);
+        refuseSpecialFile(nativePath);
         // No SQLITE_OPEN_CREATE: a missing file fails instead of becoming an empty database.
         if (sqlite3_open_v2(nativePath.constData(), &pending.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
                             nullptr) != SQLITE_OK)

@@ -11,16 +11,6 @@
 
 namespace {
 
-// True when column is the table's INTEGER PRIMARY KEY, the engine's own row key.
-bool isRowKey(sqlite3* db, const QString& table, const QString& column) {
-    const char* type = nullptr;
-    int primaryKey = 0;
-    if (sqlite3_table_column_metadata(db, nullptr, table.toUtf8().constData(), column.toUtf8().constData(), &type,
-                                      nullptr, nullptr, &primaryKey, nullptr) != SQLITE_OK)
-        return false;
-    return primaryKey && type && qstricmp(type, "INTEGER") == 0;
-}
-
 // Texts up to this many bytes are kept as read and made into text only when asked for.
 constexpr qsizetype ShortTextBytes = 255;
 
@@ -319,7 +309,7 @@ void DrugRecordset::requireEditable() {
         failAndClose(QStringLiteral("这个查询的结果不能修改"));
     if (m_keyColumn < 0) {
         for (int i = 0; i < m_originColumns.size(); ++i) {
-            if (isRowKey(m_connection->handle(), m_table, m_originColumns[i])) {
+            if (isRowKeyColumn(m_connection->handle(), m_table, m_originColumns[i])) {
                 m_keyColumn = i;
                 break;
             }
@@ -498,13 +488,18 @@ void DrugRecordset::storeAddedRow() {
     }
 }
 
+// The key column by its own name: "rowid" may be the name of another column.
+QString DrugRecordset::keyName() const {
+    return quotedIdentifier(m_originColumns[m_keyColumn]);
+}
+
 void DrugRecordset::storeChangedRow() {
     sqlite3* db = m_connection->handle();
     QStringList assignments;
     for (const auto& [name, value] : m_writes)
         assignments.append(quotedIdentifier(m_originColumns[columnIndex(name)]) + QStringLiteral(" = ?"));
-    Statement update(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                             .arg(quotedIdentifier(m_table), assignments.join(QStringLiteral(", "))));
+    Statement update(db, QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                             .arg(quotedIdentifier(m_table), assignments.join(QStringLiteral(", ")), keyName()));
     int position = 1;
     for (const auto& [name, value] : m_writes)
         update.bind(position++, value);
@@ -518,7 +513,7 @@ void DrugRecordset::storeChangedRow() {
 
 void DrugRecordset::storeDeletion() {
     sqlite3* db = m_connection->handle();
-    Statement remove(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedIdentifier(m_table)));
+    Statement remove(db, QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quotedIdentifier(m_table), keyName()));
     remove.bind(1, m_rows.cell(m_position, m_keyColumn));
     remove.step();
     if (sqlite3_changes(db) == 0)

@@ -110,6 +110,7 @@ private:
     void readRows(Statement& statement);
     void ensureRows();
     void storeAddedRow();
+    QString keyName() const;
     void storeChangedRow();
     void storeDeletion();
 

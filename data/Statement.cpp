@@ -2,12 +2,16 @@
 
 #include "data/DatabaseError.h"
 
+#include <QStringDecoder>
+
 #include <sqlcipher/sqlite3.h>
 
-// Stored text as it was written: QString::fromUtf8 would drop a leading U+FEFF as a byte-order mark.
+// Stored text as it was written: QString::fromUtf8 would drop a leading U+FEFF as a byte-order
+// mark, so every U+FEFF, the first ones included, is decoded as the character it is.
 QString storedText(QByteArrayView utf8) {
-    const QByteArrayView bom("\xEF\xBB\xBF", 3);
-    QString text = utf8.startsWith(bom) ? QChar(0xFEFF) + QString::fromUtf8(utf8.sliced(3)) : QString::fromUtf8(utf8);
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QString text = decoder.decode(utf8);
     // fromUtf8 keeps room for one character per byte: three times what Chinese text needs.
     // A list of long texts would hold that room as long as the list lives.
     if (text.capacity() - text.size() > 64)
@@ -149,4 +153,27 @@ QString quotedIdentifier(const QString& name) {
     QString text = name;
     text.replace(u'"', QStringLiteral("\"\""));
     return u'"' + text + u'"';
+}
+
+bool isRowKeyColumn(sqlite3* db, const QString& table, const QString& column) {
+    // cid, name, type, notnull, dflt_value, pk
+    Statement info(db, QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(table)));
+    int keyParts = 0;
+    bool integerKey = false;
+    while (info.step()) {
+        const bool inKey = info.column(5).integer().value_or(0) > 0;
+        keyParts += inKey ? 1 : 0;
+        if (inKey && info.column(1).toText().compare(column, Qt::CaseInsensitive) == 0)
+            integerKey = info.column(2).toText().compare(QStringLiteral("INTEGER"), Qt::CaseInsensitive) == 0;
+    }
+    if (!integerKey || keyParts != 1)
+        return false;
+    // The engine makes an index for any primary key but its own row key (a DESC key, or the key
+    // of a table WITHOUT ROWID). seq, name, unique, origin, partial
+    Statement indexes(db, QStringLiteral("PRAGMA index_list(%1)").arg(quotedIdentifier(table)));
+    while (indexes.step()) {
+        if (indexes.column(3).toText() == QLatin1String("pk"))
+            return false;
+    }
+    return true;
 }

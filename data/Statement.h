@@ -71,3 +71,8 @@ QString engineMessage(sqlite3* db);
 
 // A table or column name as an SQL identifier: in double quotes, inner quotes doubled.
 QString quotedIdentifier(const QString& name);
+
+// Whether column is the engine's own row key of table: its one INTEGER PRIMARY KEY in a table
+// with row keys, written without DESC. Only such a key is given to a new row by the engine and
+// is what sqlite3_last_insert_rowid() reports; any other key column stays Null on an insert.
+bool isRowKeyColumn(sqlite3* db, const QString& table, const QString& column);

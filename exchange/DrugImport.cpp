@@ -9,6 +9,10 @@
 #include <QBuffer>
 #include <QSet>
 
+#include <algorithm>
+#include <limits>
+#include <optional>
+
 namespace {
 
 // Which CSV field goes into which table column.
@@ -122,8 +126,29 @@ ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored) {
     return result;
 }
 
-// Empties the drug table and returns how many drugs it held. The table's AUTOINCREMENT
-// counter survives a DELETE, so the imported drugs never take a deleted drug's key.
+// The highest key the file has given: its drugs' keys, and the AUTOINCREMENT counter, which
+// remembers deleted drugs too. A table without that counter forgets a deleted drug's key.
+qint64 highestKey(DrugConnection& connection) {
+    const QString table = quotedIdentifier(DrugTableName);
+    qint64 highest = 0;
+    {
+        Statement select(connection.handle(),
+                         QStringLiteral("SELECT max(%1) FROM %2").arg(quotedIdentifier(KeyColumn), table));
+        select.step();
+        highest = select.column(0).integer().value_or(0);
+    }
+    Statement counter(connection.handle(),
+                      QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'"));
+    if (!counter.step())
+        return highest;
+    Statement sequence(connection.handle(), QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?1"));
+    sequence.bind(1, Cell(DrugTableName));
+    if (sequence.step())
+        highest = std::max(highest, sequence.column(0).integer().value_or(0));
+    return highest;
+}
+
+// Empties the drug table and returns how many drugs it held.
 qint64 deleteAllDrugs(DrugConnection& connection) {
     const QString table = quotedIdentifier(DrugTableName);
     qint64 count = 0;
@@ -136,8 +161,11 @@ qint64 deleteAllDrugs(DrugConnection& connection) {
     return count;
 }
 
-QString insertSql(const ImportPlan& plan) {
+// withKeys: the key is the first value, instead of the engine giving each row the next key.
+QString insertSql(const ImportPlan& plan, bool withKeys) {
     QStringList columns;
+    if (withKeys)
+        columns.append(quotedIdentifier(KeyColumn));
     for (const QString& column : plan.targetColumns)
         columns.append(quotedIdentifier(column));
     columns.append(quotedIdentifier(InitialsColumn));
@@ -146,18 +174,21 @@ QString insertSql(const ImportPlan& plan) {
         .arg(quotedIdentifier(DrugTableName), columns.join(u','), marks.join(u','));
 }
 
-// Inserts every row whose Chinese name is not among leftOut.
+// Inserts every row whose Chinese name is not among leftOut; with firstKey, the rows get keys
+// from it on in the order of the text.
 void insertRows(QIODevice& csv, DrugConnection& connection, const QSet<QString>& leftOut, qint64 total,
-                const ImportProgress& progress) {
+                std::optional<qint64> firstKey, const ImportProgress& progress) {
     DrugRowReader rows(csv);
     const ImportPlan& plan = rows.plan();
-    Statement insert(connection.handle(), insertSql(plan));
+    Statement insert(connection.handle(), insertSql(plan, firstKey.has_value()));
     QStringList texts;
     qint64 done = 0;
     while (rows.next(texts)) {
         if (leftOut.contains(texts[plan.chineseNameField]))
             continue;
         int position = 1;
+        if (firstKey)
+            insert.bind(position++, Cell(*firstKey + done));
         for (const qsizetype source : plan.sourceFields)
             insert.bind(position++, Cell(texts[source]));
         insert.bind(position, Cell(PinyinInitials(texts[plan.chineseNameField])));
@@ -216,10 +247,18 @@ ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode 
         text.seek(start);
         if (mode == ImportMode::SkipExisting)
             result.imported -= result.existingRows;
-        if (mode == ImportMode::Replace)
+        std::optional<qint64> firstKey;
+        if (mode == ImportMode::Replace) {
+            // An emptied table would give keys from 1 again, and a window still showing an old
+            // drug would then change a new one; the new drugs follow the old keys instead.
+            const qint64 highest = highestKey(connection);
+            if (highest > std::numeric_limits<qint64>::max() - result.imported)
+                throw DatabaseError(QStringLiteral("药品编号已经用尽，无法导入"));
+            firstKey = highest + 1;
             result.deleted = deleteAllDrugs(connection);
+        }
         insertRows(text, connection, mode == ImportMode::SkipExisting ? stored : QSet<QString>(), result.imported,
-                   progress);
+                   firstKey, progress);
         connection.commit();
         return result;
     } catch (...) {

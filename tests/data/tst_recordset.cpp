@@ -31,6 +31,7 @@ private Q_SLOTS:
     void zeroRows();
     void addChangeDeleteInOneRun();
     void keysAreNeverReused();
+    void changesAddressTheKeyColumn();
     void valuesAreBoundNotSpliced();
     void valuesComeBackAsStored_data();
     void valuesComeBackAsStored();
@@ -169,6 +170,31 @@ void TestRecordset::keysAreNeverReused() {
     QVERIFY(second > first);
 }
 
+// Another tool gave the table a column named rowid, which hides the engine's row key: a change
+// and a delete still reach the drug whose 编号 the recordset holds.
+void TestRecordset::changesAddressTheKeyColumn() {
+    DrugFileFixture file;
+    file.insert(QStringLiteral("甲"));
+    file.insert(QStringLiteral("乙"));
+    DrugConnection connection;
+    connection.openFile(file.path(), DrugPassword);
+    connection.execute(QStringLiteral("ALTER TABLE 西药 ADD COLUMN rowid INTEGER"));
+    connection.execute(QStringLiteral("UPDATE 西药 SET rowid = 3 - 编号"));
+    DrugRecordset recordset;
+    recordset.Open(keyQuery(QStringLiteral("2")), connection, adOpenKeyset, adLockOptimistic);
+    recordset.setField(EnglishNameColumn, Cell(QStringLiteral("B")));
+    recordset.Update();
+    recordset.Close();
+    recordset.Open(keyQuery(QStringLiteral("1")), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Delete();
+    recordset.Update();
+    recordset.Close();
+    const QList<DrugFileFixture::Drug> stored = file.readAll();
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored[0].chineseName.toText(), QStringLiteral("乙"));
+    QCOMPARE(stored[0].englishName.toText(), QStringLiteral("B"));
+}
+
 void TestRecordset::valuesAreBoundNotSpliced() {
     DrugFileFixture file;
     DrugConnection connection;
@@ -195,10 +221,21 @@ void TestRecordset::valuesComeBackAsStored_data() {
     // A leading U+FEFF is text, not a byte-order mark, in short and long texts alike.
     const Cell marked(QChar(0xFEFF) + QStringLiteral("药").repeated(100));
     const Cell shortMarked(QChar(0xFEFF) + QStringLiteral("药"));
-    const QList<Cell> values{
-        Cell(1.5),      longer,   Cell(qint64(1) << 60),    longest,     Cell::null(),
-        marked,         Cell(-2), Cell(QStringLiteral("")), shortMarked, Cell(QStringLiteral("阿莫西林")),
-        Cell(0.1 + 0.2)};
+    const Cell twiceMarked(QString(2, QChar(0xFEFF)) + QStringLiteral("药").repeated(100));
+    const Cell shortTwiceMarked(QString(2, QChar(0xFEFF)));
+    const QList<Cell> values{Cell(1.5),
+                             longer,
+                             Cell(qint64(1) << 60),
+                             longest,
+                             Cell::null(),
+                             marked,
+                             Cell(-2),
+                             Cell(QStringLiteral("")),
+                             shortMarked,
+                             twiceMarked,
+                             Cell(QStringLiteral("阿莫西林")),
+                             shortTwiceMarked,
+                             Cell(0.1 + 0.2)};
     QTest::newRow("in order") << values;
     QList<Cell> reversed = values;
     std::reverse(reversed.begin(), reversed.end());

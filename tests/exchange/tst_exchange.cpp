@@ -375,6 +375,7 @@ void TestExchange::importModesTreatExistingNames_data() {
     QTest::addColumn<qint64>("existingRows");
     QTest::addColumn<QStringList>("existingNames");
     QTest::addColumn<qint64>("deleted");
+    QTest::addColumn<bool>("keyCounter"); // the table remembers deleted drugs' keys (AUTOINCREMENT)
     // The file holds 阿莫西林, 布洛芬 and 维生素B1 as keys 1 to 3; names compare exactly, so
     // "布洛芬 " and 维生素b1 are new.
     const QStringList existing{QStringLiteral("布洛芬"), QStringLiteral("阿莫西林")};
@@ -383,18 +384,19 @@ void TestExchange::importModesTreatExistingNames_data() {
         << QStringList{QStringLiteral("1 阿莫西林"), QStringLiteral("2 布洛芬"),   QStringLiteral("3 维生素B1"),
                        QStringLiteral("4 布洛芬"),   QStringLiteral("5 头孢呋辛"), QStringLiteral("6 阿莫西林"),
                        QStringLiteral("7 布洛芬 "),  QStringLiteral("8 维生素b1"), QStringLiteral("9 布洛芬")}
-        << qint64(6) << qint64(3) << existing << qint64(0);
+        << qint64(6) << qint64(3) << existing << qint64(0) << true;
     QTest::newRow("skip existing") << ImportMode::SkipExisting
                                    << QStringList{QStringLiteral("1 阿莫西林"), QStringLiteral("2 布洛芬"),
                                                   QStringLiteral("3 维生素B1"), QStringLiteral("4 头孢呋辛"),
                                                   QStringLiteral("5 布洛芬 "),  QStringLiteral("6 维生素b1")}
-                                   << qint64(3) << qint64(3) << existing << qint64(0);
-    // The keys go on above the deleted ones.
-    QTest::newRow("replace") << ImportMode::Replace
-                             << QStringList{QStringLiteral("4 布洛芬"),   QStringLiteral("5 头孢呋辛"),
-                                            QStringLiteral("6 阿莫西林"), QStringLiteral("7 布洛芬 "),
-                                            QStringLiteral("8 维生素b1"), QStringLiteral("9 布洛芬")}
-                             << qint64(6) << qint64(0) << QStringList{} << qint64(3);
+                                   << qint64(3) << qint64(3) << existing << qint64(0) << true;
+    // The keys go on above the deleted ones, also where the table itself would forget them.
+    const QStringList replaced{QStringLiteral("4 布洛芬"),  QStringLiteral("5 头孢呋辛"), QStringLiteral("6 阿莫西林"),
+                               QStringLiteral("7 布洛芬 "), QStringLiteral("8 维生素b1"), QStringLiteral("9 布洛芬")};
+    for (const bool keyCounter : {true, false}) {
+        QTest::addRow("replace, %s", keyCounter ? "AUTOINCREMENT" : "plain INTEGER PRIMARY KEY")
+            << ImportMode::Replace << replaced << qint64(6) << qint64(0) << QStringList{} << qint64(3) << keyCounter;
+    }
 }
 
 void TestExchange::importModesTreatExistingNames() {
@@ -404,7 +406,13 @@ void TestExchange::importModesTreatExistingNames() {
     QFETCH(qint64, existingRows);
     QFETCH(QStringList, existingNames);
     QFETCH(qint64, deleted);
+    QFETCH(bool, keyCounter);
     DrugFileFixture file;
+    if (!keyCounter) {
+        QString schema = DrugTableSchema;
+        file.connection().execute(QStringLiteral("DROP TABLE %1").arg(DrugTableName));
+        file.connection().execute(schema.remove(QStringLiteral(" AUTOINCREMENT")));
+    }
     for (const QString& name : {QStringLiteral("阿莫西林"), QStringLiteral("布洛芬"), QStringLiteral("维生素B1")})
         file.insert(name, Cell(PinyinInitials(name)));
     const ImportResult result =

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void pagingBeforeAnyClickAndNullLeaflet();
     void leafletBoxKeepsCrLf();
     void leafletTextZooms();
+    void zoomKeysOnX();
 };
 
 void TestDrugView::rowClickFillsTheView() {
@@ -239,8 +240,11 @@ void TestDrugView::leafletTextZooms() {
     QCOMPARE(box->font().pointSizeF(), points + 3);
     QTest::keyClick(box, Qt::Key_Minus, Qt::ControlModifier);
     QCOMPARE(box->font().pointSizeF(), points + 2);
+    // "+" as the main keyboard sends it (with Shift) and as the number pad sends it.
+    QTest::keyClick(box, Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(box->font().pointSizeF(), points + 3);
     for (int i = 0; i < 40; ++i)
-        QTest::keyClick(box, Qt::Key_Plus, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
     QCOMPARE(box->font().pointSizeF(), points + LeafletBox::MaxZoom);
     QCOMPARE(box->geometry(), geometry); // the text grows, not the box
 
@@ -253,6 +257,26 @@ void TestDrugView::leafletTextZooms() {
         QTest::keyClick(box, Qt::Key_Minus, Qt::ControlModifier);
     QCOMPARE(box->font().pointSizeF(), points + LeafletBox::MinZoom);
     QCOMPARE(box->text(), nineLines()); // and no key reached the text
+}
+
+// On a real X display (tst_drugview_xvfb): the key events the X server sends for Ctrl and the
+// keys marked + and - on the main keyboard.
+void TestDrugView::zoomKeysOnX() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X display; tst_drugview_xvfb runs it under Xvfb");
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        QSKIP("跳过：本机缺少 xdotool（scripts/deps 会安装）");
+    ChosenDrug chosen{Cell(nineLines())};
+    Form19& form = *chosen.form;
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.Text1->setFocus();
+    const qreal points = form.Text1->font().pointSizeF();
+    for (const auto& [keys, zoom] : {std::pair{"ctrl+plus", 1}, std::pair{"ctrl+equal", 2}, std::pair{"ctrl+minus", 1},
+                                     std::pair{"ctrl+KP_Add", 2}, std::pair{"ctrl+0", 0}}) {
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QLatin1String(keys)}), 0);
+        QTRY_COMPARE(form.Text1->font().pointSizeF(), points + zoom);
+    }
+    QCOMPARE(form.Text1->text(), nineLines());
 }
 
 QTEST_MAIN(TestDrugView)

@@ -103,8 +103,8 @@ void TestFind::keypadRulesHoldBesideIt() {
     QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
     QCOMPARE(form.ListCount.toNumber(), 1.0);
 
-    // The keypad, then the find window: closing it keeps the found drugs; a click into the main
-    // window while the keypad is open runs the letter query again.
+    // The keypad, then the find window: closing it keeps the found drugs, and so does a click from
+    // it into the main window while the keypad is open: the click chooses the drug it is on.
     fixture.search(QStringLiteral("a"));
     QCOMPARE(fixture.rowCaptions().first(), QStringLiteral("阿莫西林"));
     form.Image4_Click();
@@ -121,7 +121,16 @@ void TestFind::keypadRulesHoldBesideIt() {
     form.openFindWindow();
     QTRY_VERIFY(QApplication::focusWindow() == form.findWindow()->windowHandle());
     QTest::mouseClick(form.Label4[0], Qt::LeftButton);
-    QCOMPARE(form.Text11->text(), QStringLiteral("阿莫西林"));
+    QCOMPARE(form.Text11->text(), QStringLiteral("布洛芬"));
+
+    // A desktop that focuses the find window as the keypad closes, before the main window: 返回
+    // still searches for the keypad's letters.
+    form.keypad()->activateWindow();
+    QTRY_VERIFY(QApplication::focusWindow() == form.keypad()->windowHandle());
+    form.findWindow()->activateWindow();
+    form.keypad()->Command1_Click(); // asks for the main window after the find window
+    QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
+    QCOMPARE(fixture.rowCaptions().first(), QStringLiteral("阿莫西林"));
 }
 
 void TestFind::window() {

@@ -20,6 +20,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <optional>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -46,6 +47,8 @@ struct MadeBySql {
     QString table = DrugTableName;
     QString keyType = QStringLiteral("INTEGER PRIMARY KEY");
     QString leftOut = {};
+    QString extraColumn = {}; // with its type
+    QString tableOptions = {};
 };
 
 bool makeWithSql(const QString& path, const MadeBySql& made) {
@@ -59,10 +62,13 @@ bool makeWithSql(const QString& path, const MadeBySql& made) {
         if (column != KeyColumn && column != made.leftOut)
             columns.append(quotedIdentifier(column) + QStringLiteral(" TEXT"));
     }
+    if (!made.extraColumn.isEmpty())
+        columns.append(made.extraColumn);
     const QString table = quotedIdentifier(made.table);
     statements
-        << QStringLiteral("CREATE TABLE %1 (%2)").arg(table, columns.join(QStringLiteral(", ")))
-        << QStringLiteral("INSERT INTO %1 (%2) VALUES ('阿莫西林')").arg(table, quotedIdentifier(ChineseNameColumn));
+        << QStringLiteral("CREATE TABLE %1 (%2)%3").arg(table, columns.join(QStringLiteral(", ")), made.tableOptions)
+        << QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (1, '阿莫西林')")
+               .arg(table, quotedIdentifier(KeyColumn), quotedIdentifier(ChineseNameColumn));
     sqlite3* db = nullptr;
     bool done = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                                 nullptr) == SQLITE_OK;
@@ -84,7 +90,11 @@ enum class BadFile {
     NoDrugTable,
     MissingColumn,
     KeyNotTheRowKey,
+    KeyDescending,
+    WithoutRowid,
+    ColumnNamedRowid,
     Folder,
+    NamedPipe,
     Unreadable,
     ReadOnly,
 };
@@ -121,8 +131,16 @@ bool makeBadFile(BadFile kind, const QString& path, const QByteArray& good) {
         return makeWithSql(path, {.leftOut = InitialsColumn});
     case BadFile::KeyNotTheRowKey:
         return makeWithSql(path, {.keyType = QStringLiteral("INT PRIMARY KEY")});
+    case BadFile::KeyDescending:
+        return makeWithSql(path, {.keyType = QStringLiteral("INTEGER PRIMARY KEY DESC")});
+    case BadFile::WithoutRowid:
+        return makeWithSql(path, {.tableOptions = QStringLiteral(" WITHOUT ROWID")});
+    case BadFile::ColumnNamedRowid:
+        return makeWithSql(path, {.extraColumn = QStringLiteral("OID INTEGER")});
     case BadFile::Folder:
         return QDir().mkdir(path);
+    case BadFile::NamedPipe:
+        return mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
     case BadFile::Unreadable:
     case BadFile::ReadOnly:
         writeBytes(path, good);
@@ -138,6 +156,7 @@ QMap<QString, QByteArray> folderContents(const QString& folder) {
          QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
         QFile file(entry.filePath());
         contents[entry.fileName()] = entry.isDir()                    ? QByteArray("<folder>")
+                                     : !entry.isFile()                ? QByteArray("<not a regular file>")
                                      : file.open(QIODevice::ReadOnly) ? file.readAll()
                                                                       : QByteArray("<unreadable>");
     }
@@ -419,7 +438,14 @@ void TestReliability::badFiles_data() {
     QTest::newRow("a column missing") << BadFile::MissingColumn << QStringLiteral("药品表缺少列：拼音");
     QTest::newRow("key not INTEGER PRIMARY KEY")
         << BadFile::KeyNotTheRowKey << QStringLiteral("药品表的“编号”不是它的整数主键");
+    QTest::newRow("key INTEGER PRIMARY KEY DESC")
+        << BadFile::KeyDescending << QStringLiteral("药品表的“编号”不是它的整数主键");
+    QTest::newRow("table WITHOUT ROWID") << BadFile::WithoutRowid << QStringLiteral("药品表的“编号”不是它的整数主键");
+    QTest::newRow("a column named like the row key")
+        << BadFile::ColumnNamedRowid << QStringLiteral("药品表中有一列名为“OID”，与数据库的行号同名");
     QTest::newRow("a folder") << BadFile::Folder << QStringLiteral("这是一个文件夹");
+    // Opening it would wait for a writer.
+    QTest::newRow("a named pipe") << BadFile::NamedPipe << QStringLiteral("这不是普通文件");
     QTest::newRow("no read permission") << BadFile::Unreadable << QStringLiteral("没有读取这个文件的权限");
     // Opens and reads; only what writes fails.
     QTest::newRow("read-only") << BadFile::ReadOnly << QStringLiteral("文件是只读的，不能写入");
