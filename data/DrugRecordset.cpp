@@ -164,10 +164,7 @@ Cell DrugRecordset::RowStore::take(size_t row, int column) {
     const auto [kind, at] = locate(row, column);
     if (kind != Kind::Cell)
         return cell(row, column);
-    Cell& stored = m_chunks[m_rows[row].chunk].cells[readBytes<quint32>(at)];
-    Cell taken = std::move(stored);
-    stored = Cell();
-    return taken;
+    return std::exchange(m_chunks[m_rows[row].chunk].cells[readBytes<quint32>(at)], Cell());
 }
 
 void DrugRecordset::RowStore::set(size_t row, int column, const Cell& value) {

@@ -33,6 +33,15 @@ QString execArgument(const QString& argument) {
     return escapedString(u'"' + quoted + u'"');
 }
 
+// The command line that starts program. GLib's menus (GNOME, Xfce, Cinnamon, MATE) look the
+// program up before they turn %% back into %, and drop an entry whose program they cannot
+// find: a program whose path holds % is started through the shell, which is found.
+QString execCommand(const QString& program) {
+    if (!program.contains(u'%'))
+        return execArgument(program);
+    return QStringLiteral("sh -c ") + execArgument(QStringLiteral("exec \"$0\"")) + u' ' + execArgument(program);
+}
+
 [[noreturn]] void fail(const QString& message) {
     throw std::runtime_error(message.toStdString());
 }
@@ -45,7 +54,7 @@ QString desktopEntryText(const QString& programFolder) {
     if (!templateFile.open(QIODevice::ReadOnly))
         fail(QStringLiteral("程序里缺少桌面启动项的模板"));
     QString text = QString::fromUtf8(templateFile.readAll());
-    text.replace(QStringLiteral("\"@XIYAO_PROGRAM@\""), execArgument(folder.filePath(QStringLiteral("xiyao"))));
+    text.replace(QStringLiteral("\"@XIYAO_PROGRAM@\""), execCommand(folder.filePath(QStringLiteral("xiyao"))));
     text.replace(QStringLiteral("@XIYAO_FOLDER@"), escapedString(folder.path()));
     text.replace(QStringLiteral("@XIYAO_ICON@"), escapedString(folder.filePath(QStringLiteral("xiyao.png"))));
     return text;
