@@ -3,6 +3,7 @@
 #include "app/FindWindow.h"
 #include "data/DatabaseError.h"
 #include "data/DrugDatabase.h"
+#include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
 #include "keypad/KeypadState.h"

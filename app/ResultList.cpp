@@ -4,6 +4,7 @@
 
 #include "data/DatabaseError.h"
 #include "data/DrugDatabase.h"
+#include "data/DrugSchema.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,8 @@
 #include "bench/BenchFile.h"
 
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugConnection.h"
+#include "data/DrugSchema.h"
 #include "data/Statement.h"
 #include "pinyin/Cp936.h"
 #include "pinyin/PinyinInitials.h"

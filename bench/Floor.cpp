@@ -1,7 +1,7 @@
 #include "bench/Floor.h"
 
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugSchema.h"
 
 #include <sqlcipher/sqlite3.h>
 

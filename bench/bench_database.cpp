@@ -3,7 +3,9 @@
 
 #include "bench/BenchFile.h"
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugConnection.h"
+#include "data/DrugRecordset.h"
+#include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "data/Statement.h"
 #include "pinyin/PinyinInitials.h"

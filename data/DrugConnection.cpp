@@ -1,7 +1,7 @@
 #include "data/DrugConnection.h"
 
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugSchema.h"
 #include "data/Statement.h"
 
 #include <QDir>
@@ -133,11 +133,6 @@ void DrugConnection::close() {
     m_path.clear();
 }
 
-void DrugConnection::Open(const QString& connectionString) {
-    const ConnectionParts parts = parseConnectionString(connectionString);
-    openFile(parts.dataSource, parts.password);
-}
-
 void DrugConnection::openFile(const QString& path, const QString& password) {
     close();
     PendingHandle pending;
@@ -233,21 +228,6 @@ void DrugConnection::commit() {
 void DrugConnection::rollback() noexcept {
     if (m_db && !sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-}
-
-ConnectionParts parseConnectionString(const QString& connectionString) {
-    static const QString sourceKey = QStringLiteral("Data Source=");
-    static const QString passwordKey = QStringLiteral(";Jet OleDb:DataBase Password=");
-    // The folder may itself hold ';' or '=', so the data source runs up to the last password key.
-    const qsizetype sourceAt = connectionString.indexOf(sourceKey, 0, Qt::CaseInsensitive);
-    const qsizetype passwordAt = connectionString.lastIndexOf(passwordKey, -1, Qt::CaseInsensitive);
-    if (sourceAt < 0 || passwordAt < sourceAt)
-        throw DatabaseError(QStringLiteral("连接字符串无效"));
-    ConnectionParts parts;
-    const qsizetype pathStart = sourceAt + sourceKey.size();
-    parts.dataSource = connectionString.mid(pathStart, passwordAt - pathStart);
-    parts.password = connectionString.mid(passwordAt + passwordKey.size());
-    return parts;
 }
 
 QString fileFailureMessage(const QString& path, const QString& message) {

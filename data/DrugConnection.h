@@ -16,8 +16,6 @@ public:
     DrugConnection(const DrugConnection&) = delete;
     DrugConnection& operator=(const DrugConnection&) = delete;
 
-    // Opens the file named by a connection string "...Data Source=PATH;...Password=PW".
-    void Open(const QString& connectionString);
     // Opens an existing drug file. Throws DatabaseError, the reason in Chinese and the engine's
     // own words after it, when the file is missing, a folder or unreadable, the password or the
     // encryption differ, the file is damaged or its length does not fit its pages, or its drug
@@ -52,13 +50,6 @@ private:
     QString m_path;
     std::chrono::milliseconds m_busyTimeout{1000};
 };
-
-// The data source and password pieces of a connection string.
-struct ConnectionParts {
-    QString dataSource;
-    QString password;
-};
-ConnectionParts parseConnectionString(const QString& connectionString);
 
 // A failure of the engine on the drug file at path, said in Chinese first, the engine's own
 // words after it. A message already in Chinese is returned as it is.

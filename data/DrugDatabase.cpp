@@ -1,18 +1,8 @@
 #include "data/DrugDatabase.h"
 
-#include <QDir>
+#include "data/DrugSchema.h"
 
 #include <future>
-
-QStringList drugColumns() {
-    return {KeyColumn,      ChineseNameColumn, EnglishNameColumn, LeafletColumn, InitialsColumn,
-            CategoryColumn, StrengthColumn,    DoseColumn,        UsageColumn,   DosageFormColumn};
-}
-
-QString drugConnectionString(const QString& programFolder) {
-    return QStringLiteral("Provider=Microsoft.Jet.Oledb.4.0;Data Source=") + programFolder + QDir::separator() +
-           DrugFileName + QStringLiteral(";Jet OleDb:DataBase Password=") + DrugPassword;
-}
 
 DrugConnection& theDrugConnection() {
     static DrugConnection connection;
@@ -49,9 +39,8 @@ void beginOpeningDrugDatabase(const QString& programFolder) {
         pending.done.wait();
     }
     pending.programFolder = programFolder;
-    pending.done = std::async(std::launch::async, [connectionString = drugConnectionString(programFolder)] {
-        theDrugConnection().Open(connectionString);
-    });
+    pending.done = std::async(
+        std::launch::async, [path = drugFilePath(programFolder)] { theDrugConnection().openFile(path, DrugPassword); });
 }
 
 void OpenDrugDatabase(const QString& programFolder) {
@@ -64,5 +53,5 @@ void OpenDrugDatabase(const QString& programFolder) {
         }
         done.wait(); // another folder's open, no longer wanted
     }
-    theDrugConnection().Open(drugConnectionString(programFolder));
+    theDrugConnection().openFile(drugFilePath(programFolder), DrugPassword);
 }

@@ -1,6 +1,7 @@
 #include "exchange/DrugCheck.h"
 
-#include "data/DrugDatabase.h"
+#include "data/DrugConnection.h"
+#include "data/DrugSchema.h"
 #include "data/Statement.h"
 #include "pinyin/PinyinInitials.h"
 

@@ -1,6 +1,7 @@
 #include "exchange/DrugExport.h"
 
-#include "data/DrugDatabase.h"
+#include "data/DrugConnection.h"
+#include "data/DrugSchema.h"
 #include "data/Statement.h"
 #include "exchange/Csv.h"
 

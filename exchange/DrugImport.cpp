@@ -1,7 +1,8 @@
 #include "exchange/DrugImport.h"
 
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugConnection.h"
+#include "data/DrugSchema.h"
 #include "data/Statement.h"
 #include "exchange/Csv.h"
 #include "pinyin/PinyinInitials.h"

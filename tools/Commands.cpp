@@ -1,7 +1,8 @@
 #include "tools/Commands.h"
 
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugConnection.h"
+#include "data/DrugSchema.h"
 #include "exchange/Csv.h"
 #include "exchange/DrugCheck.h"
 #include "exchange/DrugExport.h"

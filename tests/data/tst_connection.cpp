@@ -1,5 +1,6 @@
 #include "data/DatabaseError.h"
 #include "data/DrugDatabase.h"
+#include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "tests/support/DrugFileFixture.h"
 
@@ -9,8 +10,7 @@ class TestConnection : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void connectionString();
-    void connectionStringWithOddFolder();
+    void drugFileBesideTheProgram();
     void opensTheFileInTheProgramFolder_data();
     void opensTheFileInTheProgramFolder();
     void fileHoldsNoPlainText();
@@ -20,19 +20,11 @@ private Q_SLOTS:
     void refusedSqlTexts();
 };
 
-void TestConnection::connectionString() {
-    QCOMPARE(drugConnectionString(QStringLiteral("/opt/xiyao")),
-             QStringLiteral("Provider=Microsoft.Jet.Oledb.4.0;Data Source=/opt/xiyao/qintabo.m;"
-                            "Jet OleDb:DataBase Password=rlomvexd316k2p"));
-    const ConnectionParts parts = parseConnectionString(drugConnectionString(QStringLiteral("/opt/xiyao")));
-    QCOMPARE(parts.dataSource, QStringLiteral("/opt/xiyao/qintabo.m"));
-    QCOMPARE(parts.password, QStringLiteral("rlomvexd316k2p"));
-}
-
-void TestConnection::connectionStringWithOddFolder() {
-    const QString folder = QStringLiteral("/home/用户/a;b=c");
-    QCOMPARE(parseConnectionString(drugConnectionString(folder)).dataSource, folder + QStringLiteral("/qintabo.m"));
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, parseConnectionString(QStringLiteral("Provider=x")));
+void TestConnection::drugFileBesideTheProgram() {
+    QCOMPARE(drugFilePath(QStringLiteral("/opt/xiyao")), QStringLiteral("/opt/xiyao/qintabo.m"));
+    // The folder as the platform reports it: nothing added, removed or read into it.
+    QCOMPARE(drugFilePath(QStringLiteral("/home/用户/a;Jet OleDb:DataBase Password=b/")),
+             QStringLiteral("/home/用户/a;Jet OleDb:DataBase Password=b//qintabo.m"));
 }
 
 void TestConnection::opensTheFileInTheProgramFolder_data() {

@@ -1,4 +1,6 @@
-#include "data/DrugDatabase.h"
+#include "data/DrugConnection.h"
+#include "data/DrugRecordset.h"
+#include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "tests/support/MainWindowFixture.h"
 

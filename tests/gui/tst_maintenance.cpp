@@ -1,4 +1,5 @@
 #include "data/DrugDatabase.h"
+#include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
 #include "platform/QtPlatform.h"

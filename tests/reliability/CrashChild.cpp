@@ -5,6 +5,7 @@
 
 #include "data/DatabaseError.h"
 #include "data/DrugDatabase.h"
+#include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "tests/reliability/TaggedDrug.h"
 

@@ -1,5 +1,6 @@
 #include "data/DatabaseError.h"
 #include "data/DrugDatabase.h"
+#include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "data/Statement.h"
 #include "exchange/DrugCheck.h"

@@ -1,7 +1,7 @@
 #include "tests/support/DrugFileFixture.h"
 
 #include "data/DrugConnection.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugSchema.h"
 #include "data/Statement.h"
 
 #include <QFile>

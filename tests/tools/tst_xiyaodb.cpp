@@ -1,4 +1,6 @@
-#include "data/DrugDatabase.h"
+#include "data/DrugConnection.h"
+#include "data/DrugRecordset.h"
+#include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "data/Statement.h"
 #include "tests/support/DrugFileFixture.h"
