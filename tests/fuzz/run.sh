@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# run.sh TARGET BUILD_DIR SECONDS [LIBFUZZER_OPTION...]: builds the libFuzzer targets with
-# clang into BUILD_DIR, then fuzzes TARGET for SECONDS, starting from a copy of its seed
-# corpus (tests/fuzz/corpus/TARGET). A crash, a sanitizer report or a broken property fails,
-# and the input that did it is kept as BUILD_DIR/artifacts/TARGET-crash-…; run
-# `BUILD_DIR/TARGET FILE` to see it again.
+# run.sh TARGET BUILD_DIR SECONDS [LIBFUZZER_OPTION...]: fuzzes TARGET for SECONDS, starting
+# from a copy of its seed corpus (tests/fuzz/corpus/TARGET). The build makes the targets in
+# BUILD_DIR; run by hand, the script builds with clang what is missing or out of date. A crash,
+# a sanitizer report or a broken property fails, and the input that did it is kept as
+# BUILD_DIR/artifacts/TARGET-crash-…; run `BUILD_DIR/TARGET FILE` to see it again.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 target="$1"
