@@ -9,7 +9,8 @@ void Form19::Label4_Click(int index) {
     Text1->setText(QString());
     Text6->setText(QString());
     Text11->setText(QString());
-    for (CaptionLabel* label : {Label2, Label7, Label13, Label9})
+    choose(std::nullopt);
+    for (CaptionLabel* label : {Label7, Label13, Label9})
         label->setCaption(QString());
 
     const qint64 entry = index + ListTop;
@@ -25,7 +26,12 @@ void Form19::Label4_Click(int index) {
     Text6->setText(RowEnglishName[entry].toText());
     Label9->setCaption(RowChineseName[entry].toText());
     Text11->setText(RowChineseName[entry].toText());
-    Label2->setCaption(RowId[entry].toText());
+    choose(RowId[entry].integer());
+}
+
+void Form19::choose(std::optional<qint64> key) {
+    m_chosenDrug = key;
+    Label2->setCaption(key ? QString::number(*key) : QString());
 }
 
 void Form19::rebuildPageBox() {

@@ -13,6 +13,7 @@
 #include <array>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class DrugRecordset;
@@ -90,6 +91,10 @@ public:
     double FormDragX = 0;
     double FormDragY = 0;
 
+    // The drug whose row was clicked last, by its key: the one 修改 and 删除 act on. None
+    // before a click and after an add, a change or a delete. Label2 shows it.
+    std::optional<qint64> chosenDrug() const { return m_chosenDrug; }
+
     // The thumb's Top in twips, as the handlers compute it; placing it rounds to pixels.
     double thumbTop() const { return m_thumbTop; }
     void setThumbTop(double top);
@@ -156,6 +161,7 @@ private:
     void runFromKeypad();
     void reportDatabaseError(const QString& message);
     void rebuildPageBox();
+    void choose(std::optional<qint64> key);
     // False, with a message naming the box, when a box holds text that cannot be stored.
     bool boxesAreStorable();
     bool changeChosenDrug(const QString& failure, const std::function<void(DrugRecordset&)>& change);
@@ -165,6 +171,7 @@ private:
 
     Platform& m_platform;
     bool m_loaded = false;
+    std::optional<qint64> m_chosenDrug;
     double m_thumbTop = 730;
 
     QPointer<Form2> m_keypad;

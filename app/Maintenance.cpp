@@ -76,13 +76,13 @@ void Form19::Image13_Click() {
     recordset.Close();
     // The boxes now show the new drug, not the one chosen before: 修改 and 删除 must not act
     // on that one with the new drug's text.
-    Label2->setCaption(QString());
+    choose(std::nullopt);
 }
 
 bool Form19::changeChosenDrug(const QString& failure, const std::function<void(DrugRecordset&)>& change) {
     DrugRecordset& recordset = theDrugRecordset();
     try {
-        recordset.Open(keyQuery(Label2->caption()), theDrugConnection(), adOpenKeyset, adLockOptimistic);
+        recordset.Open(keyQuery(*m_chosenDrug), theDrugConnection(), adOpenKeyset, adLockOptimistic);
         if (recordset.RecordCount() == 0) {
             recordset.Close();
             m_platform.dialogs.inform(DrugGone);
@@ -101,7 +101,7 @@ bool Form19::changeChosenDrug(const QString& failure, const std::function<void(D
     Text6->setText(QString());
     Text11->setText(QString());
     // The boxes no longer show the drug, so no drug is chosen any more.
-    Label2->setCaption(QString());
+    choose(std::nullopt);
     reloadWholeTable();
     return true;
 }
@@ -109,7 +109,7 @@ bool Form19::changeChosenDrug(const QString& failure, const std::function<void(D
 void Form19::Image7_Click() {
     if (!m_platform.dialogs.askYesNo(QStringLiteral("您真的要修改当前数据吗？")))
         return;
-    if (Label2->caption().isEmpty()) {
+    if (!m_chosenDrug) {
         m_platform.dialogs.inform(NoDrugChosen);
         return;
     }
@@ -122,7 +122,7 @@ void Form19::Image7_Click() {
 void Form19::Image11_Click() {
     if (!m_platform.dialogs.askYesNo(QStringLiteral("您真的要删除当前数据吗？")))
         return;
-    if (Label2->caption().isEmpty())
+    if (!m_chosenDrug)
         return;
     changeChosenDrug(QStringLiteral("删除失败，药品没有被删除：\n%1"),
                      [](DrugRecordset& recordset) { recordset.Delete(); });

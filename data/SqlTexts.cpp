@@ -2,8 +2,6 @@
 
 #include "data/DatabaseError.h"
 
-#include <QRegularExpression>
-
 QString keypadQuery(const QString& letters) {
     for (const QChar c : letters) {
         if (c < u'a' || c > u'z')
@@ -12,15 +10,8 @@ QString keypadQuery(const QString& letters) {
     return QStringLiteral("SELECT * from 西药  where 拼音 like'%") + letters + QStringLiteral("%'");
 }
 
-QString keyQuery(const QString& key) {
-    // Any 64-bit key the store can hold, written as plain decimal digits.
-    static const QRegularExpression decimal(QStringLiteral("^-?[0-9]{1,19}$"));
-    bool inRange = false;
-    if (decimal.match(key).hasMatch())
-        key.toLongLong(&inRange);
-    if (!inRange)
-        throw DatabaseError(QStringLiteral("药品编号无效：“%1”").arg(key));
-    return QStringLiteral("select *from 西药 where 编号=") + key;
+QString keyQuery(qint64 key) {
+    return QStringLiteral("select *from 西药 where 编号=") + QString::number(key);
 }
 
 QString likePattern(const QString& text) {

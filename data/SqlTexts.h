@@ -11,9 +11,8 @@ inline const QString FullTableQuery = QStringLiteral("select *from 西药");
 // are refused with DatabaseError before any text is built.
 QString keypadQuery(const QString& letters);
 
-// The one drug with the given key. A key that is not a decimal 64-bit integer is refused with
-// DatabaseError before any text is built.
-QString keyQuery(const QString& key);
+// The one drug with the given key.
+QString keyQuery(qint64 key);
 
 // The find window's searches: drugs whose Chinese or English name, or also whose leaflet, holds
 // the text bound as parameter 1 (made by likePattern). Latin letters match in any case.

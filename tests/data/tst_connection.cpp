@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <limits>
+
 class TestConnection : public QObject {
     Q_OBJECT
 
@@ -74,7 +76,9 @@ void TestConnection::createRefusesExistingFileAndMissingFolder() {
 }
 
 void TestConnection::sqlTexts() {
-    QCOMPARE(keyQuery(QStringLiteral("17")), QStringLiteral("select *from 西药 where 编号=17"));
+    QCOMPARE(keyQuery(17), QStringLiteral("select *from 西药 where 编号=17"));
+    QCOMPARE(keyQuery(std::numeric_limits<qint64>::min()),
+             QStringLiteral("select *from 西药 where 编号=-9223372036854775808"));
     QCOMPARE(keypadQuery(QStringLiteral("ab")), QStringLiteral("SELECT * from 西药  where 拼音 like'%ab%'"));
     QCOMPARE(keypadQuery(QString()), QStringLiteral("SELECT * from 西药  where 拼音 like'%%'"));
     QCOMPARE(FullTableQuery, QStringLiteral("select *from 西药"));
@@ -82,20 +86,17 @@ void TestConnection::sqlTexts() {
 
 void TestConnection::refusedSqlTexts_data() {
     QTest::addColumn<QString>("letters");
-    QTest::addColumn<QString>("key");
-    QTest::newRow("quote") << QStringLiteral("a'b") << QStringLiteral("1 or 1=1");
-    QTest::newRow("upper case and blank") << QStringLiteral("A") << QStringLiteral(" 17");
-    QTest::newRow("wildcards") << QStringLiteral("a%") << QStringLiteral("1.5");
-    QTest::newRow("digits and empty key") << QStringLiteral("1") << QString();
-    QTest::newRow("full-width letter") << QStringLiteral("ａ") << QStringLiteral("１７");
-    QTest::newRow("statement") << QStringLiteral("_") << QStringLiteral("17;drop table 西药");
+    QTest::newRow("quote") << QStringLiteral("a'b");
+    QTest::newRow("upper case") << QStringLiteral("A");
+    QTest::newRow("wildcard") << QStringLiteral("a%");
+    QTest::newRow("digit") << QStringLiteral("1");
+    QTest::newRow("full-width letter") << QStringLiteral("ａ");
+    QTest::newRow("underscore") << QStringLiteral("_");
 }
 
 void TestConnection::refusedSqlTexts() {
     QFETCH(QString, letters);
-    QFETCH(QString, key);
     QVERIFY_THROWS_EXCEPTION(DatabaseError, keypadQuery(letters));
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, keyQuery(key));
 }
 
 QTEST_GUILESS_MAIN(TestConnection)

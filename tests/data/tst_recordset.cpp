@@ -120,10 +120,10 @@ void TestRecordset::addChangeDeleteInOneRun() {
     recordset.setField(LeafletColumn, Cell(QStringLiteral("第一行\r\n第二行")));
     recordset.setField(InitialsColumn, Cell(QStringLiteral("AMXL")));
     recordset.Update();
-    const QString key = recordset.field(KeyColumn).toText();
+    const qint64 key = recordset.field(KeyColumn).integer().value();
     QCOMPARE(recordset.RecordCount(), 2);
     recordset.Close();
-    QCOMPARE(key, QStringLiteral("2"));
+    QCOMPARE(key, 2);
 
     // Durable at once: a second connection sees the row.
     QList<DrugFileFixture::Drug> stored = file.readAll();
@@ -160,7 +160,7 @@ void TestRecordset::keysAreNeverReused() {
     DrugConnection connection;
     connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
-    recordset.Open(keyQuery(QString::number(second)), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Open(keyQuery(second), connection, adOpenKeyset, adLockOptimistic);
     recordset.Delete();
     recordset.Update();
     recordset.Close();
@@ -183,11 +183,11 @@ void TestRecordset::changesAddressTheKeyColumn() {
     connection.execute(QStringLiteral("ALTER TABLE 西药 ADD COLUMN rowid INTEGER"));
     connection.execute(QStringLiteral("UPDATE 西药 SET rowid = 3 - 编号"));
     DrugRecordset recordset;
-    recordset.Open(keyQuery(QStringLiteral("2")), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Open(keyQuery(2), connection, adOpenKeyset, adLockOptimistic);
     recordset.setField(EnglishNameColumn, Cell(QStringLiteral("B")));
     recordset.Update();
     recordset.Close();
-    recordset.Open(keyQuery(QStringLiteral("1")), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Open(keyQuery(1), connection, adOpenKeyset, adLockOptimistic);
     recordset.Delete();
     recordset.Update();
     recordset.Close();
@@ -346,7 +346,7 @@ void TestRecordset::failedUpdateWhileAnotherConnectionWrites() {
     connection.setBusyTimeout(ShortBusyTimeout);
     connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
-    recordset.Open(keyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Open(keyQuery(key), connection, adOpenKeyset, adLockOptimistic);
     recordset.setField(ChineseNameColumn, Cell(QStringLiteral("乙")));
     try {
         recordset.Update();
@@ -358,7 +358,7 @@ void TestRecordset::failedUpdateWhileAnotherConnectionWrites() {
     other.rollback();
 
     // The pending change was dropped; the next operation works.
-    recordset.Open(keyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Open(keyQuery(key), connection, adOpenKeyset, adLockOptimistic);
     QCOMPARE(recordset.field(ChineseNameColumn).toText(), QStringLiteral("甲"));
     recordset.setField(ChineseNameColumn, Cell(QStringLiteral("丙")));
     recordset.Update();
@@ -372,7 +372,7 @@ void TestRecordset::changeOfRowDeletedMeanwhile() {
     DrugConnection connection;
     connection.openFile(file.path(), DrugPassword);
     DrugRecordset recordset;
-    recordset.Open(keyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Open(keyQuery(key), connection, adOpenKeyset, adLockOptimistic);
     QCOMPARE(recordset.RecordCount(), 1);
     {
         DrugConnection other;
@@ -385,7 +385,7 @@ void TestRecordset::changeOfRowDeletedMeanwhile() {
     QCOMPARE(file.readAll().size(), 0);
 
     // A key that matches no row: there is nothing to write to.
-    recordset.Open(keyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+    recordset.Open(keyQuery(key), connection, adOpenKeyset, adLockOptimistic);
     QVERIFY_THROWS_EXCEPTION(DatabaseError, recordset.setField(ChineseNameColumn, Cell(QStringLiteral("乙"))));
     QVERIFY(!recordset.isOpen());
 }

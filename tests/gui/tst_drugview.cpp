@@ -20,7 +20,7 @@ struct ChosenDrug {
             DrugConnection connection;
             connection.openFile(fixture.file.path(), DrugPassword);
             DrugRecordset recordset;
-            recordset.Open(keyQuery(QString::number(key)), connection, adOpenKeyset, adLockOptimistic);
+            recordset.Open(keyQuery(key), connection, adOpenKeyset, adLockOptimistic);
             recordset.setField(LeafletColumn, leaflet);
             recordset.Update();
         }

@@ -78,7 +78,7 @@ int main(int argc, char* argv[]) {
                 say(QStringLiteral("modify %1 %2").arg(key).arg(++tag));
             else
                 say(QStringLiteral("delete %1").arg(key));
-            recordset.Open(keyQuery(QString::number(key)), theDrugConnection(), adOpenKeyset, adLockOptimistic);
+            recordset.Open(keyQuery(key), theDrugConnection(), adOpenKeyset, adLockOptimistic);
             if (modify)
                 writeDrug(recordset, taggedDrug(tag));
             else
