@@ -6,7 +6,6 @@
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
-#include "keypad/KeypadState.h"
 #include "pinyin/Cp936.h"
 #include "platform/Fonts.h"
 #include "platform/ProgramFolder.h"
@@ -175,10 +174,10 @@ bool Form19::Form_Load() {
 }
 
 void Form19::Form_Activate() {
-    if (KeypadActive != 1)
+    if (m_keypadState.KeypadActive != 1)
         return;
     try {
-        FillDrugList(keypadQuery(KeypadLetters));
+        FillDrugList(keypadQuery(m_keypadState.KeypadLetters));
     } catch (const DatabaseError& error) {
         reportDatabaseError(error.message());
     }

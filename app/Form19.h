@@ -2,6 +2,7 @@
 
 #include "app/Controls.h"
 #include "data/Cell.h"
+#include "keypad/KeypadState.h"
 #include "platform/Seams.h"
 #include "platform/SkinnedWindow.h"
 
@@ -100,6 +101,8 @@ public:
     void setThumbTop(double top);
 
     Form2* keypad() const;
+    // The keypad's letters and the rest of what it shares with this window, for the whole run.
+    KeypadState& keypadState() { return m_keypadState; }
     // How long after 返回, or after a press that refilled the list, the keypad's hand-over to
     // this window is expected.
     void setKeypadHandOverTime(std::chrono::milliseconds time) { m_handOverTime = time; }
@@ -174,6 +177,7 @@ private:
     std::optional<qint64> m_chosenDrug;
     double m_thumbTop = 730;
 
+    KeypadState m_keypadState;
     QPointer<Form2> m_keypad;
     QPointer<FindWindow> m_findWindow;
     // Drugs the last refill's query selected; the list holds at most RowCells of them.

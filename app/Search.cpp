@@ -7,7 +7,6 @@
 #include "data/DatabaseError.h"
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
-#include "keypad/KeypadState.h"
 #include "platform/Twips.h"
 
 #include <QGuiApplication>
@@ -15,12 +14,12 @@
 
 void Form19::Image4_Click() {
     Image4->setFrameStyle(1); // kept until the pointer moves over the keypad
-    KeypadTop = 6480;
-    KeypadLeft = 4800;
-    KeypadActive = 1;
+    m_keypadState.KeypadTop = 6480;
+    m_keypadState.KeypadLeft = 4800;
+    m_keypadState.KeypadActive = 1;
     delete m_keypad.data(); // an open keypad is unloaded and loaded afresh
 
-    auto* keypad = new Form2();
+    auto* keypad = new Form2(m_keypadState);
     m_keypad = keypad;
     connect(keypad, &Form2::pointerMovedOverBackground, Image4, [this] { Image4->setFrameStyle(0); });
     connect(keypad, &Form2::returned, this, [this] {
@@ -41,7 +40,7 @@ void Form19::Image4_Click() {
     m_keypadWindow = keypad->windowHandle();
     keypad->raise();
     keypad->activateWindow();
-    KeypadLetters.clear();
+    m_keypadState.KeypadLetters.clear();
 }
 
 FindWindow* Form19::findWindow() const {

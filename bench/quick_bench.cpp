@@ -14,7 +14,6 @@
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
-#include "keypad/KeypadState.h"
 #include "pinyin/PinyinInitials.h"
 #include "platform/ProgramFolder.h"
 #include "tests/support/FakePlatform.h"
@@ -262,8 +261,8 @@ public:
     qint64 listed() const { return m_form.ListCount.integer().value_or(-1); }
 
     void keypadRefill() {
-        KeypadLetters = QStringLiteral("a");
-        KeypadActive = 1;
+        m_form.keypadState().KeypadLetters = QStringLiteral("a");
+        m_form.keypadState().KeypadActive = 1;
         m_form.Form_Activate();
     }
 

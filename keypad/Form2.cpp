@@ -1,6 +1,5 @@
 #include "keypad/Form2.h"
 
-#include "keypad/KeypadState.h"
 #include "platform/Fonts.h"
 #include "platform/Twips.h"
 #include "resources/Artwork.h"
@@ -19,8 +18,9 @@ constexpr double kClientHeight = 2670;
 
 } // namespace
 
-Form2::Form2()
-    : SkinnedWindow() {
+Form2::Form2(KeypadState& state)
+    : SkinnedWindow()
+    , m_state(state) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("字母查询器"));
     setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
@@ -96,8 +96,8 @@ bool Form2::typeKey(const QKeyEvent* key) {
     if (code >= Qt::Key_A && code <= Qt::Key_Z) {
         pressFromKeyboard(Command2[code - Qt::Key_A]);
     } else if (code == Qt::Key_Backspace) {
-        KeypadLetters.chop(1);
-        Text1->setText(KeypadLetters);
+        m_state.KeypadLetters.chop(1);
+        Text1->setText(m_state.KeypadLetters);
     } else if (code == Qt::Key_Delete) {
         pressFromKeyboard(Command3);
     } else if (code == Qt::Key_Return || code == Qt::Key_Enter || code == Qt::Key_Escape) {
@@ -118,17 +118,17 @@ void Form2::pressFromKeyboard(QAbstractButton* button) {
 
 void Form2::Form_Load() {
     // The place is on the screen, whatever the main window's place.
-    Move(KeypadLeft, KeypadTop);
-    KeypadLetters.clear();
+    Move(m_state.KeypadLeft, m_state.KeypadTop);
+    m_state.KeypadLetters.clear();
 }
 
 void Form2::Command2_Click(int index) {
-    KeypadLetters += Command2[index]->text().trimmed();
-    Text1->setText(KeypadLetters);
+    m_state.KeypadLetters += Command2[index]->text().trimmed();
+    Text1->setText(m_state.KeypadLetters);
 }
 
 void Form2::Command3_Click() {
-    KeypadLetters.clear();
+    m_state.KeypadLetters.clear();
     Text1->setText(QString());
 }
 

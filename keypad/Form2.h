@@ -1,5 +1,6 @@
 #pragma once
 
+#include "keypad/KeypadState.h"
 #include "keypad/PictureButton.h"
 #include "platform/SkinnedWindow.h"
 
@@ -12,13 +13,14 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 
-// The letter keypad: a small borderless window with no owner. Its letters go into
-// KeypadLetters; the main window runs the search when it becomes active again.
+// The letter keypad: a small borderless window with no owner. Its letters go into the
+// KeypadLetters of the state the main window hands it; the main window runs the search when it
+// becomes active again.
 class Form2 : public SkinnedWindow {
     Q_OBJECT
 
 public:
-    Form2();
+    explicit Form2(KeypadState& state);
 
     std::array<QPushButton*, 26> Command2{};
     QPushButton* Command3 = nullptr; // 清除
@@ -54,4 +56,6 @@ private:
     // The keyboard's keys for the keypad's buttons; true when the key was one of them.
     bool typeKey(const QKeyEvent* key);
     static void pressFromKeyboard(QAbstractButton* button);
+
+    KeypadState& m_state;
 };

@@ -3,9 +3,12 @@
 #include <QString>
 #include <QtGlobal>
 
-// Shared by the keypad and the main window for the whole run: the letters typed on the
-// keypad, whether it has ever been opened, and where it places itself (screen twips).
-inline QString KeypadLetters;
-inline float KeypadActive = 0;
-inline qint16 KeypadTop = 0;
-inline qint16 KeypadLeft = 0;
+// What the keypad shares with the main window, which owns it for the whole run and hands it to
+// each keypad it opens: the letters typed on the keypad, whether it has ever been opened, and
+// where it places itself (screen twips).
+struct KeypadState {
+    QString KeypadLetters;
+    float KeypadActive = 0;
+    qint16 KeypadTop = 0;
+    qint16 KeypadLeft = 0;
+};

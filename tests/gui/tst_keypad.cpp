@@ -1,5 +1,4 @@
 #include "keypad/Form2.h"
-#include "keypad/KeypadState.h"
 #include "tests/support/MainWindowFixture.h"
 
 #include <QFontInfo>
@@ -69,15 +68,15 @@ void TestKeypad::lettersClearAndReturn() {
     QTest::mouseClick(keypad->Command2[0], Qt::LeftButton);
     QTest::mouseClick(keypad->Command2[0], Qt::LeftButton);
     QTest::mouseClick(keypad->Command2[12], Qt::LeftButton);
-    QCOMPARE(KeypadLetters, QStringLiteral("aam"));
+    QCOMPARE(form.keypadState().KeypadLetters, QStringLiteral("aam"));
     QCOMPARE(keypad->Text1->text(), QStringLiteral("aam"));
     QTest::mouseClick(keypad->Command3, Qt::LeftButton);
-    QCOMPARE(KeypadLetters, QString());
+    QCOMPARE(form.keypadState().KeypadLetters, QString());
     QCOMPARE(keypad->Text1->text(), QString());
     QTest::mouseClick(keypad->Command2[23], Qt::LeftButton);
     QTest::mouseClick(keypad->Command1, Qt::LeftButton);
     QTRY_VERIFY(form.keypad() == nullptr); // unloaded
-    QCOMPARE(KeypadLetters, QStringLiteral("x"));
+    QCOMPARE(form.keypadState().KeypadLetters, QStringLiteral("x"));
 }
 
 void TestKeypad::reopeningLoadsAFreshKeypad() {
@@ -97,10 +96,10 @@ void TestKeypad::reopeningLoadsAFreshKeypad() {
     Form2* second = form.keypad();
     QVERIFY(second);
     QCOMPARE(second->pos(), QPoint(320, 432));
-    QCOMPARE(KeypadLetters, QString());
+    QCOMPARE(form.keypadState().KeypadLetters, QString());
     QCOMPARE(second->Text1->text(), QString());
-    QCOMPARE(KeypadLeft, 4800);
-    QCOMPARE(KeypadTop, 6480);
+    QCOMPARE(form.keypadState().KeypadLeft, 4800);
+    QCOMPARE(form.keypadState().KeypadTop, 6480);
 }
 
 void TestKeypad::dragWithAnyButton_data() {
@@ -220,17 +219,17 @@ void TestKeypad::keyboardPressesTheButtons() {
     };
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("bL")); // "L" as Caps Lock gives it
     type(Qt::Key_X, Qt::ShiftModifier);
-    QCOMPARE(KeypadLetters, QStringLiteral("blx"));
-    QCOMPARE(keypad->Text1->text(), KeypadLetters);
+    QCOMPARE(form.keypadState().KeypadLetters, QStringLiteral("blx"));
+    QCOMPARE(keypad->Text1->text(), form.keypadState().KeypadLetters);
     QVERIFY(keypad->Command2[23]->isDown()); // x looks pressed for a moment
     QTRY_VERIFY(!keypad->Command2[23]->isDown());
 
     type(Qt::Key_Backspace);
     type(Qt::Key_C, Qt::ControlModifier); // a shortcut, not a letter
-    QCOMPARE(KeypadLetters, QStringLiteral("bl"));
-    QCOMPARE(keypad->Text1->text(), KeypadLetters);
+    QCOMPARE(form.keypadState().KeypadLetters, QStringLiteral("bl"));
+    QCOMPARE(keypad->Text1->text(), form.keypadState().KeypadLetters);
     type(Qt::Key_Delete);
-    QCOMPARE(KeypadLetters, QString());
+    QCOMPARE(form.keypadState().KeypadLetters, QString());
     QCOMPARE(keypad->Text1->text(), QString());
     QVERIFY(keypad->Command3->isDown());
 
@@ -246,7 +245,7 @@ void TestKeypad::keyboardPressesTheButtons() {
     form.Text11->setFocus();
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ab"));
     QCOMPARE(form.Text11->text(), QStringLiteral("ab"));
-    QCOMPARE(KeypadLetters, QStringLiteral("a"));
+    QCOMPARE(form.keypadState().KeypadLetters, QStringLiteral("a"));
 }
 
 QTEST_MAIN(TestKeypad)

@@ -1,6 +1,5 @@
 #include "data/DrugDatabase.h"
 #include "keypad/Form2.h"
-#include "keypad/KeypadState.h"
 #include "pinyin/PinyinInitials.h"
 #include "tests/support/MainWindowFixture.h"
 
@@ -112,8 +111,8 @@ void TestMainWindow::roadOfOneSearch() {
     Form19& form = fixture.open();
 
     fixture.search(QStringLiteral("a"));
-    QCOMPARE(KeypadLetters, QStringLiteral("a"));
-    QCOMPARE(KeypadActive, 1.0f);
+    QCOMPARE(form.keypadState().KeypadLetters, QStringLiteral("a"));
+    QCOMPARE(form.keypadState().KeypadActive, 1.0f);
     QCOMPARE(form.ListCount.toNumber(), 2.0);
     QStringList expected = {QStringLiteral("阿莫西林"), QStringLiteral("阿司匹林")};
     expected.append(QStringList(21, QString()));

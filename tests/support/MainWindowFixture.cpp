@@ -3,7 +3,6 @@
 #include "app/Application.h"
 #include "data/DrugDatabase.h"
 #include "keypad/Form2.h"
-#include "keypad/KeypadState.h"
 #include "platform/ProgramFolder.h"
 
 #include <QApplication>
@@ -11,10 +10,6 @@
 #include <QTest>
 
 MainWindowFixture::MainWindowFixture() {
-    KeypadLetters.clear();
-    KeypadActive = 0;
-    KeypadTop = 0;
-    KeypadLeft = 0;
     setProgramFolderForTests(file.folder());
 }
 
