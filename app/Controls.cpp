@@ -33,18 +33,6 @@ QColor toQColor(uint32_t colorValue) {
     return QColor(colorValue & 0xFF, (colorValue >> 8) & 0xFF, (colorValue >> 16) & 0xFF);
 }
 
-namespace {
-
-// A release of the left button over the control makes a click, unless it ends a double-click:
-// the second press of a double-click is no second click, as on the original platform.
-bool isClickRelease(const QWidget* control, const QMouseEvent* event, bool& secondClick) {
-    const bool endsDoubleClick = std::exchange(secondClick, false);
-    return event->button() == Qt::LeftButton && control->rect().contains(event->position().toPoint()) &&
-           !endsDoubleClick;
-}
-
-} // namespace
-
 CaptionLabel::CaptionLabel(QWidget* parent)
     : QLabel(parent) {
     setTextFormat(Qt::PlainText);
@@ -61,7 +49,7 @@ void CaptionLabel::mousePressEvent(QMouseEvent* event) {
 }
 
 ListRow::ListRow(QWidget* parent)
-    : CaptionLabel(parent) {
+    : ClickControl<CaptionLabel>(parent) {
     setMouseTracking(true);
     setAutoFillBackground(true);
     QPalette colors = palette();
@@ -82,36 +70,9 @@ void ListRow::mouseMoveEvent(QMouseEvent* event) {
     Q_EMIT mouseMoved();
 }
 
-void ListRow::mouseReleaseEvent(QMouseEvent* event) {
-    event->accept();
-    if (isClickRelease(this, event, m_secondClick))
-        Q_EMIT clicked();
-}
-
-void ListRow::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The second press of a double-click makes no second click.
-    event->accept();
-    m_secondClick = true;
-}
-
 ClickLabel::ClickLabel(QWidget* parent)
-    : QLabel(parent) {
+    : ClickControl<QLabel>(parent) {
     setAttribute(Qt::WA_NoMousePropagation);
-}
-
-void ClickLabel::mousePressEvent(QMouseEvent* event) {
-    event->accept();
-}
-
-void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
-    event->accept();
-    if (isClickRelease(this, event, m_secondClick))
-        Q_EMIT clicked();
-}
-
-void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
-    event->accept();
-    m_secondClick = true;
 }
 
 PictureImage::PictureImage(QWidget* parent, const QString& picture, Fill fill, bool transparentForMouse)
@@ -138,7 +99,7 @@ void PictureImage::mousePressEvent(QMouseEvent* event) {
 }
 
 ImageButton::ImageButton(QWidget* parent, const QString& picture, const QString& faceText)
-    : QWidget(parent)
+    : ClickControl<QWidget>(parent)
     , m_picture(artworkPixmap(picture))
     , m_faceText(faceText) {
     setAttribute(Qt::WA_NoMousePropagation);
@@ -166,25 +127,6 @@ void ImageButton::paintEvent(QPaintEvent*) {
         painter.setPen(QPen(Qt::black, 1));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
-}
-
-void ImageButton::mousePressEvent(QMouseEvent* event) {
-    event->accept();
-    Q_EMIT mouseDown(event->button());
-}
-
-void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
-    event->accept();
-    Q_EMIT mouseUp(event->button());
-    // The click follows the release, as the platform's image controls do; the second press
-    // of a double-click is neither a press nor a click.
-    if (isClickRelease(this, event, m_secondClick))
-        Q_EMIT clicked();
-}
-
-void ImageButton::mouseDoubleClickEvent(QMouseEvent* event) {
-    event->accept();
-    m_secondClick = true;
 }
 
 ThumbPicture::ThumbPicture(QWidget* parent)

@@ -2,11 +2,13 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QWidget>
 
 #include <cstdint>
+#include <utility>
 
 // Color values as the windows store them: with the high bit set, a system color by index.
 constexpr uint32_t ButtonTextColor = 0x80000012;
@@ -28,8 +30,41 @@ private:
     QString m_caption;
 };
 
+// The mouse of a control that is not a push button, written once: the control takes its own
+// presses (they start no window drag), and a release of the left button over it makes a click,
+// unless it ends a double-click: the second press of a double-click is no second click, as on
+// the original platform. onPress and onRelease come first, onClick after the release.
+template <typename Base> class ClickControl : public Base {
+public:
+    using Base::Base;
+
+protected:
+    virtual void onPress(QMouseEvent*) {}
+    virtual void onRelease(QMouseEvent*) {}
+    virtual void onClick() = 0;
+
+    void mousePressEvent(QMouseEvent* event) override {
+        event->accept();
+        onPress(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        event->accept();
+        onRelease(event);
+        const bool endsDoubleClick = std::exchange(m_secondClick, false);
+        if (event->button() == Qt::LeftButton && this->rect().contains(event->position().toPoint()) && !endsDoubleClick)
+            onClick();
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        event->accept();
+        m_secondClick = true;
+    }
+
+private:
+    bool m_secondClick = false;
+};
+
 // One row of the result list: hover color and click.
-class ListRow : public CaptionLabel {
+class ListRow : public ClickControl<CaptionLabel> {
     Q_OBJECT
 public:
     explicit ListRow(QWidget* parent);
@@ -42,16 +77,14 @@ Q_SIGNALS:
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void onClick() override { Q_EMIT clicked(); }
 
 private:
     uint32_t m_foreColor = ButtonTextColor;
-    bool m_secondClick = false;
 };
 
 // A small label that acts on a click (the list's arrows).
-class ClickLabel : public QLabel {
+class ClickLabel : public ClickControl<QLabel> {
     Q_OBJECT
 public:
     explicit ClickLabel(QWidget* parent);
@@ -60,12 +93,7 @@ Q_SIGNALS:
     void clicked();
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-
-private:
-    bool m_secondClick = false;
+    void onClick() override { Q_EMIT clicked(); }
 };
 
 // A picture stretched over the control. A transparent one lets the mouse through to the window.
@@ -85,7 +113,7 @@ private:
 };
 
 // An image used as a button: its picture stretched, and a thin frame when its frame style is 1.
-class ImageButton : public QWidget {
+class ImageButton : public ClickControl<QWidget> {
     Q_OBJECT
 public:
     ImageButton(QWidget* parent, const QString& picture, const QString& faceText);
@@ -100,15 +128,15 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // The click follows the release, as the platform's image controls do.
+    void onPress(QMouseEvent* event) override { Q_EMIT mouseDown(event->button()); }
+    void onRelease(QMouseEvent* event) override { Q_EMIT mouseUp(event->button()); }
+    void onClick() override { Q_EMIT clicked(); }
 
 private:
     QPixmap m_picture;
     QString m_faceText;
     int m_frameStyle = 0;
-    bool m_secondClick = false;
 };
 
 // The list's scroll thumb. Positions reach the handlers in twips from the thumb's top edge;

@@ -90,21 +90,6 @@ bool FindWindow::eventFilter(QObject* watched, QEvent* event) {
     return SkinnedWindow::eventFilter(watched, event);
 }
 
-void FindWindow::Form_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
-    m_dragging = true;
-    m_dragX = x;
-    m_dragY = y;
-}
-
-void FindWindow::Form_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
-    if (m_dragging)
-        Move(x - m_dragX + Left(), y - m_dragY + Top());
-}
-
-void FindWindow::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double) {
-    m_dragging = false;
-}
-
 QPoint findWindowPlace(const QRect& mainFrame, const QRect& leaflet, const QSize& size, const QRect& available) {
     const QRect right(QPoint(mainFrame.right() + 1 + kGap, mainFrame.top()), size);
     if (available.contains(right))

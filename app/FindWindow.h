@@ -29,10 +29,6 @@ public:
     void search();
     void showResult(const QString& text);
 
-    void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
-    void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
-    void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
-
 Q_SIGNALS:
     void searchRequested(const QString& text, bool inLeaflets);
 
@@ -41,10 +37,6 @@ protected:
 
 private:
     void buildControls();
-
-    bool m_dragging = false;
-    double m_dragX = 0;
-    double m_dragY = 0;
 };
 
 // Where the find window goes, in screen pixels: right of the main window, else below it, when

@@ -88,9 +88,9 @@ public:
     QString LeafletText;
     int PictureDragging = 0;
     double PictureDragY = 0;
-    int FormDragging = 0;
-    double FormDragX = 0;
-    double FormDragY = 0;
+    int& FormDragging = m_drag.dragging;
+    double& FormDragX = m_drag.x;
+    double& FormDragY = m_drag.y;
 
     // The drug whose row was clicked last, by its key: the one 修改 and 删除 act on. None
     // before a click and after an add, a change or a delete. Label2 shows it.
@@ -145,9 +145,9 @@ public:
     void Image5_Click();
 
     // Window behaviour
-    void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
+    // Form_MouseDown and Form_MouseUp drag the window (SkinnedWindow); a move also takes back
+    // the rows' highlight.
     void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
-    void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
     void Form_DblClick();
     void Image10_Click();
     void Image6_Click();

@@ -1,5 +1,5 @@
-// The skinned window: dragged by its background, minimised by a double-click, the home page
-// and the exit button.
+// The skinned window: dragged by its background (SkinnedWindow), minimised by a double-click,
+// the home page and the exit button.
 
 #include "app/Form19.h"
 
@@ -7,22 +7,11 @@
 
 #include <QMouseEvent>
 
-void Form19::Form_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
-    FormDragging = 1;
-    FormDragX = x;
-    FormDragY = y;
-}
-
-void Form19::Form_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
+void Form19::Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) {
     // Takes back the highlight of the row the pointer has left.
     for (ListRow* row : Label4)
         row->setForeColor(ButtonTextColor);
-    if (FormDragging == 1)
-        Move(x - FormDragX + Left(), y - FormDragY + Top());
-}
-
-void Form19::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double) {
-    FormDragging = 0;
+    SkinnedWindow::Form_MouseMove(button, shift, x, y);
 }
 
 void Form19::Form_DblClick() {

@@ -137,20 +137,9 @@ void Form2::Command1_Click() {
     Q_EMIT returned();
 }
 
-void Form2::Form_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
-    KeypadDragging = 1;
-    KeypadDragX = x;
-    KeypadDragY = y;
-}
-
-void Form2::Form_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
-    if (KeypadDragging == 1)
-        Move(x - KeypadDragX + Left(), y - KeypadDragY + Top());
+void Form2::Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) {
+    SkinnedWindow::Form_MouseMove(button, shift, x, y);
     Q_EMIT pointerMovedOverBackground();
-}
-
-void Form2::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double) {
-    KeypadDragging = 0;
 }
 
 void Form2::mouseDoubleClickEvent(QMouseEvent* event) {

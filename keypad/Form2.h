@@ -29,17 +29,17 @@ public:
     QLabel* Shape1 = nullptr;
     QLabel* Image1 = nullptr;
 
-    int KeypadDragging = 0;
-    double KeypadDragX = 0;
-    double KeypadDragY = 0;
+    int& KeypadDragging = m_drag.dragging;
+    double& KeypadDragX = m_drag.x;
+    double& KeypadDragY = m_drag.y;
 
     void Form_Load();
     void Command2_Click(int index);
     void Command3_Click();
     void Command1_Click();
-    void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
+    // Form_MouseDown and Form_MouseUp drag the keypad (SkinnedWindow); a move also tells the
+    // main window that the pointer is over the keypad.
     void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
-    void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) override;
 
 Q_SIGNALS:
     // The pointer moved over the keypad's background (not over a button or the text box).

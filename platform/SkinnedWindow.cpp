@@ -18,6 +18,19 @@ QPointF SkinnedWindow::clientTwips(QPointF global) const {
     return {toTwips(global.x()) - m_left, toTwips(global.y()) - m_top};
 }
 
+void SkinnedWindow::Form_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
+    m_drag = {1, x, y};
+}
+
+void SkinnedWindow::Form_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
+    if (m_drag.dragging == 1)
+        Move(x - m_drag.x + Left(), y - m_drag.y + Top());
+}
+
+void SkinnedWindow::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double) {
+    m_drag.dragging = 0;
+}
+
 void SkinnedWindow::mousePressEvent(QMouseEvent* event) {
     const QPointF at = clientTwips(event->globalPosition());
     Form_MouseDown(event->button(), event->modifiers(), at.x(), at.y());

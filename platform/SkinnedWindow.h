@@ -17,12 +17,24 @@ public:
     double Top() const { return m_top; }
     void Move(double left, double top);
 
-    // The window's own mouse events (on its background), in twips from the client area's corner.
-    virtual void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) = 0;
-    virtual void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) = 0;
-    virtual void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y) = 0;
+    // The window's own mouse events (on its background), in twips from the client area's
+    // corner. They drag the window, the same way in every skinned window: a press with any
+    // button starts the drag, each move keeps the press point under the pointer, the release
+    // ends it. Button and modifiers are not consulted.
+    virtual void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    virtual void Form_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    virtual void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
 
 protected:
+    // The drag's state: 1 from the press until the release, and the press point. Each window
+    // gives it its own names (FormDragging, KeypadDragging …).
+    struct Drag {
+        int dragging = 0;
+        double x = 0;
+        double y = 0;
+    };
+    Drag m_drag;
+
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
