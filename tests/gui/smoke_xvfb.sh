@@ -24,57 +24,62 @@ if [ "${1:-}" = "--inside-xvfb" ]; then
     place() {
         xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x, y }'
     }
-    # The window's place once the program has stopped moving it (the same for half a second).
-    settled_place() {
-        local last now same=0
-        last="$(place "$1")"
+    # place_when ID WANT: the window's place once it is WANT ("X Y"), or after five seconds
+    # whatever it is then. A place reached on the way is not taken for the end: the window must
+    # still be there a moment later.
+    place_when() {
+        local now
         for _ in $(seq 100); do
-            sleep 0.1
             now="$(place "$1")"
-            if [ "$now" = "$last" ]; then
-                same=$((same + 1))
-                [ "$same" -lt 5 ] || break
-            else
-                same=0
-                last="$now"
+            if [ "$now" = "$2" ]; then
+                sleep 0.2
+                now="$(place "$1")"
+                [ "$now" != "$2" ] || break
             fi
+            sleep 0.05
         done
         echo "$now"
     }
-    # drag NAME WINDOW GRIP_X GRIP_Y STEPS STEP_X STEP_Y: presses at the grip (relative to the
-    # window), moves the pointer STEPS times by (STEP_X, STEP_Y) as fast as xdotool can and
-    # releases; the window must have moved by exactly the pointer's travel.
+    # drag NAME WINDOW FROM_X FROM_Y GRIP_X GRIP_Y STEPS STEP_X STEP_Y: with the window at FROM,
+    # presses at the grip (relative to the window), moves the pointer STEPS times by
+    # (STEP_X, STEP_Y) as fast as xdotool can and releases; the window must have moved by
+    # exactly the pointer's travel. Sets DRAGGED_TO to where it ended.
     drag() {
-        local name="$1" id="$2" grip_x="$3" grip_y="$4" steps="$5" step_x="$6" step_y="$7" x y end_x end_y
-        read -r x y <<<"$(settled_place "$id")"
+        local name="$1" id="$2" x="$3" y="$4" grip_x="$5" grip_y="$6" steps="$7" step_x="$8" step_y="$9" end_x end_y
+        read -r end_x end_y <<<"$(place_when "$id" "$x $y")"
+        if [ "$end_x $end_y" != "$x $y" ]; then
+            echo "$name is at ($end_x, $end_y) before its drag, not ($x, $y)" >&2
+            exit 1
+        fi
         local args=(mousemove $((x + grip_x)) $((y + grip_y)) mousedown 1)
         for _ in $(seq "$steps"); do
             args+=(mousemove_relative -- "$step_x" "$step_y")
         done
         args+=(mouseup 1)
         xdotool "${args[@]}"
-        read -r end_x end_y <<<"$(settled_place "$id")"
         local want_x=$((x + steps * step_x)) want_y=$((y + steps * step_y))
+        read -r end_x end_y <<<"$(place_when "$id" "$want_x $want_y")"
         if [ "$end_x $end_y" != "$want_x $want_y" ]; then
             echo "$name dragged by ($((steps * step_x)), $((steps * step_y))) from ($x, $y)" \
                 "ended at ($end_x, $end_y), not ($want_x, $want_y)" >&2
             exit 1
         fi
+        DRAGGED_TO="$end_x $end_y"
         echo "$name dragged from ($x, $y) to ($end_x, $end_y)"
     }
 
     # The main window by its background above the list's frame, and back to (0, 0).
-    drag 西药手册 "$window" 10 10 5 20 10
-    drag 西药手册 "$window" 10 10 5 40 -6
-    drag 西药手册 "$window" 10 10 10 -15 12
-    drag 西药手册 "$window" 10 10 5 -30 -28
+    drag 西药手册 "$window" 0 0 10 10 5 20 10
+    drag 西药手册 "$window" $DRAGGED_TO 10 10 5 40 -6
+    drag 西药手册 "$window" $DRAGGED_TO 10 10 10 -15 12
+    drag 西药手册 "$window" $DRAGGED_TO 10 10 5 -30 -28
 
     # 查找 opens the keypad at (320, 432); drag it by its background outside the letter grid.
     xdotool mousemove --window "$window" 536 551 click 1
     keypad="$(timeout 10 xdotool search --sync --onlyvisible --name '^字母查询器$' | head -n 1)"
-    drag 字母查询器 "$keypad" 4 4 5 20 10
-    drag 字母查询器 "$keypad" 4 4 5 50 -40
-    drag 字母查询器 "$keypad" 4 4 10 -30 15
+    drag 字母查询器 "$keypad" 320 432 4 4 5 20 10
+    drag 字母查询器 "$keypad" $DRAGGED_TO 4 4 5 50 -40
+    drag 字母查询器 "$keypad" $DRAGGED_TO 4 4 10 -30 15
 
     # 退出 then ends the program at once, the keypad still open (and clear of 退出).
     xdotool mousemove --window "$window" 712 586 click 1

@@ -247,6 +247,11 @@ int crashRounds() {
     return given && rounds > 0 ? rounds : 10;
 }
 
+// CTest runs the crash rounds as a test of their own (tst_reliability_crash), beside this one.
+bool crashRoundsRunApart() {
+    return qEnvironmentVariableIsSet("XIYAO_CRASH_ROUNDS_APART");
+}
+
 // The seed of a run's random moments: the same in every run unless XIYAO_CRASH_SEED names one,
 // or says "random" for a fresh one; a failure names it, so that the run can be repeated.
 quint32 crashSeed() {
@@ -670,6 +675,8 @@ void TestReliability::startUpBesideAnotherProgram() {
 // at a random moment, round after round on the same file. After each kill the file is intact,
 // holds every change the child reported stored, and at most the one it had begun, whole.
 void TestReliability::killedWhileStoring() {
+    if (crashRoundsRunApart())
+        QSKIP("the crash rounds run as tst_reliability_crash");
     const int rounds = crashRounds();
     const quint32 seed = crashSeed();
     QRandomGenerator random(seed);
@@ -743,6 +750,8 @@ void TestReliability::killedDuringAnImport_data() {
 // xiyao-db import killed while it reads and inserts, or around its commit: the file is intact
 // and holds all of the import's rows or none, and the drugs it held before.
 void TestReliability::killedDuringAnImport() {
+    if (crashRoundsRunApart())
+        QSKIP("the crash rounds run as tst_reliability_crash");
     QFETCH(bool, aroundTheCommit);
     QFETCH(bool, replace);
     const int rounds = qMax(2, crashRounds() / 10);
