@@ -30,5 +30,6 @@ struct RealPlatform {
     QtLeafletPrinter printer;
     QtUrlOpener urls;
     QtProcessEnder process;
-    Platform platform{dialogs, printer, urls, process};
+    SteadyClock clock;
+    Platform platform{dialogs, printer, urls, process, clock};
 };

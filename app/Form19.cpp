@@ -187,8 +187,8 @@ void Form19::reportDatabaseError(const QString& message) {
     m_platform.dialogs.inform(QStringLiteral("数据库操作失败：\n%1").arg(message));
 }
 
-bool Form19::withinHandOver(const QElapsedTimer& since) const {
-    return since.isValid() && std::chrono::milliseconds(since.elapsed()) < m_handOverTime;
+bool Form19::withinHandOver(const std::optional<Clock::TimePoint>& since) const {
+    return since && m_platform.clock.now() - *since < KeypadHandOverTime;
 }
 
 void Form19::onFocusWindowChanged(QWindow* now) {
@@ -200,9 +200,9 @@ void Form19::onFocusWindowChanged(QWindow* now) {
     if (!now)
         return;
     // The hand-over after 返回 counts only for a moment: a later return from elsewhere is not one.
-    const bool handedOver = withinHandOver(m_sinceKeypadClosed);
+    const bool handedOver = withinHandOver(m_keypadClosedAt);
     const bool fromKeypad = (previous && previous == m_keypadWindow) || handedOver;
-    m_sinceKeypadClosed.invalidate();
+    m_keypadClosedAt.reset();
     if (handedOver && m_findWindow && now == m_findWindow->windowHandle()) {
         // A desktop may focus the find window as the keypad closes, before the main window or
         // instead of it: 返回's letters are searched for now, so they are never lost.
@@ -211,8 +211,8 @@ void Form19::onFocusWindowChanged(QWindow* now) {
     }
     if (now != windowHandle() || !fromKeypad)
         return;
-    if (withinHandOver(m_sinceEarlyRefill)) {
-        m_sinceEarlyRefill.invalidate(); // the press already refilled for this activation
+    if (withinHandOver(m_earlyRefillAt)) {
+        m_earlyRefillAt.reset(); // the press already refilled for this activation
         return;
     }
     Form_Activate();
@@ -229,7 +229,7 @@ bool Form19::eventFilter(QObject* watched, QEvent* event) {
                static_cast<QWidget*>(watched)->window() == this && !m_refilledForThisPress &&
                QGuiApplication::focusWindow() == m_keypadWindow) {
         m_refilledForThisPress = true;
-        m_sinceEarlyRefill.start();
+        m_earlyRefillAt = m_platform.clock.now();
         Form_Activate();
     }
     return QWidget::eventFilter(watched, event);

@@ -6,7 +6,6 @@
 #include "platform/Seams.h"
 #include "platform/SkinnedWindow.h"
 
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPointer>
 #include <QWidget>
@@ -103,9 +102,6 @@ public:
     Form2* keypad() const;
     // The keypad's letters and the rest of what it shares with this window, for the whole run.
     KeypadState& keypadState() { return m_keypadState; }
-    // How long after 返回, or after a press that refilled the list, the keypad's hand-over to
-    // this window is expected.
-    void setKeypadHandOverTime(std::chrono::milliseconds time) { m_handOverTime = time; }
 
     // Start-up
     bool Form_Load();
@@ -184,13 +180,15 @@ private:
     qint64 m_resultSize = 0;
     const QWindow* m_keypadWindow = nullptr;
     const QWindow* m_lastFocusWindow = nullptr;
-    QElapsedTimer m_sinceKeypadClosed; // valid from 返回 until the next focus change
+    std::optional<Clock::TimePoint> m_keypadClosedAt; // from 返回 until the next focus change
     // A press into this window while the keypad is active refills the list at once; the one
     // activation that press may bring is then not a second refill. The expectation lapses
     // after a moment, at 返回, or when that activation comes, whichever is first.
     bool m_refilledForThisPress = false;
-    QElapsedTimer m_sinceEarlyRefill;
-    // The timer was started and the moment after it has not passed yet.
-    bool withinHandOver(const QElapsedTimer& since) const;
-    std::chrono::milliseconds m_handOverTime{2000};
+    std::optional<Clock::TimePoint> m_earlyRefillAt;
+    // There was such a moment, and the hand-over time after it has not passed yet.
+    bool withinHandOver(const std::optional<Clock::TimePoint>& since) const;
+    // How long after 返回, or after a press that refilled the list, the keypad's hand-over to
+    // this window is expected (by the platform's clock).
+    static constexpr std::chrono::milliseconds KeypadHandOverTime{2000};
 };

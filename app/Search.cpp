@@ -19,19 +19,19 @@ void Form19::Image4_Click() {
     m_keypadState.KeypadActive = 1;
     delete m_keypad.data(); // an open keypad is unloaded and loaded afresh
 
-    auto* keypad = new Form2(m_keypadState);
+    auto* keypad = new Form2(m_keypadState, m_platform.clock);
     m_keypad = keypad;
     connect(keypad, &Form2::pointerMovedOverBackground, Image4, [this] { Image4->setFrameStyle(0); });
     connect(keypad, &Form2::returned, this, [this] {
         // 返回 hands over by itself: an earlier press that was never followed by its
         // activation must not swallow this one.
-        m_sinceEarlyRefill.invalidate();
+        m_earlyRefillAt.reset();
         if (QGuiApplication::focusWindow() == windowHandle()) {
             Form_Activate(); // already active: no activation will follow
             return;
         }
         // The desktop may not hand the focus back by itself when the keypad closes.
-        m_sinceKeypadClosed.start();
+        m_keypadClosedAt = m_platform.clock.now();
         activateWindow();
         raise();
     });

@@ -43,18 +43,18 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using BenchClock = std::chrono::steady_clock;
 
 struct CannotRun : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+double millisecondsSince(BenchClock::time_point start) {
+    return std::chrono::duration<double, std::milli>(BenchClock::now() - start).count();
 }
 
 template <typename Work> double timeMs(Work&& work) {
-    const Clock::time_point start = Clock::now();
+    const BenchClock::time_point start = BenchClock::now();
     work();
     return millisecondsSince(start);
 }
@@ -80,7 +80,7 @@ struct RefillWatch {
 struct Child {
     pid_t pid = -1;
     int output = -1;
-    Clock::time_point started;
+    BenchClock::time_point started;
 };
 
 Child spawnChild(const QString& program, const QStringList& arguments, const QList<QByteArray>& environment,
@@ -118,7 +118,7 @@ Child spawnChild(const QString& program, const QStringList& arguments, const QLi
     envp.push_back(nullptr);
 
     Child child;
-    child.started = Clock::now();
+    child.started = BenchClock::now();
     const int rc = posix_spawn(&child.pid, path.constData(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
@@ -133,11 +133,11 @@ Child spawnChild(const QString& program, const QStringList& arguments, const QLi
 // Everything the child writes until it ends (or one minute passes: then it is killed).
 QByteArray finish(Child& child) {
     QByteArray output;
-    const Clock::time_point deadline = Clock::now() + std::chrono::minutes(1);
+    const BenchClock::time_point deadline = BenchClock::now() + std::chrono::minutes(1);
     char buffer[4096];
     for (;;) {
         pollfd wait{child.output, POLLIN, 0};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - BenchClock::now()).count();
         if (left <= 0 || poll(&wait, 1, static_cast<int>(left)) <= 0) {
             kill(child.pid, SIGKILL);
             break;
@@ -490,7 +490,7 @@ extern "C" void __real__ZN6Form1912FillDrugListERK7QStringRK5QListI4CellE(Form19
                                                                           const QList<Cell>& parameters);
 extern "C" void __wrap__ZN6Form1912FillDrugListERK7QStringRK5QListI4CellE(Form19* form, const QString& sql,
                                                                           const QList<Cell>& parameters) {
-    const Clock::time_point start = Clock::now();
+    const BenchClock::time_point start = BenchClock::now();
     __real__ZN6Form1912FillDrugListERK7QStringRK5QListI4CellE(form, sql, parameters);
     refillWatch.ms += millisecondsSince(start);
     ++refillWatch.calls;

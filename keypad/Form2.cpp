@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTimer>
 
 namespace {
 
@@ -18,9 +17,10 @@ constexpr double kClientHeight = 2670;
 
 } // namespace
 
-Form2::Form2(KeypadState& state)
+Form2::Form2(KeypadState& state, Clock& clock)
     : SkinnedWindow()
-    , m_state(state) {
+    , m_state(state)
+    , m_clock(clock) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("字母查询器"));
     setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
@@ -113,7 +113,7 @@ bool Form2::typeKey(const QKeyEvent* key) {
 void Form2::pressFromKeyboard(QAbstractButton* button) {
     button->click();
     button->setDown(true);
-    QTimer::singleShot(100, button, [button] { button->setDown(false); });
+    m_clock.after(std::chrono::milliseconds(100), button, [button] { button->setDown(false); });
 }
 
 void Form2::Form_Load() {

@@ -2,6 +2,7 @@
 
 #include "keypad/KeypadState.h"
 #include "keypad/PictureButton.h"
+#include "platform/Seams.h"
 #include "platform/SkinnedWindow.h"
 
 #include <QWidget>
@@ -20,7 +21,7 @@ class Form2 : public SkinnedWindow {
     Q_OBJECT
 
 public:
-    explicit Form2(KeypadState& state);
+    Form2(KeypadState& state, Clock& clock);
 
     std::array<QPushButton*, 26> Command2{};
     QPushButton* Command3 = nullptr; // 清除
@@ -55,7 +56,8 @@ private:
     void buildControls();
     // The keyboard's keys for the keypad's buttons; true when the key was one of them.
     bool typeKey(const QKeyEvent* key);
-    static void pressFromKeyboard(QAbstractButton* button);
+    void pressFromKeyboard(QAbstractButton* button);
 
     KeypadState& m_state;
+    Clock& m_clock;
 };

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstdlib>
@@ -29,4 +30,8 @@ void QtUrlOpener::open(const QString& address) {
 void QtProcessEnder::endProcess(int status) {
     // At once: every change is already on the disk, and nothing else needs to run.
     std::_Exit(status);
+}
+
+void SteadyClock::after(std::chrono::milliseconds delay, QObject* context, std::function<void()> work) {
+    QTimer::singleShot(delay, context, std::move(work));
 }

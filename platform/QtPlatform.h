@@ -26,3 +26,9 @@ class QtProcessEnder : public ProcessEnder {
 public:
     void endProcess(int status) override;
 };
+
+class SteadyClock : public Clock {
+public:
+    TimePoint now() const override { return std::chrono::steady_clock::now(); }
+    void after(std::chrono::milliseconds delay, QObject* context, std::function<void()> work) override;
+};

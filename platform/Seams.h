@@ -2,6 +2,11 @@
 
 #include <QString>
 
+#include <chrono>
+#include <functional>
+
+class QObject;
+
 // The application's title, the caption of every message box.
 inline const QString ApplicationTitle = QStringLiteral("西药手册");
 
@@ -39,9 +44,21 @@ public:
     virtual void endProcess(int status) = 0;
 };
 
+// The time, and work for later: the keypad's hand-over to the main window and the pressed look
+// of a key typed on the keypad.
+class Clock {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    virtual ~Clock() = default;
+    virtual TimePoint now() const = 0;
+    // Runs work once after delay, on the event loop, unless context is gone by then.
+    virtual void after(std::chrono::milliseconds delay, QObject* context, std::function<void()> work) = 0;
+};
+
 struct Platform {
     Dialogs& dialogs;
     LeafletPrinter& printer;
     UrlOpener& urls;
     ProcessEnder& process;
+    Clock& clock;
 };

@@ -27,7 +27,8 @@ void TestHomePage::homePageThroughTheDesktop() {
 
     MainWindowFixture fixture;
     QtUrlOpener desktop;
-    Platform platform{fixture.fakes.dialogs, fixture.fakes.printer, desktop, fixture.fakes.process};
+    Platform platform{fixture.fakes.dialogs, fixture.fakes.printer, desktop, fixture.fakes.process,
+                      fixture.fakes.clock};
     Form19 form(platform);
     QVERIFY(form.isLoaded());
     form.Image10_Click();

@@ -222,7 +222,10 @@ void TestKeypad::keyboardPressesTheButtons() {
     QCOMPARE(form.keypadState().KeypadLetters, QStringLiteral("blx"));
     QCOMPARE(keypad->Text1->text(), form.keypadState().KeypadLetters);
     QVERIFY(keypad->Command2[23]->isDown()); // x looks pressed for a moment
-    QTRY_VERIFY(!keypad->Command2[23]->isDown());
+    fixture.fakes.clock.advance(std::chrono::milliseconds(99));
+    QVERIFY(keypad->Command2[23]->isDown());
+    fixture.fakes.clock.advance(std::chrono::milliseconds(1));
+    QVERIFY(!keypad->Command2[23]->isDown());
 
     type(Qt::Key_Backspace);
     type(Qt::Key_C, Qt::ControlModifier); // a shortcut, not a letter

@@ -50,7 +50,8 @@ enum class Messages { Recorded, Watched };
 struct Listed {
     MainWindowFixture fixture;
     WatchingDialogs watching;
-    Platform watchedPlatform{watching, fixture.fakes.printer, fixture.fakes.urls, fixture.fakes.process};
+    Platform watchedPlatform{watching, fixture.fakes.printer, fixture.fakes.urls, fixture.fakes.process,
+                             fixture.fakes.clock};
     std::unique_ptr<Form19> watchedWindow;
     Form19* form = nullptr;
 

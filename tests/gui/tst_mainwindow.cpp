@@ -194,20 +194,19 @@ void TestMainWindow::clickIntoTheMainWindowRefillsBeforeTheClick() {
 }
 
 void TestMainWindow::activationAfterAnEarlyRefill_data() {
-    QTest::addColumn<int>("handOverMs");
+    QTest::addColumn<int>("afterMs");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("the activation the press brought") << 2000 << QStringLiteral("布洛芬");
-    QTest::newRow("an activation once the moment has passed") << 0 << QStringLiteral("阿莫西林");
+    QTest::newRow("the activation the press brought") << 1999 << QStringLiteral("布洛芬");
+    QTest::newRow("an activation once the moment has passed") << 2000 << QStringLiteral("阿莫西林");
 }
 
 void TestMainWindow::activationAfterAnEarlyRefill() {
-    QFETCH(int, handOverMs);
+    QFETCH(int, afterMs);
     QFETCH(QString, shown);
     MainWindowFixture fixture;
     fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
     fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")));
     Form19& form = fixture.open();
-    form.setKeypadHandOverTime(std::chrono::milliseconds(handOverMs));
     form.Image4_Click();
     QTRY_VERIFY(QApplication::focusWindow() == form.keypad()->windowHandle());
     form.keypad()->Command2_Click(1); // b
@@ -217,6 +216,7 @@ void TestMainWindow::activationAfterAnEarlyRefill() {
     // one the press already refilled for.
     form.keypad()->Command3_Click();
     form.keypad()->Command2_Click(0); // a
+    fixture.fakes.clock.advance(std::chrono::milliseconds(afterMs));
     form.activateWindow();
     QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
     QCOMPARE(form.Label4[0]->caption(), shown);

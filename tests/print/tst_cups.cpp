@@ -22,7 +22,7 @@ QStringList printLeaflet(const QString& leaflet, const QList<bool>& answers = {t
     fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
                         leaflet);
     QtLeafletPrinter printer;
-    Platform platform{fixture.fakes.dialogs, printer, fixture.fakes.urls, fixture.fakes.process};
+    Platform platform{fixture.fakes.dialogs, printer, fixture.fakes.urls, fixture.fakes.process, fixture.fakes.clock};
     Form19 form(platform);
     if (!form.isLoaded())
         return {QStringLiteral("the drug file did not open")};

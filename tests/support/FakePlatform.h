@@ -4,7 +4,11 @@
 
 #include <QList>
 #include <QPair>
+#include <QPointer>
 #include <QStringList>
+
+#include <algorithm>
+#include <vector>
 
 // Doubles for the platform services: answers are queued, everything asked is recorded.
 class FakeDialogs : public Dialogs {
@@ -51,10 +55,40 @@ public:
     void endProcess(int status) override { endings.append(status); }
 };
 
+// Time stands still until a test moves it on; work that falls due runs then, in order.
+class ManualClock : public Clock {
+public:
+    TimePoint now() const override { return m_now; }
+    void after(std::chrono::milliseconds delay, QObject* context, std::function<void()> work) override {
+        m_pending.push_back({m_now + delay, context, std::move(work)});
+    }
+    void advance(std::chrono::milliseconds by) {
+        m_now += by;
+        std::stable_sort(m_pending.begin(), m_pending.end(),
+                         [](const Pending& a, const Pending& b) { return a.due < b.due; });
+        while (!m_pending.empty() && m_pending.front().due <= m_now) {
+            const Pending due = std::move(m_pending.front());
+            m_pending.erase(m_pending.begin());
+            if (due.context)
+                due.work();
+        }
+    }
+
+private:
+    struct Pending {
+        TimePoint due;
+        QPointer<QObject> context;
+        std::function<void()> work;
+    };
+    TimePoint m_now{};
+    std::vector<Pending> m_pending;
+};
+
 struct FakePlatform {
     FakeDialogs dialogs;
     RecordingPrinter printer;
     RecordingUrlOpener urls;
     RecordingProcessEnder process;
-    Platform platform{dialogs, printer, urls, process};
+    ManualClock clock;
+    Platform platform{dialogs, printer, urls, process, clock};
 };
