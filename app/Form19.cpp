@@ -36,10 +36,6 @@ template <typename Widget> Widget* placed(Widget* widget, double left, double to
 
 Form19::Form19(Platform& platform)
     : SkinnedWindow()
-    , RowChineseName(RowCells)
-    , RowEnglishName(RowCells)
-    , RowLeaflet(RowCells)
-    , RowId(RowCells)
     , m_platform(platform) {
     // Deriving the file's key takes a while: it goes on while the controls are made, and
     // Form_Load waits for it.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Controls.h"
+#include "app/RowArray.h"
 #include "data/Cell.h"
 #include "keypad/KeypadState.h"
 #include "platform/Seams.h"
@@ -40,7 +41,7 @@ class Form19 : public SkinnedWindow {
 
 public:
     // The row arrays hold entries 0 to 100000.
-    static constexpr int RowCells = 100001;
+    static constexpr int RowCells = RowArray::Size;
     static constexpr int VisibleRows = 23;
 
     explicit Form19(Platform& platform);
@@ -77,10 +78,10 @@ public:
     PictureImage* Image1 = nullptr;
 
     // Window state
-    std::vector<Cell> RowChineseName;
-    std::vector<Cell> RowEnglishName;
-    std::vector<Cell> RowLeaflet;
-    std::vector<Cell> RowId;
+    RowArray RowChineseName;
+    RowArray RowEnglishName;
+    RowArray RowLeaflet;
+    RowArray RowId;
     Cell ListCount; // Empty until the first refill
     qint64 ListTop = 0;
     int LeafletPage = 0;

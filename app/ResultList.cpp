@@ -53,8 +53,8 @@ void Form19::FillDrugList(const QString& sql, const QList<Cell>& parameters) {
 }
 
 void Form19::emptyEntries(qint64 count) {
-    for (std::vector<Cell>* cells : {&RowChineseName, &RowEnglishName, &RowLeaflet, &RowId})
-        std::fill(cells->begin(), cells->begin() + count, Cell());
+    for (RowArray* cells : {&RowChineseName, &RowEnglishName, &RowLeaflet, &RowId})
+        cells->clear(count);
 }
 
 void Form19::ShowListRows() {

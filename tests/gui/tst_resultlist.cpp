@@ -90,11 +90,10 @@ void TestResultList::smallerRefillsLeaveNothingBehind() {
                             QStringLiteral("E%1").arg(i), QStringLiteral("说明%1").arg(i));
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
-    const std::vector<Cell>* const arrays[] = {&form.RowChineseName, &form.RowEnglishName, &form.RowLeaflet,
-                                               &form.RowId};
+    const RowArray* const arrays[] = {&form.RowChineseName, &form.RowEnglishName, &form.RowLeaflet, &form.RowId};
     form.FillDrugList(keypadQuery(QStringLiteral("a")));
     QCOMPARE(form.ListCount.toNumber(), 1.0);
-    for (const std::vector<Cell>* cells : arrays) {
+    for (const RowArray* cells : arrays) {
         QVERIFY(!(*cells)[0].isEmpty());
         QVERIFY((*cells)[1].isEmpty() && (*cells)[2].isEmpty());
     }
@@ -109,7 +108,7 @@ void TestResultList::smallerRefillsLeaveNothingBehind() {
     QCOMPARE(form.ListCount.toNumber(), 0.0);
     QVERIFY(form.ListCount.kind() == Cell::Kind::Number);
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
-    for (const std::vector<Cell>* cells : arrays)
+    for (const RowArray* cells : arrays)
         QVERIFY((*cells)[0].isEmpty());
 }
 
