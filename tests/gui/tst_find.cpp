@@ -1,5 +1,6 @@
 #include "app/FindWindow.h"
 #include "keypad/Form2.h"
+#include "pinyin/PinyinInitials.h"
 #include "tests/support/MainWindowFixture.h"
 
 #include <QCheckBox>
@@ -12,13 +13,19 @@ class TestFind : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { prepareTestApplication(); }
+    void cleanupTestCase() { m_pinyinNames.reset(); }
     void findsByAnyPartOfANameOrLeaflet_data();
     void findsByAnyPartOfANameOrLeaflet();
+    void findsByPinyin_data();
+    void findsByPinyin();
     void keypadRulesHoldBesideIt();
     void window();
     void place_data();
     void place();
     void realKeyboardOnX();
+
+private:
+    std::unique_ptr<MainWindowFixture> m_pinyinNames; // one file for the rows of findsByPinyin
 };
 
 void TestFind::findsByAnyPartOfANameOrLeaflet_data() {
@@ -48,6 +55,20 @@ void TestFind::findsByAnyPartOfANameOrLeaflet_data() {
         << QStringLiteral("孕妇") << false << QStringList() << QStringLiteral("没有找到");
     QTest::newRow("leaflet word, leaflets on")
         << QStringLiteral("孕妇") << true << one(u"阿莫西林") << QStringLiteral("找到 1 种药品");
+    QTest::newRow("pinyin initials") << QStringLiteral("xjx") << false << one(u"溴己新")
+                                     << QStringLiteral("找到 1 种药品");
+    QTest::newRow("best first: start of a name, pinyin from the start, inside a name")
+        << QStringLiteral("lin") << false
+        << QStringList{QStringLiteral("林可霉素"), QStringLiteral("磷霉素"), QStringLiteral("磷霉素钠"),
+                       QStringLiteral("阿莫西林"), QStringLiteral("青霉素钙")}
+        << QStringLiteral("找到 5 种药品");
+    QTest::newRow("best first: the whole name, the whole name's pinyin, then its start")
+        << QStringLiteral("lmsu") << false
+        << QStringList{QStringLiteral("lmsu"), QStringLiteral("磷霉素"), QStringLiteral("磷霉素钠")}
+        << QStringLiteral("找到 3 种药品");
+    QTest::newRow("best first: a name before a leaflet")
+        << QStringLiteral("青霉素") << true << QStringList{QStringLiteral("青霉素钙"), QStringLiteral("阿莫西林")}
+        << QStringLiteral("找到 2 种药品");
     QTest::newRow("empty text") << QString() << true << QStringList{QStringLiteral("旧")}
                                 << QStringLiteral("请输入要查找的文字");
 }
@@ -65,6 +86,11 @@ void TestFind::findsByAnyPartOfANameOrLeaflet() {
     fixture.file.insert(QStringLiteral("甲_乙"), Cell(QStringLiteral("JY")), QStringLiteral("a"));
     fixture.file.insert(QStringLiteral("甲\\乙"), Cell(QStringLiteral("JY")), QStringLiteral("b"));
     fixture.file.insert(QStringLiteral("O'Neil片"), Cell(QStringLiteral("ONP")), QStringLiteral("c"));
+    fixture.file.insert(QStringLiteral("林可霉素"), Cell(QStringLiteral("LKMS")), QStringLiteral("Lincomycin"));
+    fixture.file.insert(QStringLiteral("磷霉素"), Cell(QStringLiteral("LMS")), QStringLiteral("Fosfomycin"));
+    fixture.file.insert(QStringLiteral("磷霉素钠"), Cell(QStringLiteral("LMSN")), QStringLiteral("Fosfomycin sodium"));
+    fixture.file.insert(QStringLiteral("青霉素钙"), Cell(QStringLiteral("QMSG")), QStringLiteral("Benzylpenicillin"));
+    fixture.file.insert(QStringLiteral("lmsu"), Cell(QStringLiteral("lmsu")), QStringLiteral("d"));
     Form19& form = fixture.open();
     form.Label4[0]->setCaption(QStringLiteral("旧")); // what was listed before
     form.ListCount = Cell(1);
@@ -78,6 +104,115 @@ void TestFind::findsByAnyPartOfANameOrLeaflet() {
     if (!text.isEmpty() && !found.isEmpty()) {
         form.Label4_Click(0);
         QCOMPARE(form.Text11->text(), found[0]);
+    }
+}
+
+// Names the keypad's initials cannot reach (characters outside its table, several readings, an
+// ideograph beyond the basic plane), each with what must find it and what must not.
+const char16_t* const kPinyinNames[] = {
+    u"溴己新",       u"吡嗪酰胺", u"哌拉西林他唑巴坦", u"氢氯噻嗪",           u"重酒石酸间羟胺", u"长春新碱",
+    u"对乙酰氨基酚", u"甲硝唑",   u"氟胞嘧啶",         u"溴吡斯的明",         u"苯二氮䓬",       u"溴化三苯基𬭩",
+    u"盐酸小檗碱",   u"阿莫西林", u"维生素B1",         u"复方甘草片（含片）",
+};
+
+void TestFind::findsByPinyin_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("finds");
+    const auto row = [](const char16_t* name, const char* typed, bool finds) {
+        const QString n = QString::fromUtf16(name);
+        QTest::addRow("%s %s %s", qPrintable(n), finds ? "by" : "not by", typed)
+            << n << QString::fromLatin1(typed) << finds;
+    };
+    row(u"溴己新", "xjx", true);
+    row(u"溴己新", "XJX", true);
+    row(u"溴己新", "xiujixin", true);
+    row(u"溴己新", "xiu ji xin", true);
+    row(u"溴己新", "xiu'ji'xin", true);
+    row(u"溴己新", "xiujx", true);
+    row(u"溴己新", "jixin", true);
+    row(u"溴己新", "xin", true);
+    row(u"溴己新", "jxx", false);
+    row(u"溴己新", "iujixin", false);
+    row(u"溴己新", "xujixin", false);
+    row(u"溴己新", "xjxx", false);
+    row(u"吡嗪酰胺", "bqxa", true);
+    row(u"吡嗪酰胺", "pqxa", true); // 吡 reads bǐ and pǐ
+    row(u"吡嗪酰胺", "biqinxianan", true);
+    row(u"吡嗪酰胺", "qinxian", true);
+    row(u"吡嗪酰胺", "bqxb", false);
+    row(u"哌拉西林他唑巴坦", "plxltzbt", true);
+    row(u"哌拉西林他唑巴坦", "tazuo", true);
+    row(u"哌拉西林他唑巴坦", "zuo ba tan", true);
+    row(u"哌拉西林他唑巴坦", "plxlzbt", false);
+    row(u"氢氯噻嗪", "qlsq", true);
+    row(u"氢氯噻嗪", "qinglvsaiqin", true);
+    row(u"氢氯噻嗪", "qinglusaiqin", true); // u for ü
+    row(u"氢氯噻嗪", "qlsz", false);
+    row(u"重酒石酸间羟胺", "zjssjqa", true);
+    row(u"重酒石酸间羟胺", "cjssjqa", true); // 重 reads zhòng and chóng
+    row(u"重酒石酸间羟胺", "chongjiu", true);
+    row(u"重酒石酸间羟胺", "sjssjqa", false);
+    row(u"长春新碱", "ccxj", true);
+    row(u"长春新碱", "zcxj", true); // 长 reads cháng and zhǎng
+    row(u"长春新碱", "changchun", true);
+    row(u"长春新碱", "ccxx", false);
+    row(u"对乙酰氨基酚", "dyxajf", true);
+    row(u"对乙酰氨基酚", "yixian", true);
+    row(u"对乙酰氨基酚", "dyxajg", false);
+    row(u"甲硝唑", "jxz", true);
+    row(u"甲硝唑", "jiaxiaozuo", true);
+    row(u"甲硝唑", "jxzz", false);
+    row(u"氟胞嘧啶", "fbmd", true);
+    row(u"氟胞嘧啶", "midi", true);
+    row(u"氟胞嘧啶", "fbnd", false);
+    row(u"溴吡斯的明", "xbsdm", true);
+    row(u"溴吡斯的明", "xpsdm", true);
+    row(u"溴吡斯的明", "xbsdn", false);
+    row(u"苯二氮䓬", "bedz", true); // 䓬 lies outside GB2312
+    row(u"苯二氮䓬", "erdanzhuo", true);
+    row(u"苯二氮䓬", "bedc", false);
+    row(u"溴化三苯基𬭩", "xhsbjw", true); // 𬭩 lies beyond the basic plane
+    row(u"溴化三苯基𬭩", "sanbenjiweng", true);
+    row(u"溴化三苯基𬭩", "jiw", true);
+    row(u"溴化三苯基𬭩", "xhsbjy", false);
+    row(u"盐酸小檗碱", "ysxbj", true);
+    row(u"盐酸小檗碱", "xiaobojian", true);
+    row(u"盐酸小檗碱", "ysxpj", false);
+    row(u"阿莫西林", "amxl", true);
+    row(u"阿莫西林", "amoxl", true);
+    row(u"阿莫西林", "amoxilin", true);
+    row(u"阿莫西林", "xi lin", true);
+    row(u"阿莫西林", "amxk", false);
+    row(u"维生素B1", "wssb1", true);
+    row(u"维生素B1", "wssb2", false);
+    row(u"复方甘草片（含片）", "ffgcphp", true); // signs in the name are passed over
+    row(u"复方甘草片（含片）", "ffgcpx", false);
+}
+
+void TestFind::findsByPinyin() {
+    QFETCH(QString, name);
+    QFETCH(QString, typed);
+    QFETCH(bool, finds);
+    if (!m_pinyinNames) {
+        m_pinyinNames = std::make_unique<MainWindowFixture>();
+        for (const char16_t* each : kPinyinNames)
+            m_pinyinNames->file.insert(QString::fromUtf16(each), Cell(PinyinInitials(QString::fromUtf16(each))));
+        m_pinyinNames->open();
+    }
+    Form19& form = m_pinyinNames->form();
+    const QString result = form.findDrugs(typed, false);
+    const QList<Cell> names(form.RowChineseName.begin(),
+                            form.RowChineseName.begin() + qint64(form.ListCount.toNumber()));
+    const auto at = std::find_if(names.begin(), names.end(), [&](const Cell& cell) { return cell.toText() == name; });
+    QCOMPARE(at != names.end(), finds);
+    QCOMPARE(result, names.isEmpty() ? QStringLiteral("没有找到") : QStringLiteral("找到 %1 种药品").arg(names.size()));
+    if (finds) {
+        // 修改 and 删除 act on the drug clicked.
+        const int index = int(at - names.begin());
+        form.Label4_Click(index);
+        QCOMPARE(form.Text11->text(), name);
+        QCOMPARE(form.Label2->caption(), form.RowId[index].toText());
     }
 }
 
