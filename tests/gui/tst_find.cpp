@@ -350,6 +350,16 @@ void TestFind::realKeyboardOnX() {
     QTRY_COMPARE(form.Label4[0]->caption(), QStringLiteral("阿莫西林"));
     QVERIFY(form.RowEnglishName[0].toText().contains(QStringLiteral("amox"), Qt::CaseInsensitive));
     QCOMPARE(form.findWindow()->resultLabel->text(), QStringLiteral("找到 1 种药品"));
+    // Full pinyin with a blank and an apostrophe, typed key by key; the row found is the one shown.
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
+    xdotool({QStringLiteral("type"), QStringLiteral("xiu ji'xin")});
+    QTRY_COMPARE(form.findWindow()->textBox->text(), QStringLiteral("xiu ji'xin"));
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    QTRY_COMPARE(form.Label4[0]->caption(), QStringLiteral("溴己新"));
+    QCOMPARE(form.findWindow()->resultLabel->text(), QStringLiteral("找到 1 种药品"));
+    QTest::mouseClick(form.Label4[0], Qt::LeftButton);
+    QCOMPARE(form.Text11->text(), QStringLiteral("溴己新"));
+    QCOMPARE(form.Label2->caption(), form.RowId[0].toText());
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     QTRY_VERIFY(!form.findWindow()->isVisible());
 }
