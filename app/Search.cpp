@@ -5,12 +5,34 @@
 #include "app/Form19.h"
 
 #include "data/DatabaseError.h"
+#include "data/DrugDatabase.h"
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
+#include "pinyin/FindText.h"
 #include "platform/Twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+
+#include <memory>
+
+namespace {
+
+static_assert(int(FindRank::None) == FindRankNone);
+
+// The find window's ranking inside the query: the text is bound, and prepared once per search.
+void defineFindRank(DrugConnection& connection) {
+    if (connection.hasFunction(FindRankFunction))
+        return;
+    auto prepared = std::make_shared<std::pair<QByteArray, FindText>>(QByteArray(), FindText({}));
+    connection.defineFunction(FindRankFunction, 3, [prepared](std::span<const QByteArrayView> names) {
+        if (names[2] != prepared->first)
+            *prepared = {names[2].toByteArray(), FindText(QString::fromUtf8(names[2]))};
+        return qint64(prepared->second.rank(names[0], names[1]));
+    });
+}
+
+} // namespace
 
 void Form19::Image4_Click() {
     Image4->setFrameStyle(1); // kept until the pointer moves over the keypad
@@ -72,7 +94,11 @@ QString Form19::findDrugs(const QString& text, bool inLeaflets) {
     if (!QStringView(text).isValidUtf16())
         return QStringLiteral("要查找的文字中有无法识别的字符（不成对的 UTF-16 代理项），请删去后再试");
     try {
-        FillDrugList(inLeaflets ? FindInNamesAndLeafletsQuery : FindInNamesQuery, {Cell(likePattern(text))});
+        defineFindRank(theDrugConnection());
+        if (inLeaflets)
+            FillDrugList(RankedFindInNamesAndLeafletsQuery, {Cell(text), Cell(likePattern(text))});
+        else
+            FillDrugList(RankedFindInNamesQuery, {Cell(text)});
     } catch (const DatabaseError& error) {
         reportDatabaseError(error.message());
         return QStringLiteral("查找失败");

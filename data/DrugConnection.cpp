@@ -131,6 +131,31 @@ void DrugConnection::close() {
         m_db = nullptr;
     }
     m_path.clear();
+    m_functions.clear();
+}
+
+void DrugConnection::defineFunction(const QString& name, int argumentCount, TextFunction function) {
+    if (!m_db)
+        throw DatabaseError(QStringLiteral("药品数据库没有打开"));
+    if (argumentCount < 0 || argumentCount > MaxFunctionArguments)
+        throw DatabaseError(QStringLiteral("函数“%1”的参数个数无效").arg(name));
+    const auto call = [](sqlite3_context* context, int count, sqlite3_value** values) {
+        const auto* own = static_cast<const TextFunction*>(sqlite3_user_data(context));
+        QByteArrayView arguments[MaxFunctionArguments];
+        for (int i = 0; i < count; ++i) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(values[i]));
+            arguments[i] = QByteArrayView(text, text ? sqlite3_value_bytes(values[i]) : 0);
+        }
+        sqlite3_result_int64(context, (*own)(std::span<const QByteArrayView>(arguments, size_t(count))));
+    };
+    const auto destroy = [](void* own) {
+        delete static_cast<TextFunction*>(own);
+    };
+    // The engine owns the copy from here on, failure included.
+    if (sqlite3_create_function_v2(m_db, name.toUtf8().constData(), argumentCount, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   new TextFunction(std::move(function)), call, nullptr, nullptr, destroy) != SQLITE_OK)
+        throw DatabaseError(engineMessage(m_db));
+    m_functions.append(name);
 }
 
 void DrugConnection::openFile(const QString& path, const QString& password) {

@@ -3,7 +3,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <QByteArrayView>
+
 #include <chrono>
+#include <functional>
+#include <span>
 
 struct sqlite3;
 
@@ -38,6 +42,14 @@ public:
 
     sqlite3* handle() const { return m_db; }
 
+    // A function of the open connection's SQL, called row by row inside a query: its arguments
+    // come as the engine's UTF-8 text (NULL as empty), its result is an integer. Values still
+    // reach it only as bound parameters or columns. It lasts until the connection closes.
+    using TextFunction = std::function<qint64(std::span<const QByteArrayView> arguments)>;
+    static constexpr int MaxFunctionArguments = 8;
+    void defineFunction(const QString& name, int argumentCount, TextFunction function);
+    bool hasFunction(const QString& name) const { return m_functions.contains(name); }
+
     // What the drug table lacks for the program, each in Chinese: the table itself, columns of
     // drugColumns(), or 编号 as its INTEGER PRIMARY KEY. Empty for a table the program can use.
     // Reads the schema only.
@@ -48,6 +60,7 @@ public:
 private:
     sqlite3* m_db = nullptr;
     QString m_path;
+    QStringList m_functions;
     std::chrono::milliseconds m_busyTimeout{1000};
 };
 

@@ -3,7 +3,9 @@
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
 #include "data/Statement.h"
+#include "pinyin/FindText.h"
 #include "pinyin/PinyinInitials.h"
+#include "pinyin/PinyinReadings.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -88,6 +90,7 @@ void reportInitials(DrugConnection& connection, QTextStream& report) {
     qint64 count = 0;
     QStringList mismatched;
     QStringList unreachable;
+    qint64 foundByFindWindow = 0;
     while (select.step()) {
         ++count;
         const QString key = select.column(0).toText();
@@ -100,14 +103,20 @@ void reportInitials(DrugConnection& connection, QTextStream& report) {
                     .arg(key, name, stored.isNull() ? QStringLiteral("（空值）") : stored.toText(), expected));
         }
         const QStringList missing = charactersWithoutLetter(name);
-        if (!missing.isEmpty())
+        if (!missing.isEmpty()) {
             unreachable.append(QStringLiteral("  %1\t%2\t%3").arg(key, name, missing.join(u' ')));
+            // The find window reads every character Unihan reads.
+            const QString initials = pinyin::completeInitials(name);
+            if (!initials.isEmpty() && FindText(initials).rank(name, QString()) != FindRank::None)
+                ++foundByFindWindow;
+        }
     }
     reportList(report, QStringLiteral("拼音与中文名不符的药品：%1").arg(mismatched.size()), mismatched);
     reportList(report, QStringLiteral("名称中有字符得不到字母的药品："), unreachable);
     // The counts come last, where a script finds them.
     report << QStringLiteral("药品数：%1").arg(count) << '\n';
     report << QStringLiteral("名称中有字符得不到字母的药品数：%1").arg(unreachable.size()) << '\n';
+    report << QStringLiteral("其中查找药品窗口按完整首字母能找到的药品数：%1").arg(foundByFindWindow) << '\n';
 }
 
 } // namespace

@@ -621,7 +621,8 @@ void TestExchange::checkListsWrongInitialsAndUnreachableNames() {
                                     "  4\t维生素B1\t1\n"
                                     "  5\t阿莫西林 胶囊 \tU+0020\n"
                                     "药品数：5\n"
-                                    "名称中有字符得不到字母的药品数：3\n"));
+                                    "名称中有字符得不到字母的药品数：3\n"
+                                    "其中查找药品窗口按完整首字母能找到的药品数：3\n"));
 }
 
 QTEST_GUILESS_MAIN(TestExchange)

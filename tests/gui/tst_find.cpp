@@ -1,5 +1,6 @@
 #include "app/FindWindow.h"
 #include "keypad/Form2.h"
+#include "pinyin/PinyinInitials.h"
 #include "tests/support/MainWindowFixture.h"
 
 #include <QCheckBox>
@@ -12,13 +13,19 @@ class TestFind : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { prepareTestApplication(); }
+    void cleanupTestCase() { m_pinyinNames.reset(); }
     void findsByAnyPartOfANameOrLeaflet_data();
     void findsByAnyPartOfANameOrLeaflet();
+    void findsByPinyin_data();
+    void findsByPinyin();
     void keypadRulesHoldBesideIt();
     void window();
     void place_data();
     void place();
     void realKeyboardOnX();
+
+private:
+    std::unique_ptr<MainWindowFixture> m_pinyinNames; // one file for the rows of findsByPinyin
 };
 
 void TestFind::findsByAnyPartOfANameOrLeaflet_data() {
@@ -48,6 +55,20 @@ void TestFind::findsByAnyPartOfANameOrLeaflet_data() {
         << QStringLiteral("孕妇") << false << QStringList() << QStringLiteral("没有找到");
     QTest::newRow("leaflet word, leaflets on")
         << QStringLiteral("孕妇") << true << one(u"阿莫西林") << QStringLiteral("找到 1 种药品");
+    QTest::newRow("pinyin initials") << QStringLiteral("xjx") << false << one(u"溴己新")
+                                     << QStringLiteral("找到 1 种药品");
+    QTest::newRow("best first: start of a name, pinyin from the start, inside a name")
+        << QStringLiteral("lin") << false
+        << QStringList{QStringLiteral("林可霉素"), QStringLiteral("磷霉素"), QStringLiteral("磷霉素钠"),
+                       QStringLiteral("阿莫西林"), QStringLiteral("青霉素钙")}
+        << QStringLiteral("找到 5 种药品");
+    QTest::newRow("best first: the whole name, the whole name's pinyin, then its start")
+        << QStringLiteral("lmsu") << false
+        << QStringList{QStringLiteral("lmsu"), QStringLiteral("磷霉素"), QStringLiteral("磷霉素钠")}
+        << QStringLiteral("找到 3 种药品");
+    QTest::newRow("best first: a name before a leaflet")
+        << QStringLiteral("青霉素") << true << QStringList{QStringLiteral("青霉素钙"), QStringLiteral("阿莫西林")}
+        << QStringLiteral("找到 2 种药品");
     QTest::newRow("empty text") << QString() << true << QStringList{QStringLiteral("旧")}
                                 << QStringLiteral("请输入要查找的文字");
 }
@@ -65,6 +86,11 @@ void TestFind::findsByAnyPartOfANameOrLeaflet() {
     fixture.file.insert(QStringLiteral("甲_乙"), Cell(QStringLiteral("JY")), QStringLiteral("a"));
     fixture.file.insert(QStringLiteral("甲\\乙"), Cell(QStringLiteral("JY")), QStringLiteral("b"));
     fixture.file.insert(QStringLiteral("O'Neil片"), Cell(QStringLiteral("ONP")), QStringLiteral("c"));
+    fixture.file.insert(QStringLiteral("林可霉素"), Cell(QStringLiteral("LKMS")), QStringLiteral("Lincomycin"));
+    fixture.file.insert(QStringLiteral("磷霉素"), Cell(QStringLiteral("LMS")), QStringLiteral("Fosfomycin"));
+    fixture.file.insert(QStringLiteral("磷霉素钠"), Cell(QStringLiteral("LMSN")), QStringLiteral("Fosfomycin sodium"));
+    fixture.file.insert(QStringLiteral("青霉素钙"), Cell(QStringLiteral("QMSG")), QStringLiteral("Benzylpenicillin"));
+    fixture.file.insert(QStringLiteral("lmsu"), Cell(QStringLiteral("lmsu")), QStringLiteral("d"));
     Form19& form = fixture.open();
     form.Label4[0]->setCaption(QStringLiteral("旧")); // what was listed before
     form.ListCount = Cell(1);
@@ -78,6 +104,81 @@ void TestFind::findsByAnyPartOfANameOrLeaflet() {
     if (!text.isEmpty() && !found.isEmpty()) {
         form.Label4_Click(0);
         QCOMPARE(form.Text11->text(), found[0]);
+    }
+}
+
+// Names the keypad's initials cannot reach (characters outside its table, several readings, an
+// ideograph beyond the basic plane), each with what must find it and what must not.
+const char16_t* const kPinyinNames[] = {
+    u"溴己新",       u"吡嗪酰胺", u"哌拉西林他唑巴坦", u"氢氯噻嗪",           u"重酒石酸间羟胺", u"长春新碱",
+    u"对乙酰氨基酚", u"甲硝唑",   u"氟胞嘧啶",         u"溴吡斯的明",         u"苯二氮䓬",       u"溴化三苯基𬭩",
+    u"盐酸小檗碱",   u"阿莫西林", u"维生素B1",         u"复方甘草片（含片）",
+};
+
+void TestFind::findsByPinyin_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("finds");
+    // Each name, what must find it, what must not.
+    const auto rows = [](const char16_t* name, std::initializer_list<const char*> finding,
+                         std::initializer_list<const char*> notFinding) {
+        const QString n = QString::fromUtf16(name);
+        for (const auto& [typed, finds] : {std::pair{finding, true}, std::pair{notFinding, false}}) {
+            for (const char* each : typed)
+                QTest::addRow("%s %s %s", qPrintable(n), finds ? "by" : "not by", each)
+                    << n << QString::fromLatin1(each) << finds;
+        }
+    };
+    rows(u"溴己新", {"xjx", "XJX", "xiujixin", "xiu ji xin", "xiu'ji'xin", "xiujx", "jixin", "xin"},
+         {"jxx", "iujixin", "xujixin", "xjxx"});
+    // 吡 reads bǐ and pǐ
+    rows(u"吡嗪酰胺", {"bqxa", "pqxa", "biqinxianan", "qinxian"}, {"bqxb"});
+    rows(u"哌拉西林他唑巴坦", {"plxltzbt", "tazuo", "zuo ba tan"}, {"plxlzbt"});
+    // U for ü
+    rows(u"氢氯噻嗪", {"qlsq", "qinglvsaiqin", "qinglusaiqin"}, {"qlsz"});
+    // 重 reads zhòng and chóng
+    rows(u"重酒石酸间羟胺", {"zjssjqa", "cjssjqa", "chongjiu"}, {"sjssjqa"});
+    // 长 reads cháng and zhǎng
+    rows(u"长春新碱", {"ccxj", "zcxj", "changchun"}, {"ccxx"});
+    rows(u"对乙酰氨基酚", {"dyxajf", "yixian"}, {"dyxajg"});
+    rows(u"甲硝唑", {"jxz", "jiaxiaozuo"}, {"jxzz"});
+    rows(u"氟胞嘧啶", {"fbmd", "midi"}, {"fbnd"});
+    rows(u"溴吡斯的明", {"xbsdm", "xpsdm"}, {"xbsdn"});
+    // 䓬 lies outside GB2312
+    rows(u"苯二氮䓬", {"bedz", "erdanzhuo"}, {"bedc"});
+    // 𬭩 lies beyond the basic plane
+    rows(u"溴化三苯基𬭩", {"xhsbjw", "sanbenjiweng", "jiw"}, {"xhsbjy"});
+    rows(u"盐酸小檗碱", {"ysxbj", "xiaobojian"}, {"ysxpj"});
+    rows(u"阿莫西林", {"amxl", "amoxl", "amoxilin", "xi lin"}, {"amxk"});
+    rows(u"维生素B1", {"wssb1"}, {"wssb2"});
+    // Signs in the name are passed over
+    rows(u"复方甘草片（含片）", {"ffgcphp"}, {"ffgcpx"});
+}
+
+void TestFind::findsByPinyin() {
+    QFETCH(QString, name);
+    QFETCH(QString, typed);
+    QFETCH(bool, finds);
+    if (!m_pinyinNames) {
+        m_pinyinNames = std::make_unique<MainWindowFixture>();
+        for (const char16_t* each : kPinyinNames)
+            m_pinyinNames->file.insert(QString::fromUtf16(each), Cell(PinyinInitials(QString::fromUtf16(each))));
+        m_pinyinNames->open();
+    }
+    Form19& form = m_pinyinNames->form();
+    const QString result = form.findDrugs(typed, false);
+    QList<Cell> names;
+    for (qint64 entry = 0; entry < qint64(form.ListCount.toNumber()); ++entry)
+        names.append(form.RowChineseName[entry]);
+    const auto at = std::find_if(names.begin(), names.end(), [&](const Cell& cell) { return cell.toText() == name; });
+    QCOMPARE(at != names.end(), finds);
+    QCOMPARE(result, names.isEmpty() ? QStringLiteral("没有找到") : QStringLiteral("找到 %1 种药品").arg(names.size()));
+    if (finds) {
+        // 修改 and 删除 act on the drug clicked.
+        const int index = int(at - names.begin());
+        form.Label4_Click(index);
+        QCOMPARE(form.Text11->text(), name);
+        QCOMPARE(form.Label2->caption(), form.RowId[index].toText());
     }
 }
 
@@ -224,6 +325,16 @@ void TestFind::realKeyboardOnX() {
     QTRY_COMPARE(form.Label4[0]->caption(), QStringLiteral("阿莫西林"));
     QVERIFY(form.RowEnglishName[0].toText().contains(QStringLiteral("amox"), Qt::CaseInsensitive));
     QCOMPARE(form.findWindow()->resultLabel->text(), QStringLiteral("找到 1 种药品"));
+    // Full pinyin with a blank and an apostrophe, typed key by key; the row found is the one shown.
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
+    xdotool({QStringLiteral("type"), QStringLiteral("xiu ji'xin")});
+    QTRY_COMPARE(form.findWindow()->textBox->text(), QStringLiteral("xiu ji'xin"));
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    QTRY_COMPARE(form.Label4[0]->caption(), QStringLiteral("溴己新"));
+    QCOMPARE(form.findWindow()->resultLabel->text(), QStringLiteral("找到 1 种药品"));
+    QTest::mouseClick(form.Label4[0], Qt::LeftButton);
+    QCOMPARE(form.Text11->text(), QStringLiteral("溴己新"));
+    QCOMPARE(form.Label2->caption(), form.RowId[0].toText());
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     QTRY_VERIFY(!form.findWindow()->isVisible());
 }

@@ -1,5 +1,6 @@
 #include "pinyin/Cp936.h"
 #include "pinyin/PinyinInitials.h"
+#include "pinyin/PinyinReadings.h"
 
 #include <QtTest>
 
@@ -104,6 +105,8 @@ private Q_SLOTS:
     void surrogatesGiveNothing();
     void resultNeverLongerThanInput();
     void sameResultFromManyThreads();
+    void readingsAgreeWithUnihan_data();
+    void readingsAgreeWithUnihan();
 };
 
 void TestPinyin::worked_data() {
@@ -275,6 +278,75 @@ void TestPinyin::sameResultFromManyThreads() {
         results.push_back(std::async(std::launch::async, [name] { return PinyinInitials(name); }));
     for (auto& result : results)
         QCOMPARE(result.get(), QStringLiteral("TbfXPgySWSSBAMXL"));
+}
+
+// A Unihan reading in letters, by a table of toned letters of its own: the decomposition the
+// table's maker uses is not repeated here.
+QString plainReading(const QString& reading) {
+    static const QHash<QChar, QChar> plain = [] {
+        QHash<QChar, QChar> map;
+        const QString groups[] = {QStringLiteral("aāáǎà"), QStringLiteral("eēéěèê"), QStringLiteral("iīíǐì"),
+                                  QStringLiteral("oōóǒò"), QStringLiteral("uūúǔù"),  QStringLiteral("vüǖǘǚǜ"),
+                                  QStringLiteral("mḿ"),    QStringLiteral("nńňǹ")};
+        for (const QString& group : groups) {
+            for (const QChar c : group)
+                map.insert(c, group[0]);
+        }
+        return map;
+    }();
+    QString letters;
+    for (const QChar c : reading) {
+        if (c.unicode() >= 0x300 && c.unicode() <= 0x36F) // a combining tone mark
+            continue;
+        letters.append(plain.value(c, c));
+    }
+    return letters;
+}
+
+void TestPinyin::readingsAgreeWithUnihan_data() {
+    QTest::addColumn<uint>("code");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("重, two readings") << uint(0x91CD) << QStringList{QStringLiteral("chong"), QStringLiteral("zhong")};
+    QTest::newRow("长, two readings") << uint(0x957F) << QStringList{QStringLiteral("chang"), QStringLiteral("zhang")};
+    QTest::newRow("吡, the second reading only in one dictionary")
+        << uint(0x5421) << QStringList{QStringLiteral("bi"), QStringLiteral("pi")};
+    QTest::newRow("绿, ü") << uint(0x7EFF) << QStringList{QStringLiteral("lu"), QStringLiteral("lv")};
+    QTest::newRow("䓬, outside GB2312") << uint(0x44EC) << QStringList{QStringLiteral("zhuo")};
+    QTest::newRow("𬭩, beyond the basic plane") << uint(0x2CB69) << QStringList{QStringLiteral("weng")};
+    QTest::newRow("A reads nothing") << uint('A') << QStringList();
+
+    // A sample across the file, every 97th character it reads: the modern dictionaries'
+    // readings, else kMandarin's, straight from the file.
+    QFile file(QStringLiteral(XIYAO_UNIHAN_TEXT));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.errorString()));
+    QMap<uint, std::pair<QStringList, QStringList>> fields; // modern, kMandarin
+    while (!file.atEnd()) {
+        const QList<QByteArray> parts = file.readLine().trimmed().split('\t');
+        if (parts.size() != 3 || (parts[1] != "kMandarin" && parts[1] != "kTGHZ2013" && parts[1] != "kXHC1983"))
+            continue;
+        auto& [modern, mandarin] = fields[parts[0].mid(2).toUInt(nullptr, 16)];
+        QStringList& into = parts[1] == "kMandarin" ? mandarin : modern;
+        for (const QByteArray& item : parts[2].split(' ')) {
+            const QString reading = plainReading(QString::fromUtf8(item.mid(item.lastIndexOf(':') + 1)));
+            if (!into.contains(reading))
+                into.append(reading);
+        }
+    }
+    QVERIFY(fields.size() > 40000);
+    int seen = 0;
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+        if (seen++ % 97 == 0)
+            QTest::addRow("U+%X", it.key()) << it.key() << (it->first.isEmpty() ? it->second : it->first);
+    }
+}
+
+void TestPinyin::readingsAgreeWithUnihan() {
+    QFETCH(uint, code);
+    QFETCH(QStringList, expected);
+    QStringList readings = pinyin::readingsOf(code);
+    readings.sort();
+    expected.sort();
+    QCOMPARE(readings, expected);
 }
 
 QTEST_GUILESS_MAIN(TestPinyin)

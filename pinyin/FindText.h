@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringView>
+
+// How a drug's names match a text of the find window, best first: the whole name, its start,
+// then anywhere in it; at each, the name as written before its pinyin.
+enum class FindRank { WholeName, WholePinyin, StartOfName, StartPinyin, InsideName, InsidePinyin, None };
+
+// A text of the find window, ready to be matched against many drugs. It matches a name that holds
+// it as written (Latin letters in any case), and, when it is Latin letters (digits, blanks and
+// apostrophes allowed), a Chinese name that reads so in pinyin: each character in turn by the
+// start of any of its readings, its initial up to its whole syllable, tones ignored, u also for ü;
+// beginning at any character. Blanks and signs in the name are passed over.
+class FindText {
+public:
+    explicit FindText(QStringView text);
+
+    bool isPinyin() const { return !m_letters.isEmpty(); }
+    // The names as the engine holds them, UTF-8.
+    FindRank rank(QByteArrayView chineseName, QByteArrayView englishName) const;
+    FindRank rank(QStringView chineseName, QStringView englishName) const;
+
+private:
+    FindRank pinyinRank(QByteArrayView chineseName) const;
+
+    QByteArray m_folded;  // the text as UTF-8, A to Z lower-cased
+    QByteArray m_letters; // the text as pinyin letters; empty when it is no pinyin
+};
