@@ -36,7 +36,8 @@ template <typename Widget> Widget* placed(Widget* widget, double left, double to
 
 Form19::Form19(Platform& platform)
     : SkinnedWindow()
-    , m_platform(platform) {
+    , m_platform(platform)
+    , m_maintenance(platform.dialogs) {
     // Deriving the file's key takes a while: it goes on while the controls are made, and
     // Form_Load waits for it.
     beginOpeningDrugDatabase(programFolder());
@@ -144,9 +145,8 @@ void Form19::buildControls() {
     connect(Image6, &ImageButton::clicked, this, &Form19::Image6_Click);
 }
 
-void Form19::setThumbTop(double top) {
-    m_thumbTop = top;
-    Picture1->move(toPixels(4000), toPixels(top));
+void Form19::placeThumb() {
+    Picture1->move(toPixels(4000), toPixels(m_list.thumbTop()));
 }
 
 Form2* Form19::keypad() const {
@@ -165,8 +165,169 @@ bool Form19::Form_Load() {
     }
     theDrugRecordset().Close();
     Move(Left(), 0);
-    LeafletPage = 1;
+    m_view.LeafletPage = 1;
     return true;
+}
+
+// The result list
+
+void Form19::FillDrugList(const QString& sql, const QList<Cell>& parameters) {
+    for (ListRow* row : Label4)
+        row->setCaption(QString());
+    try {
+        m_list.fill(theDrugRecordset(), theDrugConnection(), sql, parameters);
+    } catch (const DatabaseError&) {
+        placeThumb();
+        throw;
+    }
+    placeThumb();
+    ShowListRows();
+}
+
+void Form19::ShowListRows() {
+    for (int r = 0; r < VisibleRows; ++r)
+        Label4[r]->setCaption(m_list.captionOfRow(r));
+}
+
+void Form19::Label20_Click() {
+    m_list.scrollUp();
+    placeThumb();
+    ShowListRows();
+}
+
+void Form19::Label12_Click() {
+    m_list.scrollDown();
+    placeThumb();
+    ShowListRows();
+}
+
+void Form19::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float y) {
+    m_list.beginThumbDrag(y);
+}
+
+void Form19::Picture1_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {
+    m_list.endThumbDrag();
+}
+
+void Form19::Picture1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, float, float y) {
+    if (m_list.PictureDragging != 1)
+        return;
+    m_list.dragThumb(y);
+    placeThumb();
+    ShowListRows();
+}
+
+void Form19::Label4_MouseMove(int index) {
+    for (int r = 0; r < VisibleRows; ++r) {
+        if (r != index)
+            Label4[r]->setForeColor(ButtonTextColor);
+        else if (!Label4[r]->caption().isEmpty())
+            Label4[r]->setForeColor(HoverColor);
+    }
+}
+
+// The drug view: a row click fills the boxes and the value labels; the page box pages.
+
+void Form19::Label4_Click(int index) {
+    m_view.clear();
+    Text1->setText(QString());
+    Text6->setText(QString());
+    Text11->setText(QString());
+    choose(std::nullopt);
+    for (CaptionLabel* label : {Label7, Label13, Label9})
+        label->setCaption(QString());
+
+    const std::optional<qint64> entry = m_list.entryOfRow(index);
+    if (!entry)
+        return; // outside the arrays: the controls stay cleared
+
+    const QString leaflet = m_list.RowLeaflet[*entry].toText();
+    Text1->setText(leaflet);
+    m_view.LeafletText = leaflet;
+    // Every line, joined with nothing between: the CR of a CR LF line end stays.
+    Label13->setCaption(QString(leaflet).remove(u'\n'));
+    const QString englishName = m_list.RowEnglishName[*entry].toText();
+    const QString chineseName = m_list.RowChineseName[*entry].toText();
+    Label7->setCaption(englishName);
+    Text6->setText(englishName);
+    Label9->setCaption(chineseName);
+    Text11->setText(chineseName);
+    choose(m_list.RowId[*entry].integer());
+}
+
+void Form19::choose(std::optional<qint64> key) {
+    m_chosenDrug = key;
+    Label2->setCaption(key ? QString::number(*key) : QString());
+}
+
+void Form19::Image3_Click() {
+    Label13->setCaption(m_view.nextPage());
+}
+
+void Form19::Image2_Click() {
+    Label13->setCaption(m_view.previousPage());
+}
+
+// Adding, changing and deleting drugs: a failure leaves the boxes as the user typed them.
+
+DrugTexts Form19::boxTexts() const {
+    return {Text11->text(), Text6->text(), Text1->text()};
+}
+
+void Form19::Image13_Click() {
+    if (!m_platform.dialogs.askYesNo(QStringLiteral("您真的要加入当前数据吗？")))
+        return;
+    if (Text11->text().isEmpty()) {
+        m_platform.dialogs.inform(QStringLiteral(" 药名不能为空！"));
+        return;
+    }
+    if (!m_maintenance.areStorable(boxTexts()))
+        return;
+    const bool placeholder = Text1->text().isEmpty();
+    if (placeholder)
+        Text1->setText(QStringLiteral("--"));
+    if (!m_maintenance.add(boxTexts())) {
+        if (placeholder)
+            Text1->setText(QString()); // nothing was stored, so the box shows what the user left
+        return;
+    }
+    // The boxes now show the new drug, not the one chosen before: 修改 and 删除 must not act
+    // on that one with the new drug's text.
+    choose(std::nullopt);
+}
+
+void Form19::Image7_Click() {
+    if (!m_platform.dialogs.askYesNo(QStringLiteral("您真的要修改当前数据吗？")))
+        return;
+    if (!m_chosenDrug) {
+        m_platform.dialogs.inform(QStringLiteral("没有选中药品：请先在列表中点选一种药品。"));
+        return;
+    }
+    if (m_maintenance.areStorable(boxTexts()) && m_maintenance.change(*m_chosenDrug, boxTexts()))
+        forgetChangedDrug();
+}
+
+void Form19::Image11_Click() {
+    if (!m_platform.dialogs.askYesNo(QStringLiteral("您真的要删除当前数据吗？")))
+        return;
+    if (m_chosenDrug && m_maintenance.remove(*m_chosenDrug))
+        forgetChangedDrug();
+}
+
+void Form19::forgetChangedDrug() {
+    Text1->setText(QString());
+    Text6->setText(QString());
+    Text11->setText(QString());
+    choose(std::nullopt);
+    reloadWholeTable();
+}
+
+void Form19::reloadWholeTable() {
+    try {
+        FillDrugList(FullTableQuery);
+    } catch (const DatabaseError& error) {
+        m_platform.dialogs.inform(QStringLiteral("药品列表无法重新载入：\n%1").arg(error.message()));
+    }
 }
 
 void Form19::Form_Activate() {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "app/Controls.h"
-#include "app/RowArray.h"
+#include "app/DrugView.h"
+#include "app/Maintenance.h"
+#include "app/ResultList.h"
 #include "data/Cell.h"
 #include "keypad/KeypadState.h"
 #include "platform/Seams.h"
@@ -13,11 +15,9 @@
 
 #include <array>
 #include <chrono>
-#include <functional>
 #include <optional>
 #include <vector>
 
-class DrugRecordset;
 class FindWindow;
 class Form2;
 class QWindow;
@@ -35,14 +35,15 @@ struct LeafletLine {
 std::vector<LeafletLine> leafletLines(const QString& leaflet);
 
 // The main window: the result list, the drug view, the buttons. Controls and handlers keep
-// the names the drug handbook has always used, so each behaviour is found under its name.
+// the names the drug handbook has always used, so each behaviour is found under its name; the
+// handlers bind the controls to the list (ResultList), the view's paging (DrugView) and the
+// drug file's changes (Maintenance).
 class Form19 : public SkinnedWindow {
     Q_OBJECT
 
 public:
-    // The row arrays hold entries 0 to 100000.
-    static constexpr int RowCells = RowArray::Size;
-    static constexpr int VisibleRows = 23;
+    static constexpr int RowCells = ResultList::Cells;
+    static constexpr int VisibleRows = ResultList::VisibleRows;
 
     explicit Form19(Platform& platform);
     ~Form19() override;
@@ -78,16 +79,6 @@ public:
     PictureImage* Image1 = nullptr;
 
     // Window state
-    RowArray RowChineseName;
-    RowArray RowEnglishName;
-    RowArray RowLeaflet;
-    RowArray RowId;
-    Cell ListCount; // Empty until the first refill
-    qint64 ListTop = 0;
-    int LeafletPage = 0;
-    QString LeafletText;
-    int PictureDragging = 0;
-    double PictureDragY = 0;
     int& FormDragging = m_drag.dragging;
     double& FormDragX = m_drag.x;
     double& FormDragY = m_drag.y;
@@ -96,9 +87,10 @@ public:
     // before a click and after an add, a change or a delete. Label2 shows it.
     std::optional<qint64> chosenDrug() const { return m_chosenDrug; }
 
-    // The thumb's Top in twips, as the handlers compute it; placing it rounds to pixels.
-    double thumbTop() const { return m_thumbTop; }
-    void setThumbTop(double top);
+    ResultList& resultList() { return m_list; }
+    const ResultList& resultList() const { return m_list; }
+    DrugView& drugView() { return m_view; }
+    const DrugView& drugView() const { return m_view; }
 
     Form2* keypad() const;
     // The keypad's letters and the rest of what it shares with this window, for the whole run.
@@ -160,25 +152,24 @@ private:
     void onFocusWindowChanged(QWindow* now);
     void runFromKeypad();
     void reportDatabaseError(const QString& message);
-    void rebuildPageBox();
+    // The thumb at the list's thumbTop; placing it rounds twips to pixels.
+    void placeThumb();
     void choose(std::optional<qint64> key);
-    // False, with a message naming the box, when a box holds text that cannot be stored.
-    bool boxesAreStorable();
-    bool changeChosenDrug(const QString& failure, const std::function<void(DrugRecordset&)>& change);
+    DrugTexts boxTexts() const;
+    // After a stored change or delete: the boxes no longer show the drug, and the list reloads.
+    void forgetChangedDrug();
     void reloadWholeTable();
-    // Empties entries 0 to count - 1 of the four row arrays.
-    void emptyEntries(qint64 count);
 
     Platform& m_platform;
     bool m_loaded = false;
+    ResultList m_list;
+    DrugView m_view;
+    Maintenance m_maintenance;
     std::optional<qint64> m_chosenDrug;
-    double m_thumbTop = 730;
 
     KeypadState m_keypadState;
     QPointer<Form2> m_keypad;
     QPointer<FindWindow> m_findWindow;
-    // Drugs the last refill's query selected; the list holds at most RowCells of them.
-    qint64 m_resultSize = 0;
     const QWindow* m_keypadWindow = nullptr;
     const QWindow* m_lastFocusWindow = nullptr;
     std::optional<Clock::TimePoint> m_keypadClosedAt; // from 返回 until the next focus change

@@ -42,7 +42,7 @@ std::vector<LeafletLine> leafletLines(const QString& leaflet) {
 void Form19::Image5_Click() {
     LeafletPrinter& printer = m_platform.printer;
     if (m_platform.dialogs.askYesNo(QStringLiteral("您真的要打印说明书吗？"))) {
-        for (const LeafletLine& line : leafletLines(LeafletText)) {
+        for (const LeafletLine& line : leafletLines(m_view.LeafletText)) {
             if (!printer.printLine(line.indent, line.text)) {
                 const QString why = printer.errorText();
                 printer.endDocument();

@@ -1,9 +1,9 @@
-// The result list: refill, row captions, arrows, thumb drag, hover color.
+// The result list: refill, the rows it shows, the arrows and the thumb.
 
-#include "app/Form19.h"
+#include "app/ResultList.h"
 
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugRecordset.h"
 #include "data/DrugSchema.h"
 
 #include <algorithm>
@@ -18,20 +18,16 @@ constexpr double kDragRange = 6900;
 
 } // namespace
 
-void Form19::FillDrugList(const QString& sql, const QList<Cell>& parameters) {
+void ResultList::fill(DrugRecordset& recordset, DrugConnection& connection, const QString& sql,
+                      const QList<Cell>& parameters) {
     ListTop = 0;
-    setThumbTop(kThumbTopOfTrack);
-    emptyEntries(RowCells);
-    for (ListRow* row : Label4)
-        row->setCaption(QString());
-
-    DrugRecordset& recordset = theDrugRecordset();
+    m_thumbTop = kThumbTopOfTrack;
+    emptyEntries(Cells);
     qint64 loaded = 0;
     try {
-        recordset.Open(sql, theDrugConnection(), adOpenKeyset, adLockReadOnly, parameters);
+        recordset.Open(sql, connection, adOpenKeyset, adLockReadOnly, parameters);
         m_resultSize = recordset.RecordCount();
-        // The arrays end at entry 100000: a larger result is cut there.
-        const qint64 count = std::min<qint64>(m_resultSize, RowCells);
+        const qint64 count = std::min(m_resultSize, Cells);
         for (; loaded < count; ++loaded) {
             RowChineseName[loaded] = recordset.takeField(ChineseNameColumn);
             RowEnglishName[loaded] = recordset.takeField(EnglishNameColumn);
@@ -40,80 +36,70 @@ void Form19::FillDrugList(const QString& sql, const QList<Cell>& parameters) {
             recordset.MoveNext();
         }
     } catch (const DatabaseError&) {
-        // A failed refill leaves an empty list, never a count of entries that are not there.
-        emptyEntries(std::min<qint64>(loaded + 1, RowCells));
+        emptyEntries(std::min(loaded + 1, Cells));
         ListCount = Cell(0);
         m_resultSize = 0;
         recordset.Close();
         throw;
     }
     ListCount = Cell(loaded);
-    ShowListRows();
     recordset.Close();
 }
 
-void Form19::emptyEntries(qint64 count) {
+void ResultList::emptyEntries(qint64 count) {
     for (RowArray* cells : {&RowChineseName, &RowEnglishName, &RowLeaflet, &RowId})
         cells->clear(count);
 }
 
-void Form19::ShowListRows() {
-    for (int r = 0; r < VisibleRows; ++r) {
-        const qint64 entry = ListTop + r;
-        Label4[r]->setCaption(entry >= 0 && entry < RowCells ? RowChineseName[entry].toText() : QString());
-    }
+std::optional<qint64> ResultList::entryOfRow(int row) const {
+    const qint64 entry = ListTop + row;
+    if (entry < 0 || entry >= Cells)
+        return std::nullopt;
+    return entry;
 }
 
-void Form19::Label20_Click() {
+QString ResultList::captionOfRow(int row) const {
+    const std::optional<qint64> entry = entryOfRow(row);
+    return entry ? RowChineseName[*entry].toText() : QString();
+}
+
+void ResultList::scrollUp() {
     ListTop = std::max<qint64>(ListTop - 1, 0);
     // With no entries the thumb has no step to take; it stays where it is.
     const double count = ListCount.toNumber();
     if (count != 0)
-        setThumbTop(std::max(thumbTop() - kArrowTravel / count, kThumbTopOfTrack));
-    ShowListRows();
+        m_thumbTop = std::max(m_thumbTop - kArrowTravel / count, kThumbTopOfTrack);
 }
 
-void Form19::Label12_Click() {
+void ResultList::scrollDown() {
     const double count = ListCount.toNumber();
-    if (count != 0) {
-        const double top = thumbTop() + kArrowTravel / count;
-        if (top > kThumbLowestForArrow) {
-            setThumbTop(kThumbLowestForArrow);
-        } else {
-            setThumbTop(top);
-            ++ListTop;
-        }
+    if (count == 0)
+        return;
+    const double top = m_thumbTop + kArrowTravel / count;
+    if (top > kThumbLowestForArrow) {
+        m_thumbTop = kThumbLowestForArrow;
+    } else {
+        m_thumbTop = top;
+        ++ListTop;
     }
-    ShowListRows();
 }
 
-void Form19::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float y) {
+void ResultList::beginThumbDrag(double y) {
     PictureDragging = 1;
     PictureDragY = y;
 }
 
-void Form19::Picture1_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {
+void ResultList::endThumbDrag() {
     PictureDragging = 0;
 }
 
-void Form19::Picture1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, float, float y) {
+void ResultList::dragThumb(double y) {
     if (PictureDragging != 1)
         return;
-    const double top = std::clamp(y - PictureDragY + thumbTop(), kThumbTopOfTrack, kThumbTopOfTrack + kDragRange);
-    setThumbTop(top);
+    m_thumbTop = std::clamp(y - PictureDragY + m_thumbTop, kThumbTopOfTrack, kThumbTopOfTrack + kDragRange);
     // No entries: the mapping has no scale, so the thumb moves and the rows stay.
     const double count = ListCount.toNumber();
     if (count == 0)
         return;
-    ListTop = static_cast<qint64>(std::floor((top - kThumbTopOfTrack) / (240 / (count / 22))));
-    ShowListRows();
-}
-
-void Form19::Label4_MouseMove(int index) {
-    for (int r = 0; r < VisibleRows; ++r) {
-        if (r != index)
-            Label4[r]->setForeColor(ButtonTextColor);
-        else if (!Label4[r]->caption().isEmpty())
-            Label4[r]->setForeColor(HoverColor);
-    }
+    ListTop = static_cast<qint64>(std::floor((m_thumbTop - kThumbTopOfTrack) / (240 / (count / 22))));
 }

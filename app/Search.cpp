@@ -103,9 +103,10 @@ QString Form19::findDrugs(const QString& text, bool inLeaflets) {
         reportDatabaseError(error.message());
         return QStringLiteral("查找失败");
     }
-    if (m_resultSize == 0)
+    const qint64 found = m_list.resultSize();
+    if (found == 0)
         return QStringLiteral("没有找到");
-    if (m_resultSize > ListCount.toNumber())
-        return QStringLiteral("找到 %1 种药品，列表中是前 %2 种").arg(m_resultSize).arg(ListCount.toText());
-    return QStringLiteral("找到 %1 种药品").arg(m_resultSize);
+    if (found > m_list.ListCount.toNumber())
+        return QStringLiteral("找到 %1 种药品，列表中是前 %2 种").arg(found).arg(m_list.ListCount.toText());
+    return QStringLiteral("找到 %1 种药品").arg(found);
 }

@@ -271,7 +271,7 @@ public:
                            {QStringLiteral("--peak-memory"), m_paths.runFolder, pinyinSearchText(m_names.front())});
     }
 
-    qint64 listed() const { return m_form.ListCount.integer().value_or(-1); }
+    qint64 listed() const { return m_form.resultList().ListCount.integer().value_or(-1); }
 
     void keypadRefill() {
         m_form.keypadState().KeypadLetters = QStringLiteral("a");

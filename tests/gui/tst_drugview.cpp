@@ -66,14 +66,16 @@ void TestDrugView::rowClickFillsTheView() {
     QCOMPARE(form.Label9->caption(), QStringLiteral("阿莫西林"));
     QCOMPARE(form.Label7->caption(), QStringLiteral("Amoxicillin"));
     QCOMPARE(form.Label2->caption(), QStringLiteral("1"));
-    QCOMPARE(form.LeafletText, QStringLiteral("第一行\r\n第二行"));
-    QCOMPARE(form.LeafletPage, 1);
+    QCOMPARE(form.drugView().LeafletText, QStringLiteral("第一行\r\n第二行"));
+    QCOMPARE(form.drugView().LeafletPage, 1);
     QCOMPARE(form.Label13->caption(), QStringLiteral("第一行\r第二行"));
     QCOMPARE(form.Label13->text(), QStringLiteral("第一行\n第二行")); // the CR shows as a line break
 
     // A long name shows from its first character, not scrolled to its end.
-    form.RowEnglishName[0] = Cell(QStringLiteral("Amoxicillin Sodium and Clavulanate Potassium for Injection"));
-    form.RowChineseName[0] = Cell(QStringLiteral("注射用阿莫西林钠克拉维酸钾（五比一）复方制剂示例长名称"));
+    form.resultList().RowEnglishName[0] =
+        Cell(QStringLiteral("Amoxicillin Sodium and Clavulanate Potassium for Injection"));
+    form.resultList().RowChineseName[0] =
+        Cell(QStringLiteral("注射用阿莫西林钠克拉维酸钾（五比一）复方制剂示例长名称"));
     form.Label4_Click(0);
     QCOMPARE(form.Text6->cursorPosition(), 0);
     QCOMPARE(form.Text11->cursorPosition(), 0);
@@ -95,24 +97,24 @@ void TestDrugView::rowClickUsesListTop() {
 void TestDrugView::clickBelowTheLastEntryClears() {
     ChosenDrug chosen(Cell(QStringLiteral("说明")));
     Form19& form = *chosen.form;
-    form.LeafletPage = 4;
+    form.drugView().LeafletPage = 4;
     form.Label4_Click(5);
     QCOMPARE(form.Text1->text(), QString());
     QCOMPARE(form.Text11->text(), QString());
     QCOMPARE(form.Text6->text(), QString());
     for (CaptionLabel* label : {form.Label2, form.Label7, form.Label9, form.Label13})
         QCOMPARE(label->caption(), QString());
-    QCOMPARE(form.LeafletText, QString());
-    QCOMPARE(form.LeafletPage, 1);
+    QCOMPARE(form.drugView().LeafletText, QString());
+    QCOMPARE(form.drugView().LeafletPage, 1);
     form.Image3_Click();
     QCOMPARE(form.Label13->caption(), QString());
 
     // Beyond the arrays' last entry as well: the drug clicked before leaves nothing behind.
     form.Label4_Click(0);
-    QCOMPARE(form.LeafletText, QStringLiteral("说明"));
-    form.ListTop = Form19::RowCells - 1;
+    QCOMPARE(form.drugView().LeafletText, QStringLiteral("说明"));
+    form.resultList().ListTop = Form19::RowCells - 1;
     form.Label4_Click(1);
-    QCOMPARE(form.LeafletText, QString());
+    QCOMPARE(form.drugView().LeafletText, QString());
     QCOMPARE(form.Text1->text(), QString());
     QCOMPARE(form.Label2->caption(), QString());
     QCOMPARE(form.Label13->caption(), QString());
@@ -126,30 +128,30 @@ void TestDrugView::pagingWorkedSequence() {
     };
     QCOMPARE(box().first(), QStringLiteral("L1"));
     form.Image3_Click(); // 下翻
-    QCOMPARE(form.LeafletPage, 2);
+    QCOMPARE(form.drugView().LeafletPage, 2);
     QCOMPARE(box().first(), QStringLiteral("L3"));
     form.Image2_Click(); // 上翻
-    QCOMPARE(form.LeafletPage, 1);
+    QCOMPARE(form.drugView().LeafletPage, 1);
     QCOMPARE(box().first(), QStringLiteral("L2"));
     form.Image2_Click();
-    QCOMPARE(form.LeafletPage, 0);
+    QCOMPARE(form.drugView().LeafletPage, 0);
     QCOMPARE(box().first(), QStringLiteral("L1"));
     form.Image2_Click();
-    QCOMPARE(form.LeafletPage, 0);
+    QCOMPARE(form.drugView().LeafletPage, 0);
     QCOMPARE(box().size(), 9);
     QCOMPARE(box().last(), QStringLiteral("L9"));
 
     // Past the last line the box is empty and the page keeps growing; back by one each 上翻.
     for (int i = 0; i < 10; ++i)
         form.Image3_Click();
-    QCOMPARE(form.LeafletPage, 10);
+    QCOMPARE(form.drugView().LeafletPage, 10);
     QCOMPARE(form.Label13->caption(), QString());
     form.Image2_Click();
     QCOMPARE(form.Label13->caption(), QString());
     form.Image2_Click(); // one less than the number of lines: the last line shows again
     QCOMPARE(form.Label13->caption(), QStringLiteral("L9"));
     form.Image2_Click();
-    QCOMPARE(form.LeafletPage, 7);
+    QCOMPARE(form.drugView().LeafletPage, 7);
     QCOMPARE(form.Label13->caption(), QStringLiteral("L8\rL9"));
 }
 
@@ -176,9 +178,9 @@ void TestDrugView::pagingTrimsButTheRowClickDoesNot() {
         QCOMPARE(form.Label13->caption(), leaflet.afterRowClick);
         form.Image2_Click();
         form.Image2_Click();
-        QCOMPARE(form.LeafletPage, 0);
+        QCOMPARE(form.drugView().LeafletPage, 0);
         QCOMPARE(form.Label13->caption(), leaflet.atPageZero);
-        QCOMPARE(form.LeafletText, leaflet.leaflet);
+        QCOMPARE(form.drugView().LeafletText, leaflet.leaflet);
     }
 }
 

@@ -93,10 +93,10 @@ void TestFind::findsByAnyPartOfANameOrLeaflet() {
     fixture.file.insert(QStringLiteral("lmsu"), Cell(QStringLiteral("lmsu")), QStringLiteral("d"));
     Form19& form = fixture.open();
     form.Label4[0]->setCaption(QStringLiteral("旧")); // what was listed before
-    form.ListCount = Cell(1);
+    form.resultList().ListCount = Cell(1);
 
     QCOMPARE(form.findDrugs(text, inLeaflets), result);
-    QCOMPARE(form.ListCount.toNumber(), double(found.size() == 1 && result.isEmpty() ? 1 : found.size()));
+    QCOMPARE(form.resultList().ListCount.toNumber(), double(found.size() == 1 && result.isEmpty() ? 1 : found.size()));
     QCOMPARE(fixture.rowCaptions().mid(0, found.size()), found);
     QCOMPARE(fixture.rowCaptions().at(found.size()), QString());
     QVERIFY(fixture.fakes.dialogs.messages.isEmpty());
@@ -168,8 +168,8 @@ void TestFind::findsByPinyin() {
     Form19& form = m_pinyinNames->form();
     const QString result = form.findDrugs(typed, false);
     QList<Cell> names;
-    for (qint64 entry = 0; entry < qint64(form.ListCount.toNumber()); ++entry)
-        names.append(form.RowChineseName[entry]);
+    for (qint64 entry = 0; entry < qint64(form.resultList().ListCount.toNumber()); ++entry)
+        names.append(form.resultList().RowChineseName[entry]);
     const auto at = std::find_if(names.begin(), names.end(), [&](const Cell& cell) { return cell.toText() == name; });
     QCOMPARE(at != names.end(), finds);
     QCOMPARE(result, names.isEmpty() ? QStringLiteral("没有找到") : QStringLiteral("找到 %1 种药品").arg(names.size()));
@@ -178,7 +178,7 @@ void TestFind::findsByPinyin() {
         const int index = int(at - names.begin());
         form.Label4_Click(index);
         QCOMPARE(form.Text11->text(), name);
-        QCOMPARE(form.Label2->caption(), form.RowId[index].toText());
+        QCOMPARE(form.Label2->caption(), form.resultList().RowId[index].toText());
     }
 }
 
@@ -202,7 +202,7 @@ void TestFind::keypadRulesHoldBesideIt() {
     QVERIFY(!form.findWindow()->isVisible());
     form.activateWindow();
     QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
-    QCOMPARE(form.ListCount.toNumber(), 1.0);
+    QCOMPARE(form.resultList().ListCount.toNumber(), 1.0);
 
     // The keypad, then the find window: closing it keeps the found drugs, and so does a click from
     // it into the main window while the keypad is open: the click chooses the drug it is on.
@@ -323,7 +323,7 @@ void TestFind::realKeyboardOnX() {
     QTRY_COMPARE(form.findWindow()->textBox->text(), QStringLiteral("amox"));
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
     QTRY_COMPARE(form.Label4[0]->caption(), QStringLiteral("阿莫西林"));
-    QVERIFY(form.RowEnglishName[0].toText().contains(QStringLiteral("amox"), Qt::CaseInsensitive));
+    QVERIFY(form.resultList().RowEnglishName[0].toText().contains(QStringLiteral("amox"), Qt::CaseInsensitive));
     QCOMPARE(form.findWindow()->resultLabel->text(), QStringLiteral("找到 1 种药品"));
     // Full pinyin with a blank and an apostrophe, typed key by key; the row found is the one shown.
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
@@ -334,7 +334,7 @@ void TestFind::realKeyboardOnX() {
     QCOMPARE(form.findWindow()->resultLabel->text(), QStringLiteral("找到 1 种药品"));
     QTest::mouseClick(form.Label4[0], Qt::LeftButton);
     QCOMPARE(form.Text11->text(), QStringLiteral("溴己新"));
-    QCOMPARE(form.Label2->caption(), form.RowId[0].toText());
+    QCOMPARE(form.Label2->caption(), form.resultList().RowId[0].toText());
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     QTRY_VERIFY(!form.findWindow()->isVisible());
 }

@@ -241,7 +241,7 @@ void TestKeypad::keyboardPressesTheButtons() {
     QTRY_VERIFY(form.keypad() == nullptr);
     QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
     QCOMPARE(fixture.rowCaptions().first(), QStringLiteral("阿莫西林"));
-    QCOMPARE(form.ListCount.toNumber(), 1.0);
+    QCOMPARE(form.resultList().ListCount.toNumber(), 1.0);
 
     // With no keypad open, letters go to the focused box as before.
     form.Text11->clear();

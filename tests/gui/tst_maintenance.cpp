@@ -161,7 +161,7 @@ void TestMaintenance::addStoresTheBoxes() {
     QCOMPARE(stored[1].leaflet.toText(), QStringLiteral("  ")); // blanks are not empty
     QCOMPARE(stored[1].initials.toText(), QStringLiteral("WSSB"));
     // The list and the boxes stay as they were; the drug chosen before is chosen no more.
-    QCOMPARE(listed.form->ListCount.toNumber(), 1.0);
+    QCOMPARE(listed.form->resultList().ListCount.toNumber(), 1.0);
     QCOMPARE(listed.form->Label2->caption(), QString());
     QCOMPARE(listed.form->Text11->text(), QStringLiteral(" 维生素B1  "));
     QCOMPARE(stored[0].chineseName.toText(), QStringLiteral("药0"));
@@ -274,7 +274,7 @@ void TestMaintenance::addedDrugFoundAtTheNextSearch() {
     listed.type(QStringLiteral("头孢呋辛"), QStringLiteral("Cefuroxime"), QStringLiteral("说明"));
     listed.form->Image13_Click();
     listed.fixture.search(QStringLiteral("tbf"));
-    QCOMPARE(listed.form->ListCount.toNumber(), 1.0);
+    QCOMPARE(listed.form->resultList().ListCount.toNumber(), 1.0);
     QCOMPARE(listed.form->Label4[0]->caption(), QStringLiteral("头孢呋辛"));
 }
 
@@ -296,7 +296,7 @@ void TestMaintenance::modifyKeepsKeyAndRecomputesInitials() {
     QCOMPARE(listed.form->Text11->text(), QString());
     // Labels 9, 7, 13 and the leaflet keep the old drug until the next row click.
     QCOMPARE(listed.form->Label9->caption(), QStringLiteral("药1"));
-    QCOMPARE(listed.form->LeafletText, QStringLiteral("说明1\r\n第二行"));
+    QCOMPARE(listed.form->drugView().LeafletText, QStringLiteral("说明1\r\n第二行"));
     QCOMPARE(listed.form->Label4[1]->caption(), QStringLiteral("阿莫西林"));
     // "ok ！" came up before the boxes were emptied and the list was loaded again.
     QCOMPARE(listed.watching.chineseNameAtMessage, QStringList{QStringLiteral("阿莫西林")});
@@ -333,9 +333,9 @@ void TestMaintenance::modifyAfterScrollingReloadsFromTheTop() {
     listed.form->Label4_Click(2); // entry 7: 药15
     QCOMPARE(listed.form->Text11->text(), QStringLiteral("药15"));
     listed.form->Image7_Click();
-    QCOMPARE(listed.form->ListTop, 0);
-    QCOMPARE(listed.form->thumbTop(), 730.0);
-    QCOMPARE(listed.form->ListCount.toNumber(), 40.0);
+    QCOMPARE(listed.form->resultList().ListTop, 0);
+    QCOMPARE(listed.form->resultList().thumbTop(), 730.0);
+    QCOMPARE(listed.form->resultList().ListCount.toNumber(), 40.0);
     listed.form->Label4_Click(4);
     QCOMPARE(listed.form->Text11->text(), QStringLiteral("药4"));
 }
@@ -352,7 +352,7 @@ void TestMaintenance::modifyWithNoDrugChosen() {
     QCOMPARE(listed.stored()[0].chineseName.toText(), before[0].chineseName.toText());
     QCOMPARE(listed.form->Text11->text(), QStringLiteral("新药"));
     QCOMPARE(listed.form->Text1->text(), QStringLiteral("说明"));
-    QCOMPARE(listed.form->ListTop, 1); // no reload
+    QCOMPARE(listed.form->resultList().ListTop, 1); // no reload
     QVERIFY(!theDrugRecordset().isOpen());
 }
 
@@ -404,11 +404,11 @@ void TestMaintenance::deleteRemovesTheDrug() {
                          [](const auto& drug) { return drug.chineseName.toText() == QStringLiteral("药3"); }));
     QCOMPARE(listed.form->Label2->caption(), QString());
     QCOMPARE(listed.form->Text11->text(), QString());
-    QCOMPARE(listed.form->ListCount.toNumber(), 29.0);
-    QCOMPARE(listed.form->ListTop, 0);
-    QCOMPARE(listed.form->thumbTop(), 730.0);
+    QCOMPARE(listed.form->resultList().ListCount.toNumber(), 29.0);
+    QCOMPARE(listed.form->resultList().ListTop, 0);
+    QCOMPARE(listed.form->resultList().thumbTop(), 730.0);
     QCOMPARE(listed.form->Label4[3]->caption(), QStringLiteral("药4"));
-    QCOMPARE(listed.form->LeafletText, QStringLiteral("说明3")); // kept for paging and printing
+    QCOMPARE(listed.form->drugView().LeafletText, QStringLiteral("说明3")); // kept for paging and printing
 }
 
 void TestMaintenance::deleteTheOnlyDrug() {
@@ -416,12 +416,12 @@ void TestMaintenance::deleteTheOnlyDrug() {
     listed.form->Label4_Click(0);
     listed.form->Image11_Click();
     QCOMPARE(listed.stored().size(), 0);
-    QCOMPARE(listed.form->ListCount.toNumber(), 0.0);
+    QCOMPARE(listed.form->resultList().ListCount.toNumber(), 0.0);
     QCOMPARE(rowCaptions(*listed.form), QStringList(23, QString()));
     // "ok ！" came up while the list still showed the drug.
     QCOMPARE(listed.dialogs().messages, QStringList{Ok});
     QCOMPARE(listed.watching.rowsAtMessage.at(0).at(0), QStringLiteral("药0"));
-    QCOMPARE(listed.form->LeafletText, QStringLiteral("说明0\r\n第二行"));
+    QCOMPARE(listed.form->drugView().LeafletText, QStringLiteral("说明0\r\n第二行"));
 }
 
 void TestMaintenance::deleteWithNoDrugChosenOrGone() {
@@ -442,7 +442,7 @@ void TestMaintenance::deleteWithNoDrugChosenOrGone() {
     QVERIFY(listed.dialogs().messages[0].contains(QStringLiteral("已不存在")));
     QCOMPARE(listed.stored().size(), 1);
     QCOMPARE(listed.form->Text11->text(), QStringLiteral("药1"));
-    QCOMPARE(listed.form->ListCount.toNumber(), 2.0); // no reload
+    QCOMPARE(listed.form->resultList().ListCount.toNumber(), 2.0); // no reload
 }
 
 void TestMaintenance::hostileTextStoredExactlyOrRefused_data() {

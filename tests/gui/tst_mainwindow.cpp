@@ -44,8 +44,8 @@ void TestMainWindow::layout() {
         QCOMPARE(row->caption(), QString());
         QCOMPARE(row->foreColor(), ButtonTextColor);
     }
-    QCOMPARE(form.LeafletPage, 1);
-    QVERIFY(form.ListCount.isEmpty());
+    QCOMPARE(form.drugView().LeafletPage, 1);
+    QVERIFY(form.resultList().ListCount.isEmpty());
     QVERIFY(!theDrugRecordset().isOpen());
 }
 
@@ -100,7 +100,7 @@ void TestMainWindow::nothingListedBeforeTheKeypad() {
     form.Form_Activate();
     fixture.comeBackFromAnotherWindow();
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
-    QVERIFY(form.ListCount.isEmpty());
+    QVERIFY(form.resultList().ListCount.isEmpty());
 }
 
 void TestMainWindow::roadOfOneSearch() {
@@ -113,7 +113,7 @@ void TestMainWindow::roadOfOneSearch() {
     fixture.search(QStringLiteral("a"));
     QCOMPARE(form.keypadState().KeypadLetters, QStringLiteral("a"));
     QCOMPARE(form.keypadState().KeypadActive, 1.0f);
-    QCOMPARE(form.ListCount.toNumber(), 2.0);
+    QCOMPARE(form.resultList().ListCount.toNumber(), 2.0);
     QStringList expected = {QStringLiteral("阿莫西林"), QStringLiteral("阿司匹林")};
     expected.append(QStringList(21, QString()));
     QCOMPARE(fixture.rowCaptions(), expected);
@@ -121,7 +121,7 @@ void TestMainWindow::roadOfOneSearch() {
 
     // No letters: every drug whose initials are not Null.
     fixture.search(QString());
-    QCOMPARE(form.ListCount.toNumber(), 3.0);
+    QCOMPARE(form.resultList().ListCount.toNumber(), 3.0);
 }
 
 void TestMainWindow::sameLettersAgainReturnToTheFirstEntry() {
@@ -132,10 +132,10 @@ void TestMainWindow::sameLettersAgainReturnToTheFirstEntry() {
     fixture.search(QStringLiteral("y"));
     form.Label12_Click();
     form.Label12_Click();
-    QCOMPARE(form.ListTop, 2);
+    QCOMPARE(form.resultList().ListTop, 2);
     fixture.search(QStringLiteral("y"));
-    QCOMPARE(form.ListTop, 0);
-    QCOMPARE(form.thumbTop(), 730.0);
+    QCOMPARE(form.resultList().ListTop, 0);
+    QCOMPARE(form.resultList().thumbTop(), 730.0);
     QCOMPARE(form.Label4[0]->caption(), QStringLiteral("药0"));
     form.Label12_Click();
     QCOMPARE(form.Label4[0]->caption(), QStringLiteral("药1"));
@@ -148,11 +148,11 @@ void TestMainWindow::comingBackFromAnotherWindowRunsNothing() {
     Form19& form = fixture.open();
     fixture.search(QStringLiteral("y"));
     form.Label12_Click();
-    QCOMPARE(form.ListTop, 1);
+    QCOMPARE(form.resultList().ListTop, 1);
 
     // A message box or another program was active: coming back keeps the list as it is.
     fixture.comeBackFromAnotherWindow();
-    QCOMPARE(form.ListTop, 1);
+    QCOMPARE(form.resultList().ListTop, 1);
 
     // Coming back from the open keypad refills with the letters it holds.
     form.Image4_Click();
@@ -160,7 +160,7 @@ void TestMainWindow::comingBackFromAnotherWindowRunsNothing() {
     form.keypad()->Command2_Click(24);
     form.activateWindow();
     QTRY_VERIFY(QApplication::focusWindow() == form.windowHandle());
-    QCOMPARE(form.ListTop, 0);
+    QCOMPARE(form.resultList().ListTop, 0);
     QVERIFY(form.keypad() != nullptr); // a click into the main window leaves the keypad loaded
 }
 

@@ -82,7 +82,7 @@ void TestPrint::printsTheTextOfTheLastRowClick() {
     printing.form->Text1->setText(QStringLiteral("改过的说明"));
     printing.form->Image5_Click();
     QCOMPARE(printing.printer().lines, (Lines{{6, QStringLiteral("原来的说明")}}));
-    QCOMPARE(printing.form->LeafletText, QStringLiteral("原来的说明"));
+    QCOMPARE(printing.form->drugView().LeafletText, QStringLiteral("原来的说明"));
 }
 
 void TestPrint::noPrintsNothing() {
@@ -108,7 +108,7 @@ void TestPrint::failingPrinterGivesAMessage() {
     QCOMPARE(printing.fixture.fakes.dialogs.messages.size(), 1);
     QVERIFY(printing.fixture.fakes.dialogs.messages[0].contains(QStringLiteral("打印机出错")));
     QCOMPARE(printing.printer().documentsEnded, 1);
-    QCOMPARE(printing.form->LeafletText, characters(100));
+    QCOMPARE(printing.form->drugView().LeafletText, characters(100));
 }
 
 QTEST_MAIN(TestPrint)

@@ -67,16 +67,16 @@ void TestResultList::fillOfTenDrugs() {
     insertDrugs(fixture.file, 10);
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
-    QCOMPARE(form.ListCount.toNumber(), 10.0);
-    QCOMPARE(form.RowId[9].toText(), QStringLiteral("10"));
-    QVERIFY(form.RowChineseName[10].isEmpty());
+    QCOMPARE(form.resultList().ListCount.toNumber(), 10.0);
+    QCOMPARE(form.resultList().RowId[9].toText(), QStringLiteral("10"));
+    QVERIFY(form.resultList().RowChineseName[10].isEmpty());
     QCOMPARE(form.Label4[9]->caption(), entry(9));
     QCOMPARE(form.Label4[10]->caption(), QString());
     QVERIFY(!theDrugRecordset().isOpen());
 
     // Each down click: 630 twips of thumb and one entry, the rows move up into the blank area.
     form.Label12_Click();
-    QCOMPARE(form.thumbTop(), 730.0 + 630.0);
+    QCOMPARE(form.resultList().thumbTop(), 730.0 + 630.0);
     QCOMPARE(form.Picture1->pos(), thumbAt(730.0 + 630.0));
     QCOMPARE(form.Label4[0]->caption(), entry(1));
     QCOMPARE(form.Label4[9]->caption(), QString());
@@ -90,9 +90,10 @@ void TestResultList::smallerRefillsLeaveNothingBehind() {
                             QStringLiteral("E%1").arg(i), QStringLiteral("说明%1").arg(i));
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
-    const RowArray* const arrays[] = {&form.RowChineseName, &form.RowEnglishName, &form.RowLeaflet, &form.RowId};
+    const RowArray* const arrays[] = {&form.resultList().RowChineseName, &form.resultList().RowEnglishName,
+                                      &form.resultList().RowLeaflet, &form.resultList().RowId};
     form.FillDrugList(keypadQuery(QStringLiteral("a")));
-    QCOMPARE(form.ListCount.toNumber(), 1.0);
+    QCOMPARE(form.resultList().ListCount.toNumber(), 1.0);
     for (const RowArray* cells : arrays) {
         QVERIFY(!(*cells)[0].isEmpty());
         QVERIFY((*cells)[1].isEmpty() && (*cells)[2].isEmpty());
@@ -100,13 +101,13 @@ void TestResultList::smallerRefillsLeaveNothingBehind() {
     QCOMPARE(fixture.rowCaptions()[1], QString());
     // A click on the row where the larger result's second drug stood chooses nothing.
     form.Label4_Click(1);
-    QCOMPARE(form.LeafletText, QString());
+    QCOMPARE(form.drugView().LeafletText, QString());
     QCOMPARE(form.Text6->text(), QString());
     QCOMPARE(form.Label2->caption(), QString());
 
     form.FillDrugList(keypadQuery(QStringLiteral("zz")));
-    QCOMPARE(form.ListCount.toNumber(), 0.0);
-    QVERIFY(form.ListCount.kind() == Cell::Kind::Number);
+    QCOMPARE(form.resultList().ListCount.toNumber(), 0.0);
+    QVERIFY(form.resultList().ListCount.kind() == Cell::Kind::Number);
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
     for (const RowArray* cells : arrays)
         QVERIFY((*cells)[0].isEmpty());
@@ -117,7 +118,7 @@ void TestResultList::failedRefillLeavesAnEmptyList() {
     insertDrugs(fixture.file, 30);
     Form19& form = fixture.open();
     fixture.search(QStringLiteral("y"));
-    QCOMPARE(form.ListCount.toNumber(), 30.0);
+    QCOMPARE(form.resultList().ListCount.toNumber(), 30.0);
     DrugConnection other;
     other.openFile(fixture.file.path(), DrugPassword);
     other.execute(QStringLiteral("BEGIN EXCLUSIVE")); // not even a reader gets in
@@ -127,10 +128,10 @@ void TestResultList::failedRefillLeavesAnEmptyList() {
     QVERIFY2(fixture.fakes.dialogs.messages[0].contains(QStringLiteral("database is locked")),
              qPrintable(fixture.fakes.dialogs.messages[0]));
     // The count matches what the arrays hold: the arrows and the thumb find nothing to scroll.
-    QCOMPARE(form.ListCount.toNumber(), 0.0);
-    QVERIFY(form.RowChineseName[0].isEmpty() && form.RowId[29].isEmpty());
+    QCOMPARE(form.resultList().ListCount.toNumber(), 0.0);
+    QVERIFY(form.resultList().RowChineseName[0].isEmpty() && form.resultList().RowId[29].isEmpty());
     form.Label12_Click();
-    QCOMPARE(form.ListTop, 0);
+    QCOMPARE(form.resultList().ListTop, 0);
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
     QVERIFY(!theDrugRecordset().isOpen());
 }
@@ -143,23 +144,23 @@ void TestResultList::arrowsAreNotMirrorImages() {
     // 8190 twips of travel at 630 a click: the list moves 13 times, then only the thumb clamps.
     for (int i = 0; i < 13; ++i)
         form.Label12_Click();
-    QCOMPARE(form.ListTop, 13);
-    QCOMPARE(form.thumbTop(), 730.0 + 13 * 630.0);
+    QCOMPARE(form.resultList().ListTop, 13);
+    QCOMPARE(form.resultList().thumbTop(), 730.0 + 13 * 630.0);
     markRows(form);
     form.Label12_Click();
-    QCOMPARE(form.ListTop, 13);
-    QCOMPARE(form.thumbTop(), 8920.0);
+    QCOMPARE(form.resultList().ListTop, 13);
+    QCOMPARE(form.resultList().thumbTop(), 8920.0);
     QCOMPARE(form.Picture1->pos(), thumbAt(8920));
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString())); // captioned again at the clamp too
 
     // The up arrow always moves the list, and clamps the thumb on its own.
     form.Label20_Click();
-    QCOMPARE(form.ListTop, 12);
-    QCOMPARE(form.thumbTop(), 8920.0 - 630.0);
+    QCOMPARE(form.resultList().ListTop, 12);
+    QCOMPARE(form.resultList().thumbTop(), 8920.0 - 630.0);
     for (int i = 0; i < 20; ++i)
         form.Label20_Click();
-    QCOMPARE(form.ListTop, 0);
-    QCOMPARE(form.thumbTop(), 730.0);
+    QCOMPARE(form.resultList().ListTop, 0);
+    QCOMPARE(form.resultList().thumbTop(), 730.0);
     QCOMPARE(form.Label4[0]->caption(), entry(0));
 
     // Dragged to the bottom, the thumb stands for entry 13 but is only 6900 twips down: going
@@ -167,18 +168,18 @@ void TestResultList::arrowsAreNotMirrorImages() {
     form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
     form.Picture1_MouseMove(Qt::NoButton, {}, 0, 99999);
     form.Picture1_MouseUp(Qt::LeftButton, {}, 0, 0);
-    QCOMPARE(form.ListTop, 13);
-    QCOMPARE(form.thumbTop(), 7630.0);
+    QCOMPARE(form.resultList().ListTop, 13);
+    QCOMPARE(form.resultList().thumbTop(), 7630.0);
     for (int i = 0; i < 10; ++i)
         form.Label20_Click();
-    QCOMPARE(form.ListTop, 3);
-    QCOMPARE(form.thumbTop(), 7630.0 - 10 * 630.0);
+    QCOMPARE(form.resultList().ListTop, 3);
+    QCOMPARE(form.resultList().thumbTop(), 7630.0 - 10 * 630.0);
     form.Label20_Click();
-    QCOMPARE(form.ListTop, 2);
-    QCOMPARE(form.thumbTop(), 730.0);
+    QCOMPARE(form.resultList().ListTop, 2);
+    QCOMPARE(form.resultList().thumbTop(), 730.0);
     form.Label20_Click();
-    QCOMPARE(form.ListTop, 1);
-    QCOMPARE(form.thumbTop(), 730.0);
+    QCOMPARE(form.resultList().ListTop, 1);
+    QCOMPARE(form.resultList().thumbTop(), 730.0);
     QCOMPARE(form.Label4[0]->caption(), entry(1));
 }
 
@@ -191,8 +192,8 @@ void TestResultList::upArrowAtTheTop() {
     QCOMPARE(shown[4], entry(4));
     markRows(form);
     QTest::mouseClick(form.Label20, Qt::LeftButton);
-    QCOMPARE(form.ListTop, 0);
-    QCOMPARE(form.thumbTop(), 730.0);
+    QCOMPARE(form.resultList().ListTop, 0);
+    QCOMPARE(form.resultList().thumbTop(), 730.0);
     QCOMPARE(fixture.rowCaptions(), shown); // captioned again, unchanged
     QCOMPARE(form.Picture1->pos(), thumbAt(730));
 
@@ -200,11 +201,11 @@ void TestResultList::upArrowAtTheTop() {
     form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
     form.Picture1_MouseMove(Qt::NoButton, {}, 0, 300); // 300 * 5 / 5280: still entry 0
     form.Picture1_MouseUp(Qt::LeftButton, {}, 0, 0);
-    QCOMPARE(form.thumbTop(), 1030.0);
+    QCOMPARE(form.resultList().thumbTop(), 1030.0);
     markRows(form);
     form.Label20_Click();
-    QCOMPARE(form.ListTop, 0);
-    QCOMPARE(form.thumbTop(), 730.0);
+    QCOMPARE(form.resultList().ListTop, 0);
+    QCOMPARE(form.resultList().thumbTop(), 730.0);
     QCOMPARE(fixture.rowCaptions(), shown);
 }
 
@@ -215,8 +216,8 @@ void TestResultList::arrowsWithoutEntries() {
     for (int pass = 0; pass < 2; ++pass) {
         form.Label12_Click();
         form.Label20_Click();
-        QCOMPARE(form.ListTop, 0);
-        QCOMPARE(form.thumbTop(), 730.0);
+        QCOMPARE(form.resultList().ListTop, 0);
+        QCOMPARE(form.resultList().thumbTop(), 730.0);
         QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
         form.FillDrugList(FullTableQuery);
     }
@@ -244,13 +245,13 @@ void TestResultList::dragMappingAtListCount22() {
     form.Picture1_MouseDown(Qt::LeftButton, {}, 90, 90);
     // The pointer also goes sideways; the thumb does not follow it there.
     form.Picture1_MouseMove(Qt::NoButton, {}, 900, static_cast<float>(90 + moveBy));
-    QCOMPARE(form.thumbTop(), thumbTop);
+    QCOMPARE(form.resultList().thumbTop(), thumbTop);
     QCOMPARE(form.Picture1->pos(), thumbAt(thumbTop));
-    QCOMPARE(form.ListTop, listTop);
+    QCOMPARE(form.resultList().ListTop, listTop);
     QCOMPARE(form.Label4[0]->caption(), listTop < 22 ? entry(static_cast<int>(listTop)) : QString());
     form.Picture1_MouseUp(Qt::LeftButton, {}, 0, 0);
     form.Picture1_MouseMove(Qt::NoButton, {}, 90, 5000);
-    QCOMPARE(form.thumbTop(), thumbTop);
+    QCOMPARE(form.resultList().thumbTop(), thumbTop);
 }
 
 void TestResultList::dragWithRealMouseEventsAndGrab() {
@@ -259,17 +260,17 @@ void TestResultList::dragWithRealMouseEventsAndGrab() {
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
     QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(6, 6));
-    QCOMPARE(form.PictureDragging, 1);
+    QCOMPARE(form.resultList().PictureDragging, 1);
     // 32 pixels down = 480 twips, and 30 to the right; the pointer leaves the thumb, the thumb
     // still follows it down, and only down.
     QMouseEvent move(QEvent::MouseMove, QPointF(36, 38), form.Picture1->mapToGlobal(QPointF(36, 38)), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form.Picture1, &move);
-    QCOMPARE(form.thumbTop(), 1210.0);
-    QCOMPARE(form.ListTop, 2);
+    QCOMPARE(form.resultList().thumbTop(), 1210.0);
+    QCOMPARE(form.resultList().ListTop, 2);
     QCOMPARE(form.Picture1->pos(), QPoint(267, 81));
     QTest::mouseRelease(form.Picture1, Qt::LeftButton, {}, QPoint(6, 6));
-    QCOMPARE(form.PictureDragging, 0);
+    QCOMPARE(form.resultList().PictureDragging, 0);
 }
 
 void TestResultList::dragBeforeAnyRefill() {
@@ -277,8 +278,8 @@ void TestResultList::dragBeforeAnyRefill() {
     Form19& form = fixture.open();
     form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
     form.Picture1_MouseMove(Qt::NoButton, {}, 0, 600);
-    QCOMPARE(form.thumbTop(), 1330.0);
-    QCOMPARE(form.ListTop, 0);
+    QCOMPARE(form.resultList().thumbTop(), 1330.0);
+    QCOMPARE(form.resultList().ListTop, 0);
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
 }
 
@@ -289,11 +290,11 @@ void TestResultList::dragFromBelowTheRangeSnapsUp() {
     form.FillDrugList(FullTableQuery);
     for (int i = 0; i < 3; ++i)
         form.Label12_Click(); // 3150 twips a click: 730, 3880, 7030, then clamped at 8920
-    QCOMPARE(form.thumbTop(), 8920.0);
+    QCOMPARE(form.resultList().thumbTop(), 8920.0);
     form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 50);
     form.Picture1_MouseMove(Qt::NoButton, {}, 0, 50);
-    QCOMPARE(form.thumbTop(), 7630.0);
-    QCOMPARE(form.ListTop, 2); // (7630 - 730) * 2 / 5280 = 2.6
+    QCOMPARE(form.resultList().thumbTop(), 7630.0);
+    QCOMPARE(form.resultList().ListTop, 2); // (7630 - 730) * 2 / 5280 = 2.6
 }
 
 void TestResultList::hoverColors() {
@@ -327,9 +328,9 @@ void TestResultList::doubleClickOnAnArrowScrollsOnce() {
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
     doubleClick(form.Label12);
-    QCOMPARE(form.ListTop, 1);
+    QCOMPARE(form.resultList().ListTop, 1);
     QTest::mouseClick(form.Label12, Qt::LeftButton);
-    QCOMPARE(form.ListTop, 2);
+    QCOMPARE(form.resultList().ListTop, 2);
 }
 
 void TestResultList::resultLargerThanTheArrays() {
@@ -337,14 +338,14 @@ void TestResultList::resultLargerThanTheArrays() {
     insertDrugs(fixture.file, Form19::RowCells + 1);
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
-    QCOMPARE(form.ListCount.toNumber(), double(Form19::RowCells));
-    QCOMPARE(form.RowChineseName[100000].toText(), entry(100000));
+    QCOMPARE(form.resultList().ListCount.toNumber(), double(Form19::RowCells));
+    QCOMPARE(form.resultList().RowChineseName[100000].toText(), entry(100000));
     // Scrolling to the end of the arrays shows empty text beyond entry 100000.
     form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
     form.Picture1_MouseMove(Qt::NoButton, {}, 0, 99999);
-    QVERIFY(form.ListTop > 100000);
+    QVERIFY(form.resultList().ListTop > 100000);
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
-    form.ListTop = 99990;
+    form.resultList().ListTop = 99990;
     form.ShowListRows();
     QCOMPARE(form.Label4[10]->caption(), entry(100000));
     QCOMPARE(form.Label4[11]->caption(), QString());

@@ -526,7 +526,7 @@ void TestReliability::badFiles() {
         QCOMPARE(form->Label2->caption(), QStringLiteral("1"));
         QVERIFY(!theDrugRecordset().isOpen());
         form->FillDrugList(FullTableQuery); // and the next operation works
-        QCOMPARE(form->ListCount.toNumber(), 1.0);
+        QCOMPARE(form->resultList().ListCount.toNumber(), 1.0);
     } else {
         QVERIFY(!form->isLoaded());
         QVERIFY(!theDrugConnection().isOpen());
@@ -666,7 +666,7 @@ void TestReliability::startUpBesideAnotherProgram() {
         committer.join();
     QVERIFY2(form.isLoaded(), qPrintable(fixture.fakes.dialogs.messages.join(u'\n')));
     form.FillDrugList(FullTableQuery);
-    QCOMPARE(form.ListCount.toNumber(), 2.0);
+    QCOMPARE(form.resultList().ListCount.toNumber(), 2.0);
     const Run check = runTool({QStringLiteral("check"), fixture.file.path()});
     QVERIFY2(check.status == 0, qPrintable(check.err + QString::fromUtf8(check.out)));
 }

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class Dialogs;
+class DrugRecordset;
+
+// What the three boxes hold, as one drug's row takes it.
+struct DrugTexts {
+    QString chineseName;
+    QString englishName;
+    QString leaflet;
+};
+
+// Adding, changing and deleting drugs in the drug file, each saying how it went: "ok ！" only
+// when the row is on the disk, else why nothing was stored.
+class Maintenance {
+public:
+    explicit Maintenance(Dialogs& dialogs)
+        : m_dialogs(dialogs) {}
+
+    // False, with a message naming the box, when a text cannot be stored.
+    bool areStorable(const DrugTexts& texts) const;
+    bool add(const DrugTexts& texts);
+    // False also when the drug is no longer in the file.
+    bool change(qint64 key, const DrugTexts& texts);
+    bool remove(qint64 key);
+
+private:
+    bool changeDrug(qint64 key, const QString& failure, const std::function<void(DrugRecordset&)>& change);
+
+    Dialogs& m_dialogs;
+};
