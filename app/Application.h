@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/QtLeafletPrinter.h"
+#include "platform/LazyLeafletPrinter.h"
 #include "platform/QtPlatform.h"
 
 #include <QString>
@@ -27,7 +27,7 @@ inline const QString InstallDesktopEntryOption = QStringLiteral("--install-deskt
 // The real platform services, alive as long as the main window.
 struct RealPlatform {
     QtDialogs dialogs;
-    QtLeafletPrinter printer;
+    LazyLeafletPrinter printer;
     QtUrlOpener urls;
     QtProcessEnder process;
     SteadyClock clock;

@@ -32,8 +32,7 @@ public:
     // Reads every drug the query selects (the first Cells of a larger result) into the arrays,
     // from the top. A failure leaves an empty list, never a count of entries that are not
     // there, and is thrown on.
-    void fill(DrugRecordset& recordset, DrugConnection& connection, const QString& sql,
-              const QList<Cell>& parameters);
+    void fill(DrugRecordset& recordset, DrugConnection& connection, const QString& sql, const QList<Cell>& parameters);
     // Drugs the last refill's query selected; the arrays hold at most Cells of them.
     qint64 resultSize() const { return m_resultSize; }
 

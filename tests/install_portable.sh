@@ -8,7 +8,7 @@ build="$1"
 prefix="$(mktemp -d)/西药 手册"
 trap 'rm -rf "$(dirname "$prefix")"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in xiyao xiyao-db qintabo.m xiyao.desktop xiyao.png; do
+for file in xiyao xiyao-db xiyao-printing.so qintabo.m xiyao.desktop xiyao.png; do
     [ -e "$prefix/$file" ] || { echo "missing $file" >&2; exit 1; }
 done
 desktop-file-validate "$prefix/xiyao.desktop"

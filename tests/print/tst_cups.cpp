@@ -1,5 +1,5 @@
 #include "data/SqlTexts.h"
-#include "platform/QtLeafletPrinter.h"
+#include "platform/LazyLeafletPrinter.h"
 #include "tests/support/MainWindowFixture.h"
 
 #include <QDir>
@@ -16,12 +16,15 @@ namespace {
 constexpr int SkipStatus = 77; // the server script's "a tool is missing"
 
 // A window on a new drug file whose one drug, with this leaflet, is chosen; 打印 is clicked
-// once for each answer given. The messages shown.
-QStringList printLeaflet(const QString& leaflet, const QList<bool>& answers = {true}) {
+// once for each answer given, printing through the printing module the program loads (by
+// default the one beside the program, as the program finds it: the tests are built beside it).
+// The messages shown.
+QStringList printLeaflet(const QString& leaflet, const QList<bool>& answers = {true},
+                         const QString& module = QString()) {
     MainWindowFixture fixture;
     fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
                         leaflet);
-    QtLeafletPrinter printer;
+    LazyLeafletPrinter printer(module);
     Platform platform{fixture.fakes.dialogs, printer, fixture.fakes.urls, fixture.fakes.process, fixture.fakes.clock};
     Form19 form(platform);
     if (!form.isLoaded())
@@ -46,7 +49,7 @@ private Q_SLOTS:
     void leafletReachesThePrintQueue();
     void queueThatWillNotPrintGivesItsReason_data();
     void queueThatWillNotPrintGivesItsReason();
-    void noPrinterGivesAMessage();
+    void noPrinterOrModuleGivesAMessage();
 
 private:
     QString printedText();
@@ -159,7 +162,7 @@ void TestCups::queueThatWillNotPrintGivesItsReason() {
     QCOMPARE(jobsWaiting(queue), waiting);
 }
 
-void TestCups::noPrinterGivesAMessage() {
+void TestCups::noPrinterOrModuleGivesAMessage() {
     cleanupTestCase();
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(m_server.filePath(QStringLiteral("cups.sock"))) ||
                                  QPrinterInfo::defaultPrinter().isNull(),
@@ -167,6 +170,12 @@ void TestCups::noPrinterGivesAMessage() {
     const QStringList messages = printLeaflet(QStringLiteral("说明"));
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].contains(QStringLiteral("打印机")), qPrintable(messages[0]));
+
+    const QString missing = m_server.filePath(PrintingModuleName);
+    const QStringList withoutModule = printLeaflet(QStringLiteral("说明"), {true}, missing);
+    QCOMPARE(withoutModule.size(), 1);
+    QVERIFY2(withoutModule[0].startsWith(QStringLiteral("无法打印说明书：\n无法载入打印模块 %1").arg(missing)),
+             qPrintable(withoutModule[0]));
 }
 
 QTEST_MAIN(TestCups)
