@@ -3,8 +3,9 @@
 // in a fixed order. Progress and the absolute figures go to stderr. Exits non-zero only when
 // it cannot run.
 //
-// The bench links with --wrap for Form19::FillDrugList, so that the time a handler spends in
-// its list reload can be taken out of the handler's own time.
+// The bench links with --wrap for ResultList::fill (the refill's reading, called from another
+// file than the handlers), so that the time a handler spends in its list reload can be taken
+// out of the handler's own time.
 
 #include "app/Application.h"
 #include "app/Form19.h"
@@ -512,12 +513,15 @@ Paths prepareRun(const QString& self) {
 
 } // namespace
 
-extern "C" void __real__ZN6Form1912FillDrugListERK7QStringRK5QListI4CellE(Form19* form, const QString& sql,
-                                                                          const QList<Cell>& parameters);
-extern "C" void __wrap__ZN6Form1912FillDrugListERK7QStringRK5QListI4CellE(Form19* form, const QString& sql,
-                                                                          const QList<Cell>& parameters) {
+extern "C" void __real__ZN10ResultList4fillER13DrugRecordsetR14DrugConnectionRK7QStringRK5QListI4CellE(
+    ResultList* list, DrugRecordset& recordset, DrugConnection& connection, const QString& sql,
+    const QList<Cell>& parameters);
+extern "C" void __wrap__ZN10ResultList4fillER13DrugRecordsetR14DrugConnectionRK7QStringRK5QListI4CellE(
+    ResultList* list, DrugRecordset& recordset, DrugConnection& connection, const QString& sql,
+    const QList<Cell>& parameters) {
     const BenchClock::time_point start = BenchClock::now();
-    __real__ZN6Form1912FillDrugListERK7QStringRK5QListI4CellE(form, sql, parameters);
+    __real__ZN10ResultList4fillER13DrugRecordsetR14DrugConnectionRK7QStringRK5QListI4CellE(list, recordset, connection,
+                                                                                           sql, parameters);
     refillWatch.ms += millisecondsSince(start);
     ++refillWatch.calls;
 }

@@ -17,8 +17,8 @@ bool LazyLeafletPrinter::load() {
     using Factory = LeafletPrinter* (*)();
     const auto make = m_module.load() ? reinterpret_cast<Factory>(m_module.resolve(PrintingModuleFactory)) : nullptr;
     if (!make) {
-        m_error = QStringLiteral("无法载入打印模块 %1：\n%2")
-                      .arg(QDir::toNativeSeparators(path), m_module.errorString());
+        m_error =
+            QStringLiteral("无法载入打印模块 %1：\n%2").arg(QDir::toNativeSeparators(path), m_module.errorString());
         return false;
     }
     m_printer.reset(make());
