@@ -16,6 +16,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QShortcut>
 #include <QWindow>
 
@@ -174,13 +175,9 @@ bool Form19::Form_Load() {
 void Form19::FillDrugList(const QString& sql, const QList<Cell>& parameters) {
     for (ListRow* row : Label4)
         row->setCaption(QString());
-    try {
-        m_list.fill(theDrugRecordset(), theDrugConnection(), sql, parameters);
-    } catch (const DatabaseError&) {
-        placeThumb();
-        throw;
-    }
-    placeThumb();
+    // The refill takes the thumb back to the top, whether it succeeds or not.
+    const auto thumbPlaced = qScopeGuard([this] { placeThumb(); });
+    m_list.fill(theDrugRecordset(), theDrugConnection(), sql, parameters);
     ShowListRows();
 }
 
@@ -210,9 +207,8 @@ void Form19::Picture1_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, float, flo
 }
 
 void Form19::Picture1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, float, float y) {
-    if (m_list.PictureDragging != 1)
+    if (!m_list.dragThumb(y))
         return;
-    m_list.dragThumb(y);
     placeThumb();
     ShowListRows();
 }

@@ -93,13 +93,13 @@ void ResultList::endThumbDrag() {
     PictureDragging = 0;
 }
 
-void ResultList::dragThumb(double y) {
+bool ResultList::dragThumb(double y) {
     if (PictureDragging != 1)
-        return;
+        return false;
     m_thumbTop = std::clamp(y - PictureDragY + m_thumbTop, kThumbTopOfTrack, kThumbTopOfTrack + kDragRange);
     // No entries: the mapping has no scale, so the thumb moves and the rows stay.
     const double count = ListCount.toNumber();
-    if (count == 0)
-        return;
-    ListTop = static_cast<qint64>(std::floor((m_thumbTop - kThumbTopOfTrack) / (240 / (count / 22))));
+    if (count != 0)
+        ListTop = static_cast<qint64>(std::floor((m_thumbTop - kThumbTopOfTrack) / (240 / (count / 22))));
+    return true;
 }

@@ -45,8 +45,9 @@ public:
     void scrollDown(); // the down arrow
     void beginThumbDrag(double y);
     void endThumbDrag();
-    // Moves the thumb with the pointer while it is dragged and the rows with it.
-    void dragThumb(double y);
+    // Moves the thumb with the pointer while it is dragged and the rows with it; false when
+    // no drag is under way.
+    bool dragThumb(double y);
 
 private:
     void emptyEntries(qint64 count);

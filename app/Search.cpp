@@ -14,8 +14,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include <memory>
-
 namespace {
 
 static_assert(int(FindRank::None) == FindRankNone);
@@ -24,12 +22,15 @@ static_assert(int(FindRank::None) == FindRankNone);
 void defineFindRank(DrugConnection& connection) {
     if (connection.hasFunction(FindRankFunction))
         return;
-    auto prepared = std::make_shared<std::pair<QByteArray, FindText>>(QByteArray(), FindText({}));
-    connection.defineFunction(FindRankFunction, 3, [prepared](std::span<const QByteArrayView> names) {
-        if (names[2] != prepared->first)
-            *prepared = {names[2].toByteArray(), FindText(QString::fromUtf8(names[2]))};
-        return qint64(prepared->second.rank(names[0], names[1]));
-    });
+    connection.defineFunction(
+        FindRankFunction, 3,
+        [typed = QByteArray(), text = FindText({})](std::span<const QByteArrayView> names) mutable {
+            if (names[2] != typed) {
+                typed = names[2].toByteArray();
+                text = FindText(QString::fromUtf8(typed));
+            }
+            return qint64(text.rank(names[0], names[1]));
+        });
 }
 
 } // namespace
