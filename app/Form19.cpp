@@ -2,13 +2,12 @@
 
 #include "app/FindWindow.h"
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugFile.h"
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
 #include "pinyin/Cp936.h"
 #include "platform/Fonts.h"
-#include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
 #include "resources/Artwork.h"
 
@@ -35,21 +34,20 @@ template <typename Widget> Widget* placed(Widget* widget, double left, double to
 
 } // namespace
 
-Form19::Form19(Platform& platform)
+Form19::Form19(Platform& platform, DrugFile& drugFile)
     : SkinnedWindow()
     , m_platform(platform)
-    , m_maintenance(platform.dialogs) {
-    // Deriving the file's key takes a while: it goes on while the controls are made, and
-    // Form_Load waits for it.
-    beginOpeningDrugDatabase(programFolder());
+    , m_drugFile(drugFile)
+    , m_maintenance(platform.dialogs, drugFile)
+    , m_handOver(platform.clock) {
     setWindowTitle(ApplicationTitle);
     setWindowIcon(QIcon(QStringLiteral(":/art/icon.png")));
     setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
     setMouseTracking(true);
     setBackgroundRole(QPalette::Window);
     buildControls();
-    // While the key is derived: the first paint's slowest step, finding and loading a font for
-    // the name boxes' Chinese placeholders.
+    // While the key is derived (when main began the open): the first paint's slowest step, finding and loading a font
+    // for the name boxes' Chinese placeholders.
     for (const NameBox* box : {Text11, Text6})
         QFontMetrics(box->font()).horizontalAdvance(box->placeholderText());
 
@@ -157,14 +155,13 @@ Form2* Form19::keypad() const {
 bool Form19::Form_Load() {
     Move(0, Top());
     try {
-        OpenDrugDatabase(programFolder());
+        m_drugFile.OpenDrugDatabase();
     } catch (const DatabaseError& error) {
-        m_platform.dialogs.inform(
-            QStringLiteral("无法打开药品数据库 %1：\n%2")
-                .arg(QDir::toNativeSeparators(QDir(programFolder()).filePath(DrugFileName)), error.message()));
+        m_platform.dialogs.inform(QStringLiteral("无法打开药品数据库 %1：\n%2")
+                                      .arg(QDir::toNativeSeparators(m_drugFile.path()), error.message()));
         return false;
     }
-    theDrugRecordset().Close();
+    m_drugFile.recordset().Close();
     Move(Left(), 0);
     m_view.LeafletPage = 1;
     return true;
@@ -177,7 +174,7 @@ void Form19::FillDrugList(const QString& sql, const QList<Cell>& parameters) {
         row->setCaption(QString());
     // The refill takes the thumb back to the top, whether it succeeds or not.
     const auto thumbPlaced = qScopeGuard([this] { placeThumb(); });
-    m_list.fill(theDrugRecordset(), theDrugConnection(), sql, parameters);
+    m_list.fill(m_drugFile, sql, parameters);
     ShowListRows();
 }
 
@@ -340,49 +337,32 @@ void Form19::reportDatabaseError(const QString& message) {
     m_platform.dialogs.inform(QStringLiteral("数据库操作失败：\n%1").arg(message));
 }
 
-bool Form19::withinHandOver(const std::optional<Clock::TimePoint>& since) const {
-    return since && m_platform.clock.now() - *since < KeypadHandOverTime;
+KeypadHandOver::Window Form19::windowKind(const QWindow* window) const {
+    using Window = KeypadHandOver::Window;
+    if (!window)
+        return Window::None;
+    if (window == windowHandle())
+        return Window::Main;
+    if (m_keypad && window == m_keypad->windowHandle())
+        return Window::Keypad;
+    if (m_findWindow && window == m_findWindow->windowHandle())
+        return Window::Find;
+    return Window::Other;
 }
 
 void Form19::onFocusWindowChanged(QWindow* now) {
-    // Activation counts only when the main window is reached from the keypad: the keypad was
-    // the active window, or 返回 has just closed it. Coming back from a message box of ours, from
-    // the find window or from another program runs nothing.
-    const QWindow* previous = m_lastFocusWindow;
-    m_lastFocusWindow = now;
-    if (!now)
-        return;
-    // The hand-over after 返回 counts only for a moment: a later return from elsewhere is not one.
-    const bool handedOver = withinHandOver(m_keypadClosedAt);
-    const bool fromKeypad = (previous && previous == m_keypadWindow) || handedOver;
-    m_keypadClosedAt.reset();
-    if (handedOver && m_findWindow && now == m_findWindow->windowHandle()) {
-        // A desktop may focus the find window as the keypad closes, before the main window or
-        // instead of it: 返回's letters are searched for now, so they are never lost.
+    if (m_handOver.focusMoved(windowKind(now)))
         Form_Activate();
-        return;
-    }
-    if (now != windowHandle() || !fromKeypad)
-        return;
-    if (withinHandOver(m_earlyRefillAt)) {
-        m_earlyRefillAt.reset(); // the press already refilled for this activation
-        return;
-    }
-    Form_Activate();
 }
 
 bool Form19::eventFilter(QObject* watched, QEvent* event) {
-    // A click into the main window while the keypad is active activates the main window;
-    // the list is refilled before that click is handled, so the click sees the new list.
-    // One press reaches the filter once for each widget it propagates to: it refills once.
-    // A click from the find window refills nothing: it lands on the drugs the user sees there.
+    // A click into the main window while the keypad is active activates the main window; the
+    // list is refilled before that click is handled, so the click sees the new list.
     if (event->type() == QEvent::MouseButtonRelease) {
-        m_refilledForThisPress = false;
-    } else if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() && m_keypadWindow &&
-               static_cast<QWidget*>(watched)->window() == this && !m_refilledForThisPress &&
-               QGuiApplication::focusWindow() == m_keypadWindow) {
-        m_refilledForThisPress = true;
-        m_earlyRefillAt = m_platform.clock.now();
+        m_handOver.pressReleased();
+    } else if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() &&
+               static_cast<QWidget*>(watched)->window() == this &&
+               m_handOver.pressInMainWindow(windowKind(QGuiApplication::focusWindow()))) {
         Form_Activate();
     }
     return QWidget::eventFilter(watched, event);

@@ -5,6 +5,7 @@
 #include "app/Maintenance.h"
 #include "app/ResultList.h"
 #include "data/Cell.h"
+#include "keypad/KeypadHandOver.h"
 #include "keypad/KeypadState.h"
 #include "platform/Seams.h"
 #include "platform/SkinnedWindow.h"
@@ -14,10 +15,10 @@
 #include <QWidget>
 
 #include <array>
-#include <chrono>
 #include <optional>
 #include <vector>
 
+class DrugFile;
 class FindWindow;
 class Form2;
 class QWindow;
@@ -45,7 +46,8 @@ public:
     static constexpr int RowCells = ResultList::Cells;
     static constexpr int VisibleRows = ResultList::VisibleRows;
 
-    explicit Form19(Platform& platform);
+    // The window works on drugFile, which must outlive it; Form_Load opens it.
+    Form19(Platform& platform, DrugFile& drugFile);
     ~Form19() override;
 
     // False when the drug file could not be opened; the window must then not be shown.
@@ -79,7 +81,7 @@ public:
     PictureImage* Image1 = nullptr;
 
     // Window state
-    int& FormDragging = m_drag.dragging;
+    bool& FormDragging = m_drag.dragging;
     double& FormDragX = m_drag.x;
     double& FormDragY = m_drag.y;
 
@@ -150,7 +152,7 @@ private:
     ImageButton* imageButton(const QString& picture, const QString& faceText, double left, double top, double width,
                              double height);
     void onFocusWindowChanged(QWindow* now);
-    void runFromKeypad();
+    KeypadHandOver::Window windowKind(const QWindow* window) const;
     void reportDatabaseError(const QString& message);
     // The thumb at the list's thumbTop; placing it rounds twips to pixels.
     void placeThumb();
@@ -161,6 +163,7 @@ private:
     void reloadWholeTable();
 
     Platform& m_platform;
+    DrugFile& m_drugFile;
     bool m_loaded = false;
     ResultList m_list;
     DrugView m_view;
@@ -168,19 +171,7 @@ private:
     std::optional<qint64> m_chosenDrug;
 
     KeypadState m_keypadState;
+    KeypadHandOver m_handOver;
     QPointer<Form2> m_keypad;
     QPointer<FindWindow> m_findWindow;
-    const QWindow* m_keypadWindow = nullptr;
-    const QWindow* m_lastFocusWindow = nullptr;
-    std::optional<Clock::TimePoint> m_keypadClosedAt; // from 返回 until the next focus change
-    // A press into this window while the keypad is active refills the list at once; the one
-    // activation that press may bring is then not a second refill. The expectation lapses
-    // after a moment, at 返回, or when that activation comes, whichever is first.
-    bool m_refilledForThisPress = false;
-    std::optional<Clock::TimePoint> m_earlyRefillAt;
-    // There was such a moment, and the hand-over time after it has not passed yet.
-    bool withinHandOver(const std::optional<Clock::TimePoint>& since) const;
-    // How long after 返回, or after a press that refilled the list, the keypad's hand-over to
-    // this window is expected (by the platform's clock).
-    static constexpr std::chrono::milliseconds KeypadHandOverTime{2000};
 };

@@ -3,7 +3,7 @@
 #include "app/Maintenance.h"
 
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugFile.h"
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "pinyin/PinyinInitials.h"
@@ -45,9 +45,9 @@ bool Maintenance::areStorable(const DrugTexts& texts) const {
 }
 
 bool Maintenance::add(const DrugTexts& texts) {
-    DrugRecordset& recordset = theDrugRecordset();
+    DrugRecordset& recordset = m_drugFile.recordset();
     try {
-        recordset.Open(FullTableQuery, theDrugConnection(), adOpenKeyset, adLockOptimistic);
+        recordset.Open(FullTableQuery, m_drugFile.connection(), adOpenKeyset, adLockOptimistic);
         recordset.AddNew();
         writeTexts(recordset, texts);
         recordset.Update();
@@ -72,9 +72,9 @@ bool Maintenance::remove(qint64 key) {
 }
 
 bool Maintenance::changeDrug(qint64 key, const QString& failure, const std::function<void(DrugRecordset&)>& change) {
-    DrugRecordset& recordset = theDrugRecordset();
+    DrugRecordset& recordset = m_drugFile.recordset();
     try {
-        recordset.Open(keyQuery(key), theDrugConnection(), adOpenKeyset, adLockOptimistic);
+        recordset.Open(keyQuery(key), m_drugFile.connection(), adOpenKeyset, adLockOptimistic);
         if (recordset.RecordCount() == 0) {
             recordset.Close();
             m_dialogs.inform(DrugGone);

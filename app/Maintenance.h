@@ -5,6 +5,7 @@
 #include <functional>
 
 class Dialogs;
+class DrugFile;
 class DrugRecordset;
 
 // What the three boxes hold, as one drug's row takes it.
@@ -18,8 +19,9 @@ struct DrugTexts {
 // when the row is on the disk, else why nothing was stored.
 class Maintenance {
 public:
-    explicit Maintenance(Dialogs& dialogs)
-        : m_dialogs(dialogs) {}
+    Maintenance(Dialogs& dialogs, DrugFile& drugFile)
+        : m_dialogs(dialogs)
+        , m_drugFile(drugFile) {}
 
     // False, with a message naming the box, when a text cannot be stored.
     bool areStorable(const DrugTexts& texts) const;
@@ -32,4 +34,5 @@ private:
     bool changeDrug(qint64 key, const QString& failure, const std::function<void(DrugRecordset&)>& change);
 
     Dialogs& m_dialogs;
+    DrugFile& m_drugFile;
 };

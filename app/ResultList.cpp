@@ -3,7 +3,7 @@
 #include "app/ResultList.h"
 
 #include "data/DatabaseError.h"
-#include "data/DrugRecordset.h"
+#include "data/DrugFile.h"
 #include "data/DrugSchema.h"
 
 #include <algorithm>
@@ -18,14 +18,14 @@ constexpr double kDragRange = 6900;
 
 } // namespace
 
-void ResultList::fill(DrugRecordset& recordset, DrugConnection& connection, const QString& sql,
-                      const QList<Cell>& parameters) {
+void ResultList::fill(DrugFile& drugFile, const QString& sql, const QList<Cell>& parameters) {
+    DrugRecordset& recordset = drugFile.recordset();
     ListTop = 0;
     m_thumbTop = kThumbTopOfTrack;
     emptyEntries(Cells);
     qint64 loaded = 0;
     try {
-        recordset.Open(sql, connection, adOpenKeyset, adLockReadOnly, parameters);
+        recordset.Open(sql, drugFile.connection(), adOpenKeyset, adLockReadOnly, parameters);
         m_resultSize = recordset.RecordCount();
         const qint64 count = std::min(m_resultSize, Cells);
         for (; loaded < count; ++loaded) {
@@ -85,16 +85,16 @@ void ResultList::scrollDown() {
 }
 
 void ResultList::beginThumbDrag(double y) {
-    PictureDragging = 1;
+    PictureDragging = true;
     PictureDragY = y;
 }
 
 void ResultList::endThumbDrag() {
-    PictureDragging = 0;
+    PictureDragging = false;
 }
 
 bool ResultList::dragThumb(double y) {
-    if (PictureDragging != 1)
+    if (!PictureDragging)
         return false;
     m_thumbTop = std::clamp(y - PictureDragY + m_thumbTop, kThumbTopOfTrack, kThumbTopOfTrack + kDragRange);
     // No entries: the mapping has no scale, so the thumb moves and the rows stay.

@@ -8,8 +8,7 @@
 
 #include <optional>
 
-class DrugRecordset;
-class DrugConnection;
+class DrugFile;
 
 // The drugs the last refill found, in four parallel arrays, and which of them the list's rows
 // show: ListTop, moved by the arrows and by dragging the thumb, whose Top (in twips) it keeps.
@@ -26,13 +25,13 @@ public:
     RowArray RowId;
     Cell ListCount; // Empty until the first refill
     qint64 ListTop = 0;
-    int PictureDragging = 0;
+    bool PictureDragging = false;
     double PictureDragY = 0;
 
     // Reads every drug the query selects (the first Cells of a larger result) into the arrays,
     // from the top. A failure leaves an empty list, never a count of entries that are not
     // there, and is thrown on.
-    void fill(DrugRecordset& recordset, DrugConnection& connection, const QString& sql, const QList<Cell>& parameters);
+    void fill(DrugFile& drugFile, const QString& sql, const QList<Cell>& parameters = {});
     // Drugs the last refill's query selected; the arrays hold at most Cells of them.
     qint64 resultSize() const { return m_resultSize; }
 

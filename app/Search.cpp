@@ -5,7 +5,7 @@
 #include "app/Form19.h"
 
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugFile.h"
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
 #include "pinyin/FindText.h"
@@ -46,21 +46,19 @@ void Form19::Image4_Click() {
     m_keypad = keypad;
     connect(keypad, &Form2::pointerMovedOverBackground, Image4, [this] { Image4->setFrameStyle(0); });
     connect(keypad, &Form2::returned, this, [this] {
-        // 返回 hands over by itself: an earlier press that was never followed by its
-        // activation must not swallow this one.
-        m_earlyRefillAt.reset();
-        if (QGuiApplication::focusWindow() == windowHandle()) {
-            Form_Activate(); // already active: no activation will follow
-            return;
+        switch (m_handOver.keypadReturned(windowKind(QGuiApplication::focusWindow()))) {
+        case KeypadHandOver::Return::Refill:
+            Form_Activate();
+            break;
+        case KeypadHandOver::Return::ActivateMainWindow:
+            activateWindow();
+            raise();
+            break;
         }
-        // The desktop may not hand the focus back by itself when the keypad closes.
-        m_keypadClosedAt = m_platform.clock.now();
-        activateWindow();
-        raise();
     });
-    connect(keypad, &QObject::destroyed, this, [this] { m_keypadWindow = nullptr; });
+    connect(keypad, &QObject::destroyed, this, [this] { m_handOver.keypadClosed(); });
     keypad->show();
-    m_keypadWindow = keypad->windowHandle();
+    m_handOver.keypadOpened();
     keypad->raise();
     keypad->activateWindow();
     m_keypadState.KeypadLetters.clear();
@@ -95,7 +93,7 @@ QString Form19::findDrugs(const QString& text, bool inLeaflets) {
     if (!QStringView(text).isValidUtf16())
         return QStringLiteral("要查找的文字中有无法识别的字符（不成对的 UTF-16 代理项），请删去后再试");
     try {
-        defineFindRank(theDrugConnection());
+        defineFindRank(m_drugFile.connection());
         if (inLeaflets)
             FillDrugList(RankedFindInNamesAndLeafletsQuery, {Cell(text), Cell(likePattern(text))});
         else

@@ -1,6 +1,6 @@
 #include "app/Application.h"
 #include "app/Form19.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugFile.h"
 #include "pinyin/Cp936.h"
 
 #include <QApplication>
@@ -15,7 +15,8 @@ int main(int argc, char* argv[]) {
     }
     // The drug file's key takes longer to derive than anything before the window: it starts
     // first, and the window's load waits for it.
-    beginOpeningDrugDatabase(programFolderBeforeApplication());
+    DrugFile drugFile(programFolderBeforeApplication());
+    drugFile.beginOpening();
     prepareForDisplay();
     QApplication application(argc, argv);
     prepareApplication();
@@ -27,7 +28,7 @@ int main(int argc, char* argv[]) {
         platform.dialogs.inform(message);
         return 1;
     }
-    Form19 form(platform.platform);
+    Form19 form(platform.platform, drugFile);
     if (!form.isLoaded())
         return 1;
     platform.dialogs.setParent(&form);

@@ -11,7 +11,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 
-#include <sqlcipher/sqlite3.h>
+#include "data/Engine.h"
 
 #include <cstdio>
 #include <fstream>
@@ -93,6 +93,17 @@ QString insertSql(const QString& table) {
         .arg(table, ChineseNameColumn, EnglishNameColumn, LeafletColumn, InitialsColumn);
 }
 
+// The same row through the bare engine, into the file of the default layout.
+void insertRaw(sqlite3_stmt* insert, const GeneratedDrug& drug) {
+    const QByteArray texts[] = {drug.chineseName.toUtf8(), drug.englishName.toUtf8(), drug.leaflet.toUtf8(),
+                                PinyinInitials(drug.chineseName).toUtf8()};
+    for (int i = 0; i < 4; ++i)
+        sqlite3_bind_text(insert, i + 1, texts[i].constData(), static_cast<int>(texts[i].size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(insert) != SQLITE_DONE)
+        throw DatabaseError(engineMessage(sqlite3_db_handle(insert)));
+    sqlite3_reset(insert);
+}
+
 void bindDrug(Statement& insert, const GeneratedDrug& drug) {
     insert.bind(1, Cell(drug.chineseName));
     insert.bind(2, Cell(drug.englishName));
@@ -129,12 +140,16 @@ void makeFiles(const QString& ours, const QString& defaultLayout) {
     connection.beginTransaction();
     execRaw(raw, QStringLiteral("BEGIN"));
     {
-        Statement oursInsert(connection.handle(), insertSql(DrugTableName));
-        Statement defaultInsert(raw, insertSql(DrugTableName));
+        Statement oursInsert(connection, insertSql(DrugTableName));
+        sqlite3_stmt* defaultInsert = nullptr;
+        if (sqlite3_prepare_v2(raw, insertSql(DrugTableName).toUtf8().constData(), -1, &defaultInsert, nullptr) !=
+            SQLITE_OK)
+            throw DatabaseError(engineMessage(raw));
         generateDrugs([&](const GeneratedDrug& drug) {
             bindDrug(oursInsert, drug);
-            bindDrug(defaultInsert, drug);
+            insertRaw(defaultInsert, drug);
         });
+        sqlite3_finalize(defaultInsert);
     }
     execRaw(raw, QStringLiteral("COMMIT"));
     connection.commit();

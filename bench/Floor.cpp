@@ -3,7 +3,7 @@
 #include "data/DatabaseError.h"
 #include "data/DrugSchema.h"
 
-#include <sqlcipher/sqlite3.h>
+#include "data/Engine.h"
 
 namespace bench {
 namespace {

@@ -2,10 +2,6 @@
 // in the same run (absolute times drift on a shared machine), printed last as key=value lines
 // in a fixed order. Progress and the absolute figures go to stderr. Exits non-zero only when
 // it cannot run.
-//
-// The bench links with --wrap for ResultList::fill (the refill's reading, called from another
-// file than the handlers), so that the time a handler spends in its list reload can be taken
-// out of the handler's own time.
 
 #include "app/Application.h"
 #include "app/Form19.h"
@@ -13,11 +9,12 @@
 #include "bench/Floor.h"
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
+#include "data/DrugFile.h"
 #include "data/DrugSchema.h"
+#include "data/Engine.h"
 #include "data/SqlTexts.h"
 #include "pinyin/PinyinInitials.h"
 #include "pinyin/PinyinReadings.h"
-#include "platform/ProgramFolder.h"
 #include "tests/support/FakePlatform.h"
 
 #include <QApplication>
@@ -71,12 +68,6 @@ void note(const char* format, auto... values) {
     std::fprintf(stderr, format, values...);
     std::fflush(stderr);
 }
-
-// Time spent inside the list refill, counted by the wrapper below.
-struct RefillWatch {
-    int calls = 0;
-    double ms = 0;
-} refillWatch;
 
 // A child process whose write end of a pipe is its file descriptor childFd.
 struct Child {
@@ -203,9 +194,9 @@ int deriveKeyChild(const QString& path) {
 int peakMemoryChild(int argc, char* argv[], const QString& folder, const QString& pinyinText) {
     QApplication application(argc, argv);
     prepareApplication();
-    setProgramFolderForTests(folder);
+    DrugFile drugFile(folder);
     FakePlatform fakes;
-    Form19 form(fakes.platform);
+    Form19 form(fakes.platform, drugFile);
     if (!form.isLoaded())
         return 1;
     form.show();
@@ -225,7 +216,8 @@ public:
     QuickBench(const Paths& paths, const QString& bench100k)
         : m_paths(paths)
         , m_names(bench::generatedNames())
-        , m_form(m_fakes.platform) {
+        , m_drugFile(paths.runFolder)
+        , m_form(m_fakes.platform, m_drugFile) {
         if (!m_form.isLoaded())
             throw CannotRun("the main window could not open " + bench100k.toStdString());
         m_form.show();
@@ -300,7 +292,7 @@ public:
     enum class RowCheck { Same, ProgramFindsMore };
     double listRatio(const std::function<void()>& refill, const QString& sql, const QStringList& parameters = {},
                      RowCheck check = RowCheck::Same) {
-        bench::FloorLoop floor(m_ours.handle());
+        bench::FloorLoop floor(engineHandle(m_ours));
         refill();
         requireNoMessage();
         const qint64 floorRows = floor.run(sql, parameters);
@@ -332,7 +324,7 @@ public:
 
     double layoutRatio() {
         const QString sql = keypadQuery(QStringLiteral("a"));
-        bench::FloorLoop ours(m_ours.handle());
+        bench::FloorLoop ours(engineHandle(m_ours));
         bench::FloorLoop other(m_defaultLayout);
         ours.run(sql);
         other.run(sql);
@@ -389,7 +381,8 @@ public:
         return median(times);
     }
 
-    // A change of the drug chosen in the list, minus the list reload that follows it.
+    // A change of the drug chosen in the list, minus the list reload that follows it: the same
+    // reload, timed on its own right after on the file as the change left it.
     double changeExtraMs(void (Form19::*handler)(), bool editBoxes) {
         m_form.FillDrugList(FullTableQuery);
         std::vector<double> extras, reloads;
@@ -397,18 +390,20 @@ public:
             m_form.Label4_Click(0);
             if (editBoxes)
                 m_form.Text6->setText(m_form.Text6->text() + QStringLiteral(" N"));
-            refillWatch = {};
+            m_form.Label12_Click(); // the handler's reload must take the list back to its top
             const double ms = timeMs([&] { (m_form.*handler)(); });
             requireStored();
-            if (refillWatch.calls != 1)
-                throw CannotRun("the handler did not reload the list once (is the --wrap name current?)");
+            if (m_form.resultList().ListTop != 0 || listed() <= 0)
+                throw CannotRun("the handler did not reload the list");
+            QApplication::processEvents();
+            const double reload = timeMs([this] { m_form.FillDrugList(FullTableQuery); });
             QApplication::processEvents();
             if (run > 0) {
-                extras.push_back(ms - refillWatch.ms);
-                reloads.push_back(refillWatch.ms);
+                extras.push_back(ms - reload);
+                reloads.push_back(reload);
             }
         }
-        note("  reload inside the handler: %.1f ms\n", median(reloads));
+        note("  the same reload alone: %.1f ms\n", median(reloads));
         return median(extras);
     }
 
@@ -475,6 +470,7 @@ private:
     Paths m_paths;
     QStringList m_names;
     FakePlatform m_fakes;
+    DrugFile m_drugFile;
     Form19 m_form;
     DrugConnection m_ours;
     sqlite3* m_defaultLayout = nullptr;
@@ -513,19 +509,6 @@ Paths prepareRun(const QString& self) {
 
 } // namespace
 
-extern "C" void __real__ZN10ResultList4fillER13DrugRecordsetR14DrugConnectionRK7QStringRK5QListI4CellE(
-    ResultList* list, DrugRecordset& recordset, DrugConnection& connection, const QString& sql,
-    const QList<Cell>& parameters);
-extern "C" void __wrap__ZN10ResultList4fillER13DrugRecordsetR14DrugConnectionRK7QStringRK5QListI4CellE(
-    ResultList* list, DrugRecordset& recordset, DrugConnection& connection, const QString& sql,
-    const QList<Cell>& parameters) {
-    const BenchClock::time_point start = BenchClock::now();
-    __real__ZN10ResultList4fillER13DrugRecordsetR14DrugConnectionRK7QStringRK5QListI4CellE(list, recordset, connection,
-                                                                                           sql, parameters);
-    refillWatch.ms += millisecondsSince(start);
-    ++refillWatch.calls;
-}
-
 int main(int argc, char* argv[]) {
     const QString self = QFile::decodeName(argv[0]);
     if (argc == 3 && qstrcmp(argv[1], "--derive-key") == 0)
@@ -546,7 +529,6 @@ int main(int argc, char* argv[]) {
         // Keys named on the command line are measured alone (for profiling one of them).
         const QStringList only = QApplication::arguments().mid(1);
         prepareApplication();
-        setProgramFolderForTests(paths.runFolder);
         QuickBench bench(paths, paths.runFolder);
         std::vector<std::pair<const char*, QString>> results;
         for (const QuickBench::Key& key : Keys) {

@@ -2,61 +2,44 @@
 
 #include "data/DatabaseError.h"
 #include "data/DrugSchema.h"
+#include "data/Engine.h"
 #include "data/Statement.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <sqlcipher/sqlite3.h>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
-// The handle of a connection that is still being set up, closed unless released.
-class PendingHandle {
-public:
-    ~PendingHandle() { sqlite3_close(db); }
-    sqlite3* release() {
-        sqlite3* handle = db;
-        db = nullptr;
-        return handle;
-    }
-    sqlite3* db = nullptr;
-};
-
-void exec(sqlite3* db, const QString& sql) {
-    Statement statement(db, sql);
+void exec(const DrugConnection& connection, const QString& sql) {
+    Statement statement(connection, sql);
     while (statement.step()) {
     }
 }
 
 // The key and the page size must come first, before anything reads the file.
-void applyKey(sqlite3* db, const QString& password) {
+void applyKey(const DrugConnection& connection, const QString& password) {
     const QByteArray key = password.toUtf8();
+    sqlite3* db = engineHandle(connection);
     if (sqlite3_key(db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
         throw DatabaseError(engineMessage(db));
-    exec(db, QStringLiteral("PRAGMA cipher_page_size = 4096"));
+    exec(connection, QStringLiteral("PRAGMA cipher_page_size = 4096"));
 }
 
-void applyDurability(sqlite3* db) {
+void applyDurability(const DrugConnection& connection) {
     // A change is on the disk when its statement returns.
-    exec(db, QStringLiteral("PRAGMA synchronous = FULL"));
+    exec(connection, QStringLiteral("PRAGMA synchronous = FULL"));
 }
 
-qint64 pragmaNumber(sqlite3* db, const QString& name) {
-    Statement pragma(db, QStringLiteral("PRAGMA %1").arg(name));
-    pragma.step();
-    return pragma.column(0).integer().value_or(0);
-}
-
-QStringList tableFaults(sqlite3* db) {
+QStringList tableFaults(const DrugConnection& connection) {
     // cid, name, type, notnull, dflt_value, pk
-    Statement info(db, QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(DrugTableName)));
+    Statement info(connection, QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(DrugTableName)));
     QStringList present;
     while (info.step())
         present.append(info.column(1).toText());
@@ -71,7 +54,7 @@ QStringList tableFaults(sqlite3* db) {
     if (!missing.isEmpty())
         faults.append(QStringLiteral("药品表缺少列：%1").arg(missing.join(QStringLiteral("、"))));
     // A change addresses its drug by 编号, and a new drug's 编号 is the row key the engine gives it.
-    if (!missing.contains(KeyColumn) && !isRowKeyColumn(db, DrugTableName, KeyColumn))
+    if (!missing.contains(KeyColumn) && !connection.isRowKeyColumn(DrugTableName, KeyColumn))
         faults.append(QStringLiteral("药品表的“%1”不是它的整数主键（INTEGER PRIMARY KEY，不带 DESC，"
                                      "表不是 WITHOUT ROWID），新药品得不到编号")
                           .arg(KeyColumn));
@@ -86,13 +69,13 @@ QStringList tableFaults(sqlite3* db) {
     return faults;
 }
 
-QString fileLengthFault(sqlite3* db, const QString& path) {
+QString fileLengthFault(const DrugConnection& connection, const QString& path) {
     // With a write-ahead log (another tool's choice) the newest pages may be in the log beside the file.
-    Statement mode(db, QStringLiteral("PRAGMA journal_mode"));
+    Statement mode(connection, QStringLiteral("PRAGMA journal_mode"));
     if (mode.step() && mode.column(0).toText().compare(QStringLiteral("wal"), Qt::CaseInsensitive) == 0)
         return {};
-    const qint64 pageSize = pragmaNumber(db, QStringLiteral("page_size"));
-    const qint64 pageCount = pragmaNumber(db, QStringLiteral("page_count"));
+    const qint64 pageSize = connection.pragmaNumber(QStringLiteral("page_size"));
+    const qint64 pageCount = connection.pragmaNumber(QStringLiteral("page_count"));
     const qint64 length = QFileInfo(path).size();
     if (length == pageSize * pageCount)
         return {};
@@ -160,47 +143,94 @@ void DrugConnection::defineFunction(const QString& name, int argumentCount, Text
 
 void DrugConnection::openFile(const QString& path, const QString& password) {
     close();
-    PendingHandle pending;
+    // Set up as a connection of its own, which closes the handle unless it is taken over.
+    DrugConnection pending;
     try {
         const QByteArray nativePath = QFile::encodeName(path);
         refuseSpecialFile(nativePath);
         // No SQLITE_OPEN_CREATE: a missing file fails instead of becoming an empty database.
-        if (sqlite3_open_v2(nativePath.constData(), &pending.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+        if (sqlite3_open_v2(nativePath.constData(), &pending.m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
                             nullptr) != SQLITE_OK)
-            throw DatabaseError(engineMessage(pending.db));
-        applyKey(pending.db, password);
+            throw DatabaseError(engineMessage(pending.m_db));
+        applyKey(pending, password);
         // The first read waits out another program's commit like any later statement.
-        sqlite3_busy_timeout(pending.db, static_cast<int>(m_busyTimeout.count()));
+        sqlite3_busy_timeout(pending.m_db, static_cast<int>(m_busyTimeout.count()));
         // One read transaction: no other program writes the file while its length is compared
         // with its pages. The schema is the first read: a wrong key shows there as "file is
         // encrypted or is not a database".
-        exec(pending.db, QStringLiteral("BEGIN"));
-        const QStringList faults = tableFaults(pending.db);
+        exec(pending, QStringLiteral("BEGIN"));
+        const QStringList faults = tableFaults(pending);
         if (!faults.isEmpty())
             throw DatabaseError(faults.join(QStringLiteral("；")) + QStringLiteral("。这不是本程序可用的药品数据库"));
         // A file cut short inside its last page opens, and fails only when that page is read.
-        const QString length = fileLengthFault(pending.db, path);
+        const QString length = fileLengthFault(pending, path);
         if (!length.isEmpty())
             throw DatabaseError(QStringLiteral("文件已损坏或不完整：") + length);
-        exec(pending.db, QStringLiteral("COMMIT"));
-        applyDurability(pending.db);
+        exec(pending, QStringLiteral("COMMIT"));
+        applyDurability(pending);
     } catch (const DatabaseError& error) {
         throw DatabaseError(fileFailureMessage(path, error.message()));
     }
-    m_db = pending.release();
+    m_db = std::exchange(pending.m_db, nullptr);
     m_path = path;
 }
 
-QStringList DrugConnection::drugTableFaults() const {
+void DrugConnection::requireOpen() const {
     if (!m_db)
         throw DatabaseError(QStringLiteral("数据库没有打开"));
-    return tableFaults(m_db);
+}
+
+QStringList DrugConnection::drugTableFaults() const {
+    requireOpen();
+    return tableFaults(*this);
 }
 
 QString DrugConnection::lengthFault() const {
-    if (!m_db)
-        throw DatabaseError(QStringLiteral("数据库没有打开"));
-    return fileLengthFault(m_db, m_path);
+    requireOpen();
+    return fileLengthFault(*this, m_path);
+}
+
+qint64 DrugConnection::pragmaNumber(const QString& name) const {
+    Statement pragma(*this, QStringLiteral("PRAGMA %1").arg(name));
+    pragma.step();
+    return pragma.column(0).integer().value_or(0);
+}
+
+qint64 DrugConnection::lastInsertedKey() const {
+    requireOpen();
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+qint64 DrugConnection::changedRows() const {
+    requireOpen();
+    return sqlite3_changes(m_db);
+}
+
+bool DrugConnection::isRowKeyColumn(const QString& table, const QString& column) const {
+    // cid, name, type, notnull, dflt_value, pk
+    Statement info(*this, QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(table)));
+    int keyParts = 0;
+    bool integerKey = false;
+    while (info.step()) {
+        const bool inKey = info.column(5).integer().value_or(0) > 0;
+        keyParts += inKey ? 1 : 0;
+        if (inKey && info.column(1).toText().compare(column, Qt::CaseInsensitive) == 0)
+            integerKey = info.column(2).toText().compare(QStringLiteral("INTEGER"), Qt::CaseInsensitive) == 0;
+    }
+    if (!integerKey || keyParts != 1)
+        return false;
+    // The engine makes an index for any primary key but its own row key (a DESC key, or the key
+    // of a table WITHOUT ROWID). seq, name, unique, origin, partial
+    Statement indexes(*this, QStringLiteral("PRAGMA index_list(%1)").arg(quotedIdentifier(table)));
+    while (indexes.step()) {
+        if (indexes.column(3).toText() == QLatin1String("pk"))
+            return false;
+    }
+    return true;
+}
+
+sqlite3* engineHandle(const DrugConnection& connection) {
+    return connection.m_db;
 }
 
 void DrugConnection::create(const QString& path, const QString& password) {
@@ -211,19 +241,19 @@ void DrugConnection::create(const QString& path, const QString& password) {
         throw DatabaseError(
             QStringLiteral("文件夹不存在：%1").arg(QDir::toNativeSeparators(info.absoluteDir().path())));
 
-    PendingHandle pending;
+    DrugConnection pending;
     const QByteArray nativePath = QFile::encodeName(path);
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
     bool made = false;
     try {
-        if (sqlite3_open_v2(nativePath.constData(), &pending.db, flags, nullptr) != SQLITE_OK)
-            throw DatabaseError(engineMessage(pending.db));
+        if (sqlite3_open_v2(nativePath.constData(), &pending.m_db, flags, nullptr) != SQLITE_OK)
+            throw DatabaseError(engineMessage(pending.m_db));
         made = true;
-        applyKey(pending.db, password);
-        applyDurability(pending.db);
-        exec(pending.db, DrugTableSchema);
+        applyKey(pending, password);
+        applyDurability(pending);
+        exec(pending, DrugTableSchema);
     } catch (const DatabaseError&) {
-        sqlite3_close(pending.release());
+        pending.close();
         if (made)
             QFile::remove(path);
         throw;
@@ -237,9 +267,8 @@ void DrugConnection::setBusyTimeout(std::chrono::milliseconds timeout) {
 }
 
 void DrugConnection::execute(const QString& sql) {
-    if (!m_db)
-        throw DatabaseError(QStringLiteral("数据库没有打开"));
-    exec(m_db, sql);
+    requireOpen();
+    exec(*this, sql);
 }
 
 void DrugConnection::beginTransaction() {

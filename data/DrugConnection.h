@@ -40,7 +40,16 @@ public:
     void commit();
     void rollback() noexcept;
 
-    sqlite3* handle() const { return m_db; }
+    // The key the engine gave the last row this connection inserted.
+    qint64 lastInsertedKey() const;
+    // Rows that the last INSERT, UPDATE or DELETE of this connection changed.
+    qint64 changedRows() const;
+    // The value of a PRAGMA that reads one number (page_size, cache_size …).
+    qint64 pragmaNumber(const QString& name) const;
+    // Whether column is the engine's own row key of table: its one INTEGER PRIMARY KEY in a table
+    // with row keys, written without DESC. Only such a key is given to a new row by the engine and
+    // is what lastInsertedKey() reports; any other key column stays Null on an insert.
+    bool isRowKeyColumn(const QString& table, const QString& column) const;
 
     // A function of the open connection's SQL, called row by row inside a query: its arguments
     // come as the engine's UTF-8 text (NULL as empty), its result is an integer. Values still
@@ -58,6 +67,9 @@ public:
     QString lengthFault() const;
 
 private:
+    friend sqlite3* engineHandle(const DrugConnection& connection);
+    void requireOpen() const;
+
     sqlite3* m_db = nullptr;
     QString m_path;
     QStringList m_functions;

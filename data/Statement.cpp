@@ -1,10 +1,10 @@
 #include "data/Statement.h"
 
 #include "data/DatabaseError.h"
+#include "data/DrugConnection.h"
+#include "data/Engine.h"
 
 #include <QStringDecoder>
-
-#include <sqlcipher/sqlite3.h>
 
 // Stored text as it was written: QString::fromUtf8 would drop a leading U+FEFF as a byte-order
 // mark, so every U+FEFF, the first ones included, is decoded as the character it is.
@@ -23,8 +23,10 @@ QString engineMessage(sqlite3* db) {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(SQLITE_NOMEM));
 }
 
-Statement::Statement(sqlite3* db, const QString& sql)
-    : m_db(db) {
+Statement::Statement(const DrugConnection& connection, const QString& sql)
+    : m_db(engineHandle(connection)) {
+    if (!m_db)
+        throw DatabaseError(QStringLiteral("数据库没有打开"));
     const int rc = sqlite3_prepare16_v2(m_db, sql.utf16(), static_cast<int>(sql.size() * 2), &m_stmt, nullptr);
     if (rc != SQLITE_OK)
         fail();
@@ -153,27 +155,4 @@ QString quotedIdentifier(const QString& name) {
     QString text = name;
     text.replace(u'"', QStringLiteral("\"\""));
     return u'"' + text + u'"';
-}
-
-bool isRowKeyColumn(sqlite3* db, const QString& table, const QString& column) {
-    // cid, name, type, notnull, dflt_value, pk
-    Statement info(db, QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(table)));
-    int keyParts = 0;
-    bool integerKey = false;
-    while (info.step()) {
-        const bool inKey = info.column(5).integer().value_or(0) > 0;
-        keyParts += inKey ? 1 : 0;
-        if (inKey && info.column(1).toText().compare(column, Qt::CaseInsensitive) == 0)
-            integerKey = info.column(2).toText().compare(QStringLiteral("INTEGER"), Qt::CaseInsensitive) == 0;
-    }
-    if (!integerKey || keyParts != 1)
-        return false;
-    // The engine makes an index for any primary key but its own row key (a DESC key, or the key
-    // of a table WITHOUT ROWID). seq, name, unique, origin, partial
-    Statement indexes(db, QStringLiteral("PRAGMA index_list(%1)").arg(quotedIdentifier(table)));
-    while (indexes.step()) {
-        if (indexes.column(3).toText() == QLatin1String("pk"))
-            return false;
-    }
-    return true;
 }

@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+class DrugConnection;
 struct sqlite3;
 struct sqlite3_stmt;
 struct sqlite3_mutex;
@@ -13,7 +14,7 @@ struct sqlite3_mutex;
 // reaches the engine through bind(), never through the SQL text.
 class Statement {
 public:
-    Statement(sqlite3* db, const QString& sql);
+    Statement(const DrugConnection& connection, const QString& sql);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -66,13 +67,5 @@ inline const QString UnstorableTextMessage =
 // A text read from the engine, from its UTF-8 bytes as stored (a leading U+FEFF is kept).
 QString storedText(QByteArrayView utf8);
 
-// The engine's message for the last failed call on db.
-QString engineMessage(sqlite3* db);
-
 // A table or column name as an SQL identifier: in double quotes, inner quotes doubled.
 QString quotedIdentifier(const QString& name);
-
-// Whether column is the engine's own row key of table: its one INTEGER PRIMARY KEY in a table
-// with row keys, written without DESC. Only such a key is given to a new row by the engine and
-// is what sqlite3_last_insert_rowid() reports; any other key column stays Null on an insert.
-bool isRowKeyColumn(sqlite3* db, const QString& table, const QString& column);

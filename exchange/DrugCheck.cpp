@@ -14,7 +14,7 @@ namespace {
 
 QStringList engineProblems(DrugConnection& connection) {
     QStringList problems;
-    Statement integrity(connection.handle(), QStringLiteral("PRAGMA integrity_check"));
+    Statement integrity(connection, QStringLiteral("PRAGMA integrity_check"));
     while (integrity.step())
         problems.append(integrity.column(0).toText());
     if (problems == QStringList{QStringLiteral("ok")})
@@ -22,17 +22,11 @@ QStringList engineProblems(DrugConnection& connection) {
     return problems;
 }
 
-qint64 pragmaNumber(DrugConnection& connection, const QString& name) {
-    Statement pragma(connection.handle(), QStringLiteral("PRAGMA %1").arg(name));
-    pragma.step();
-    return pragma.column(0).integer().value_or(0);
-}
-
 // The engine takes a page of zeros for one it never wrote and does not verify it, so a page
 // blanked on the disk (the end of a long leaflet, say) escapes its check; an encrypted page is
 // never all zeros.
 QStringList pageProblems(DrugConnection& connection) {
-    const qint64 pageSize = pragmaNumber(connection, QStringLiteral("page_size"));
+    const qint64 pageSize = connection.pragmaNumber(QStringLiteral("page_size"));
     QFile file(connection.path());
     if (!file.open(QIODevice::ReadOnly))
         return {QStringLiteral("无法读取文件：%1").arg(file.errorString())};
@@ -84,9 +78,9 @@ void reportList(QTextStream& report, const QString& title, const QStringList& li
 }
 
 void reportInitials(DrugConnection& connection, QTextStream& report) {
-    Statement select(connection.handle(), QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %1")
-                                              .arg(quotedIdentifier(KeyColumn), quotedIdentifier(ChineseNameColumn),
-                                                   quotedIdentifier(InitialsColumn), quotedIdentifier(DrugTableName)));
+    Statement select(connection, QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %1")
+                                     .arg(quotedIdentifier(KeyColumn), quotedIdentifier(ChineseNameColumn),
+                                          quotedIdentifier(InitialsColumn), quotedIdentifier(DrugTableName)));
     qint64 count = 0;
     QStringList mismatched;
     QStringList unreachable;

@@ -22,7 +22,7 @@ bool exportDrugs(DrugConnection& connection, QIODevice& out, bool withBom) {
         quoted.append(quotedIdentifier(column));
     if (!writeAll(out, (withBom ? Utf8Bom : QByteArray()) + csvRecord(columns)))
         return false;
-    Statement select(connection.handle(),
+    Statement select(connection,
                      QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
                          .arg(quoted.join(u','), quotedIdentifier(DrugTableName), quotedIdentifier(KeyColumn)));
     QStringList texts;

@@ -94,7 +94,7 @@ private:
 // The Chinese names the file holds.
 QSet<QString> storedNames(DrugConnection& connection) {
     Statement select(
-        connection.handle(),
+        connection,
         QStringLiteral("SELECT %1 FROM %2").arg(quotedIdentifier(ChineseNameColumn), quotedIdentifier(DrugTableName)));
     QSet<QString> names;
     while (select.step()) {
@@ -133,16 +133,14 @@ qint64 highestKey(DrugConnection& connection) {
     const QString table = quotedIdentifier(DrugTableName);
     qint64 highest = 0;
     {
-        Statement select(connection.handle(),
-                         QStringLiteral("SELECT max(%1) FROM %2").arg(quotedIdentifier(KeyColumn), table));
+        Statement select(connection, QStringLiteral("SELECT max(%1) FROM %2").arg(quotedIdentifier(KeyColumn), table));
         select.step();
         highest = select.column(0).integer().value_or(0);
     }
-    Statement counter(connection.handle(),
-                      QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'"));
+    Statement counter(connection, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'"));
     if (!counter.step())
         return highest;
-    Statement sequence(connection.handle(), QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?1"));
+    Statement sequence(connection, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?1"));
     sequence.bind(1, Cell(DrugTableName));
     if (sequence.step())
         highest = std::max(highest, sequence.column(0).integer().value_or(0));
@@ -154,7 +152,7 @@ qint64 deleteAllDrugs(DrugConnection& connection) {
     const QString table = quotedIdentifier(DrugTableName);
     qint64 count = 0;
     {
-        Statement select(connection.handle(), QStringLiteral("SELECT count(*) FROM %1").arg(table));
+        Statement select(connection, QStringLiteral("SELECT count(*) FROM %1").arg(table));
         select.step();
         count = select.column(0).integer().value_or(0);
     }
@@ -181,7 +179,7 @@ void insertRows(QIODevice& csv, DrugConnection& connection, const QSet<QString>&
                 std::optional<qint64> firstKey, const ImportProgress& progress) {
     DrugRowReader rows(csv);
     const ImportPlan& plan = rows.plan();
-    Statement insert(connection.handle(), insertSql(plan, firstKey.has_value()));
+    Statement insert(connection, insertSql(plan, firstKey.has_value()));
     QStringList texts;
     qint64 done = 0;
     while (rows.next(texts)) {
@@ -207,9 +205,7 @@ class LargeCache {
 public:
     explicit LargeCache(DrugConnection& connection)
         : m_connection(connection) {
-        Statement size(connection.handle(), QStringLiteral("PRAGMA cache_size"));
-        size.step();
-        m_previous = size.column(0).integer().value_or(m_previous);
+        m_previous = connection.pragmaNumber(QStringLiteral("cache_size"));
         connection.execute(QStringLiteral("PRAGMA cache_size = -1000000"));
     }
     ~LargeCache() {

@@ -30,7 +30,7 @@ public:
     QLabel* Shape1 = nullptr;
     QLabel* Image1 = nullptr;
 
-    int& KeypadDragging = m_drag.dragging;
+    bool& KeypadDragging = m_drag.dragging;
     double& KeypadDragX = m_drag.x;
     double& KeypadDragY = m_drag.y;
 

@@ -19,16 +19,16 @@ QPointF SkinnedWindow::clientTwips(QPointF global) const {
 }
 
 void SkinnedWindow::Form_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
-    m_drag = {1, x, y};
+    m_drag = {true, x, y};
 }
 
 void SkinnedWindow::Form_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
-    if (m_drag.dragging == 1)
+    if (m_drag.dragging)
         Move(x - m_drag.x + Left(), y - m_drag.y + Top());
 }
 
 void SkinnedWindow::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double) {
-    m_drag.dragging = 0;
+    m_drag.dragging = false;
 }
 
 void SkinnedWindow::mousePressEvent(QMouseEvent* event) {

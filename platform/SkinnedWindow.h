@@ -26,10 +26,10 @@ public:
     virtual void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
 
 protected:
-    // The drag's state: 1 from the press until the release, and the press point. Each window
+    // The drag's state: true from the press until the release, and the press point. Each window
     // gives it its own names (FormDragging, KeypadDragging …).
     struct Drag {
-        int dragging = 0;
+        bool dragging = false;
         double x = 0;
         double y = 0;
     };

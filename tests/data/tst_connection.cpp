@@ -1,5 +1,5 @@
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugFile.h"
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "tests/support/DrugFileFixture.h"
@@ -30,24 +30,33 @@ void TestConnection::drugFileBesideTheProgram() {
 }
 
 void TestConnection::opensTheFileInTheProgramFolder_data() {
-    QTest::addColumn<QString>("begunFor");
-    QTest::newRow("at once") << QString();
-    QTest::newRow("begun on a worker") << QStringLiteral("this folder");
-    // The other folder holds no drug file: its failure is not this open's.
-    QTest::newRow("begun for another folder") << QStringLiteral("other folder");
+    QTest::addColumn<bool>("begun");
+    QTest::addColumn<bool>("present");
+    QTest::newRow("at once") << false << true;
+    QTest::newRow("begun on a worker") << true << true;
+    QTest::newRow("missing, at once") << false << false;
+    // The worker's failure reaches the open that waits for it, and the next open tries again.
+    QTest::newRow("missing, begun on a worker") << true << false;
 }
 
 void TestConnection::opensTheFileInTheProgramFolder() {
-    QFETCH(QString, begunFor);
+    QFETCH(bool, begun);
+    QFETCH(bool, present);
     DrugFileFixture file;
     file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")));
-    QTemporaryDir other;
-    if (!begunFor.isEmpty())
-        beginOpeningDrugDatabase(begunFor == QStringLiteral("this folder") ? file.folder() : other.path());
-    OpenDrugDatabase(file.folder());
-    QVERIFY(theDrugConnection().isOpen());
-    QCOMPARE(theDrugConnection().path(), file.path());
-    theDrugConnection().close();
+    QTemporaryDir empty;
+    DrugFile drugFile(present ? file.folder() : empty.path());
+    QCOMPARE(drugFile.path(), drugFilePath(drugFile.programFolder()));
+    if (begun)
+        drugFile.beginOpening();
+    if (!present) {
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, drugFile.OpenDrugDatabase());
+        QVERIFY(!drugFile.connection().isOpen());
+        QVERIFY(QFile::copy(file.path(), drugFile.path()));
+    }
+    drugFile.OpenDrugDatabase();
+    QVERIFY(drugFile.connection().isOpen());
+    QCOMPARE(drugFile.connection().path(), drugFile.path());
 }
 
 void TestConnection::fileHoldsNoPlainText() {

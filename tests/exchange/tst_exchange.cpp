@@ -349,7 +349,7 @@ void TestExchange::importStoresRows() {
     DrugFileFixture file;
     QCOMPARE(importText(file, csv).imported, qint64(drugs.size()));
     // The import's large page cache is not left on the connection.
-    Statement cacheSize(file.connection().handle(), QStringLiteral("PRAGMA cache_size"));
+    Statement cacheSize(file.connection(), QStringLiteral("PRAGMA cache_size"));
     QVERIFY(cacheSize.step());
     QCOMPARE(cacheSize.column(0).integer(), std::optional<qint64>(-2000));
     const QList<DrugFileFixture::Drug> stored = file.readAll();

@@ -1,4 +1,4 @@
-#include "data/DrugDatabase.h"
+#include "data/DrugFile.h"
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "keypad/Form2.h"
@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <sqlcipher/sqlite3.h>
+#include "data/Engine.h"
 
 #include <functional>
 #include <limits>
@@ -60,7 +60,7 @@ struct Listed {
             fixture.file.insert(QStringLiteral("药%1").arg(i), Cell(QStringLiteral("Y")), QStringLiteral("E%1").arg(i),
                                 QStringLiteral("说明%1\r\n第二行").arg(i));
         if (messages == Messages::Watched) {
-            watchedWindow = std::make_unique<Form19>(watchedPlatform);
+            watchedWindow = std::make_unique<Form19>(watchedPlatform, fixture.drugFile);
             form = watchedWindow.get();
             watching.form = form;
         } else {
@@ -168,7 +168,7 @@ void TestMaintenance::addStoresTheBoxes() {
     // A second add stores a second, identical drug.
     listed.form->Image13_Click();
     QCOMPARE(listed.stored().size(), 3);
-    QVERIFY(!theDrugRecordset().isOpen());
+    QVERIFY(!listed.fixture.drugFile.recordset().isOpen());
     // 修改 and 删除 no longer reach the drug clicked before the adds.
     listed.form->Image7_Click();
     QVERIFY(listed.dialogs().messages.last().contains(QStringLiteral("没有选中药品")));
@@ -186,7 +186,7 @@ void TestMaintenance::addIsReportedStoredWhateverFollows() {
         bool inserted = false;
     } refusal;
     sqlite3_set_authorizer(
-        theDrugConnection().handle(),
+        engineHandle(listed.fixture.drugFile.connection()),
         [](void* state, int action, const char*, const char*, const char*, const char*) {
             auto* refusal = static_cast<Refusal*>(state);
             if (action == SQLITE_INSERT)
@@ -196,7 +196,7 @@ void TestMaintenance::addIsReportedStoredWhateverFollows() {
         &refusal);
     listed.type(QStringLiteral("布洛芬"), QStringLiteral("Ibuprofen"), QString());
     listed.form->Image13_Click();
-    sqlite3_set_authorizer(theDrugConnection().handle(), nullptr, nullptr);
+    sqlite3_set_authorizer(engineHandle(listed.fixture.drugFile.connection()), nullptr, nullptr);
     QVERIFY(refusal.inserted);
     QCOMPARE(listed.dialogs().messages, QStringList{Ok});
     QCOMPARE(listed.form->Text1->text(), QStringLiteral("--"));
@@ -250,7 +250,7 @@ void TestMaintenance::addRefusesAnEmptyName() {
     QCOMPARE(listed.stored().size(), 0);
     QCOMPARE(listed.form->Text1->text(), QString()); // no placeholder
     QCOMPARE(listed.form->Text6->text(), QStringLiteral("Aspirin"));
-    QVERIFY(!theDrugRecordset().isOpen());
+    QVERIFY(!listed.fixture.drugFile.recordset().isOpen());
     // A name of one blank is accepted and stored as it is; its initials are empty text, not Null.
     listed.form->Text11->setText(QStringLiteral(" "));
     listed.form->Image13_Click();
@@ -353,7 +353,7 @@ void TestMaintenance::modifyWithNoDrugChosen() {
     QCOMPARE(listed.form->Text11->text(), QStringLiteral("新药"));
     QCOMPARE(listed.form->Text1->text(), QStringLiteral("说明"));
     QCOMPARE(listed.form->resultList().ListTop, 1); // no reload
-    QVERIFY(!theDrugRecordset().isOpen());
+    QVERIFY(!listed.fixture.drugFile.recordset().isOpen());
 }
 
 void TestMaintenance::modifyOfADrugThatIsGone() {
@@ -371,7 +371,7 @@ void TestMaintenance::modifyOfADrugThatIsGone() {
     QCOMPARE(listed.stored().size(), 1);
     QCOMPARE(listed.form->Text6->text(), QStringLiteral("typed"));
     QCOMPARE(listed.form->Label2->caption(), QStringLiteral("1"));
-    QVERIFY(!theDrugRecordset().isOpen());
+    QVERIFY(!listed.fixture.drugFile.recordset().isOpen());
 }
 
 void TestMaintenance::secondModifyDoesNotOverwrite() {

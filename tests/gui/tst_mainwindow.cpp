@@ -1,4 +1,4 @@
-#include "data/DrugDatabase.h"
+#include "data/DrugFile.h"
 #include "keypad/Form2.h"
 #include "pinyin/PinyinInitials.h"
 #include "tests/support/MainWindowFixture.h"
@@ -46,7 +46,7 @@ void TestMainWindow::layout() {
     }
     QCOMPARE(form.drugView().LeafletPage, 1);
     QVERIFY(form.resultList().ListCount.isEmpty());
-    QVERIFY(!theDrugRecordset().isOpen());
+    QVERIFY(!fixture.drugFile.recordset().isOpen());
 }
 
 void TestMainWindow::controls_data() {
@@ -117,7 +117,7 @@ void TestMainWindow::roadOfOneSearch() {
     QStringList expected = {QStringLiteral("阿莫西林"), QStringLiteral("阿司匹林")};
     expected.append(QStringList(21, QString()));
     QCOMPARE(fixture.rowCaptions(), expected);
-    QVERIFY(!theDrugRecordset().isOpen());
+    QVERIFY(!fixture.drugFile.recordset().isOpen());
 
     // No letters: every drug whose initials are not Null.
     fixture.search(QString());

@@ -1,5 +1,5 @@
 #include "data/DrugConnection.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugFile.h"
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "data/Statement.h"
@@ -14,8 +14,8 @@ void insertDrugs(DrugFileFixture& file, int count) {
     DrugConnection connection;
     connection.openFile(file.path(), DrugPassword);
     connection.beginTransaction();
-    Statement insert(connection.handle(), QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, 'Y')")
-                                              .arg(DrugTableName, ChineseNameColumn, InitialsColumn));
+    Statement insert(connection, QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, 'Y')")
+                                     .arg(DrugTableName, ChineseNameColumn, InitialsColumn));
     for (int i = 0; i < count; ++i) {
         insert.bind(1, Cell(QStringLiteral("药%1").arg(i)));
         insert.step();
@@ -72,7 +72,7 @@ void TestResultList::fillOfTenDrugs() {
     QVERIFY(form.resultList().RowChineseName[10].isEmpty());
     QCOMPARE(form.Label4[9]->caption(), entry(9));
     QCOMPARE(form.Label4[10]->caption(), QString());
-    QVERIFY(!theDrugRecordset().isOpen());
+    QVERIFY(!fixture.drugFile.recordset().isOpen());
 
     // Each down click: 630 twips of thumb and one entry, the rows move up into the blank area.
     form.Label12_Click();
@@ -133,7 +133,7 @@ void TestResultList::failedRefillLeavesAnEmptyList() {
     form.Label12_Click();
     QCOMPARE(form.resultList().ListTop, 0);
     QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
-    QVERIFY(!theDrugRecordset().isOpen());
+    QVERIFY(!fixture.drugFile.recordset().isOpen());
 }
 
 void TestResultList::arrowsAreNotMirrorImages() {
@@ -260,7 +260,7 @@ void TestResultList::dragWithRealMouseEventsAndGrab() {
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
     QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(6, 6));
-    QCOMPARE(form.resultList().PictureDragging, 1);
+    QVERIFY(form.resultList().PictureDragging);
     // 32 pixels down = 480 twips, and 30 to the right; the pointer leaves the thumb, the thumb
     // still follows it down, and only down.
     QMouseEvent move(QEvent::MouseMove, QPointF(36, 38), form.Picture1->mapToGlobal(QPointF(36, 38)), Qt::NoButton,
@@ -270,7 +270,7 @@ void TestResultList::dragWithRealMouseEventsAndGrab() {
     QCOMPARE(form.resultList().ListTop, 2);
     QCOMPARE(form.Picture1->pos(), QPoint(267, 81));
     QTest::mouseRelease(form.Picture1, Qt::LeftButton, {}, QPoint(6, 6));
-    QCOMPARE(form.resultList().PictureDragging, 0);
+    QVERIFY(!form.resultList().PictureDragging);
 }
 
 void TestResultList::dragBeforeAnyRefill() {

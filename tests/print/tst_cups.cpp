@@ -26,7 +26,7 @@ QStringList printLeaflet(const QString& leaflet, const QList<bool>& answers = {t
                         leaflet);
     LazyLeafletPrinter printer(module);
     Platform platform{fixture.fakes.dialogs, printer, fixture.fakes.urls, fixture.fakes.process, fixture.fakes.clock};
-    Form19 form(platform);
+    Form19 form(platform, fixture.drugFile);
     if (!form.isLoaded())
         return {QStringLiteral("the drug file did not open")};
     form.FillDrugList(FullTableQuery);

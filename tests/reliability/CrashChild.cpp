@@ -4,7 +4,7 @@
 // Arguments: the program folder, the last tag used so far, the seed of its choices.
 
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugFile.h"
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "tests/reliability/TaggedDrug.h"
@@ -47,11 +47,12 @@ int main(int argc, char* argv[]) {
         return 2;
     qint64 tag = arguments[2].toLongLong();
     QRandomGenerator random(arguments[3].toUInt());
-    DrugRecordset& recordset = theDrugRecordset();
+    DrugFile drugFile(arguments[1]);
+    DrugRecordset& recordset = drugFile.recordset();
     QList<qint64> keys;
     try {
-        OpenDrugDatabase(arguments[1]);
-        recordset.Open(FullTableQuery, theDrugConnection(), adOpenKeyset, adLockReadOnly);
+        drugFile.OpenDrugDatabase();
+        recordset.Open(FullTableQuery, drugFile.connection(), adOpenKeyset, adLockReadOnly);
         for (; !recordset.atEnd(); recordset.MoveNext())
             keys.append(recordset.field(KeyColumn).integer().value_or(-1));
         recordset.Close();
@@ -62,7 +63,7 @@ int main(int argc, char* argv[]) {
             const int choice = static_cast<int>(random.bounded(100));
             if (keys.isEmpty() || choice < adds) {
                 say(QStringLiteral("add %1").arg(++tag));
-                recordset.Open(FullTableQuery, theDrugConnection(), adOpenKeyset, adLockOptimistic);
+                recordset.Open(FullTableQuery, drugFile.connection(), adOpenKeyset, adLockOptimistic);
                 recordset.AddNew();
                 writeDrug(recordset, taggedDrug(tag));
                 recordset.Update();
@@ -78,7 +79,7 @@ int main(int argc, char* argv[]) {
                 say(QStringLiteral("modify %1 %2").arg(key).arg(++tag));
             else
                 say(QStringLiteral("delete %1").arg(key));
-            recordset.Open(keyQuery(key), theDrugConnection(), adOpenKeyset, adLockOptimistic);
+            recordset.Open(keyQuery(key), drugFile.connection(), adOpenKeyset, adLockOptimistic);
             if (modify)
                 writeDrug(recordset, taggedDrug(tag));
             else

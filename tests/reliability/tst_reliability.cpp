@@ -1,5 +1,5 @@
 #include "data/DatabaseError.h"
-#include "data/DrugDatabase.h"
+#include "data/DrugFile.h"
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "data/Statement.h"
@@ -18,7 +18,7 @@
 #include <QTextStream>
 #include <QtTest>
 
-#include <sqlcipher/sqlite3.h>
+#include "data/Engine.h"
 
 #include <optional>
 #include <sys/stat.h>
@@ -217,8 +217,8 @@ QList<QStringList> drugRows(DrugConnection& connection) {
     QStringList columns;
     for (const QString& column : {KeyColumn, ChineseNameColumn, EnglishNameColumn, LeafletColumn, InitialsColumn})
         columns.append(quotedIdentifier(column));
-    Statement select(connection.handle(), QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                                              .arg(columns.join(u','), quotedIdentifier(DrugTableName), columns[0]));
+    Statement select(connection, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                                     .arg(columns.join(u','), quotedIdentifier(DrugTableName), columns[0]));
     QList<QStringList> rows;
     while (select.step()) {
         QStringList row;
@@ -524,12 +524,12 @@ void TestReliability::badFiles() {
         QCOMPARE(form->Text6->text(), QStringLiteral("typed"));
         QCOMPARE(form->Text1->text(), QString()); // the placeholder goes when nothing was stored
         QCOMPARE(form->Label2->caption(), QStringLiteral("1"));
-        QVERIFY(!theDrugRecordset().isOpen());
+        QVERIFY(!fixture.drugFile.recordset().isOpen());
         form->FillDrugList(FullTableQuery); // and the next operation works
         QCOMPARE(form->resultList().ListCount.toNumber(), 1.0);
     } else {
         QVERIFY(!form->isLoaded());
-        QVERIFY(!theDrugConnection().isOpen());
+        QVERIFY(!fixture.drugFile.connection().isOpen());
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages[0].startsWith(QStringLiteral("无法打开药品数据库 ") + path) && messages[0].contains(reason),
                  qPrintable(messages[0]));
@@ -594,7 +594,7 @@ void TestReliability::twoWriters() {
                           .arg(quotedIdentifier(DrugTableName), quotedIdentifier(ChineseNameColumn), othersDrug));
     } else {
         other.execute(QStringLiteral("BEGIN"));
-        Statement read(other.handle(), QStringLiteral("SELECT count(*) FROM %1").arg(quotedIdentifier(DrugTableName)));
+        Statement read(other, QStringLiteral("SELECT count(*) FROM %1").arg(quotedIdentifier(DrugTableName)));
         read.step();
     }
     QElapsedTimer waited;
@@ -648,9 +648,9 @@ void TestReliability::startUpBesideAnotherProgram() {
         other.execute(QStringLiteral("PRAGMA journal_mode = WAL"));
         other.execute(QStringLiteral("PRAGMA wal_autocheckpoint = 0"));
     }
-    Statement insert(other.handle(), QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES ('布洛芬', 'BLF', ?)")
-                                         .arg(quotedIdentifier(DrugTableName), quotedIdentifier(ChineseNameColumn),
-                                              quotedIdentifier(InitialsColumn), quotedIdentifier(LeafletColumn)));
+    Statement insert(other, QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES ('布洛芬', 'BLF', ?)")
+                                .arg(quotedIdentifier(DrugTableName), quotedIdentifier(ChineseNameColumn),
+                                     quotedIdentifier(InitialsColumn), quotedIdentifier(LeafletColumn)));
     insert.bind(1, Cell(QStringLiteral("说明书").repeated(5000)));
     insert.step();
     std::thread committer;
@@ -660,8 +660,8 @@ void TestReliability::startUpBesideAnotherProgram() {
             other.commit();
         });
     }
-    theDrugConnection().setBusyTimeout(std::chrono::seconds(10));
-    Form19 form(fixture.fakes.platform);
+    fixture.drugFile.connection().setBusyTimeout(std::chrono::seconds(10));
+    Form19 form(fixture.fakes.platform, fixture.drugFile);
     if (committer.joinable())
         committer.join();
     QVERIFY2(form.isLoaded(), qPrintable(fixture.fakes.dialogs.messages.join(u'\n')));

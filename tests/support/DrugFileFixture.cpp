@@ -33,7 +33,7 @@ QByteArray DrugFileFixture::bytes() const {
 
 qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials, const QString& englishName,
                                const QString& leaflet) {
-    Statement insert(connection().handle(),
+    Statement insert(connection(),
                      QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5) VALUES (?, ?, ?, ?)")
                          .arg(DrugTableName, ChineseNameColumn, EnglishNameColumn, LeafletColumn, InitialsColumn));
     insert.bind(1, Cell(chineseName));
@@ -41,15 +41,15 @@ qint64 DrugFileFixture::insert(const QString& chineseName, const Cell& initials,
     insert.bind(3, Cell(leaflet));
     insert.bind(4, initials);
     insert.step();
-    Statement last(connection().handle(), QStringLiteral("SELECT max(%1) FROM %2").arg(KeyColumn, DrugTableName));
+    Statement last(connection(), QStringLiteral("SELECT max(%1) FROM %2").arg(KeyColumn, DrugTableName));
     last.step();
     return last.column(0).integer().value();
 }
 
 QList<DrugFileFixture::Drug> DrugFileFixture::readAll() const {
-    Statement select(connection().handle(), QStringLiteral("SELECT %1, %2, %3, %4, %5 FROM %6 ORDER BY %1")
-                                                .arg(KeyColumn, ChineseNameColumn, EnglishNameColumn, LeafletColumn,
-                                                     InitialsColumn, DrugTableName));
+    Statement select(connection(), QStringLiteral("SELECT %1, %2, %3, %4, %5 FROM %6 ORDER BY %1")
+                                       .arg(KeyColumn, ChineseNameColumn, EnglishNameColumn, LeafletColumn,
+                                            InitialsColumn, DrugTableName));
     QList<Drug> drugs;
     while (select.step()) {
         Drug drug;

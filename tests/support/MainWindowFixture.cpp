@@ -1,27 +1,19 @@
 #include "tests/support/MainWindowFixture.h"
 
 #include "app/Application.h"
-#include "data/DrugDatabase.h"
 #include "keypad/Form2.h"
-#include "platform/ProgramFolder.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
 
 MainWindowFixture::MainWindowFixture() {
-    setProgramFolderForTests(file.folder());
-}
-
-MainWindowFixture::~MainWindowFixture() {
-    m_form.reset();
-    setProgramFolderForTests(QString());
+    // Another program's lock fails a statement at once instead of after a second.
+    drugFile.connection().setBusyTimeout(ShortBusyTimeout);
 }
 
 Form19& MainWindowFixture::open() {
-    // Another program's lock fails a statement at once instead of after a second.
-    theDrugConnection().setBusyTimeout(ShortBusyTimeout);
-    m_form = std::make_unique<Form19>(fakes.platform);
+    m_form = std::make_unique<Form19>(fakes.platform, drugFile);
     if (m_form->isLoaded()) {
         m_form->show();
         m_form->activateWindow();

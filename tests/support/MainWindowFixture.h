@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Form19.h"
+#include "data/DrugFile.h"
 #include "tests/support/DrugFileFixture.h"
 #include "tests/support/FakePlatform.h"
 
@@ -13,10 +14,11 @@
 class MainWindowFixture {
 public:
     MainWindowFixture();
-    ~MainWindowFixture();
 
     DrugFileFixture file;
     FakePlatform fakes;
+    // What the window works on: the file above, as the program hands it its own.
+    DrugFile drugFile{file.folder()};
 
     // Opens the window on the file as it is now; the drugs must be in the file before.
     Form19& open();
