@@ -47,10 +47,10 @@ private Q_SLOTS:
     void rowClickFillsTheView();
     void rowClickUsesListTop();
     void clickBelowTheLastEntryClears();
-    void pagingWorkedSequence();
+    void paging_data();
+    void paging();
     void pagingTrimsButTheRowClickDoesNot();
-    void lineFeedOnlyAndSingleLineLeaflets();
-    void pagingBeforeAnyClickAndNullLeaflet();
+    void pagingANullLeaflet();
     void leafletBoxKeepsCrLf();
     void leafletTextZooms();
     void zoomKeysOnX();
@@ -120,39 +120,52 @@ void TestDrugView::clickBelowTheLastEntryClears() {
     QCOMPARE(form.Label13->caption(), QString());
 }
 
-void TestDrugView::pagingWorkedSequence() {
-    ChosenDrug chosen{Cell(nineLines())};
-    Form19& form = *chosen.form;
-    const auto box = [&form] {
-        return form.Label13->caption().split(u'\r');
-    };
-    QCOMPARE(box().first(), QStringLiteral("L1"));
-    form.Image3_Click(); // 下翻
-    QCOMPARE(form.drugView().LeafletPage, 2);
-    QCOMPARE(box().first(), QStringLiteral("L3"));
-    form.Image2_Click(); // 上翻
-    QCOMPARE(form.drugView().LeafletPage, 1);
-    QCOMPARE(box().first(), QStringLiteral("L2"));
-    form.Image2_Click();
-    QCOMPARE(form.drugView().LeafletPage, 0);
-    QCOMPARE(box().first(), QStringLiteral("L1"));
-    form.Image2_Click();
-    QCOMPARE(form.drugView().LeafletPage, 0);
-    QCOMPARE(box().size(), 9);
-    QCOMPARE(box().last(), QStringLiteral("L9"));
-
+void TestDrugView::paging_data() {
+    // The view alone: a leaflet as a row click leaves it (or no click yet), then n (下翻) and
+    // p (上翻), each repeatable as nN, pN; the page and the page box's caption after them.
+    QTest::addColumn<bool>("clicked");
+    QTest::addColumn<QString>("leaflet");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("caption");
+    const QString nine = nineLines();
+    QTest::newRow("down a page") << true << nine << "n" << 2 << "L3\rL4\rL5\rL6\rL7\rL8\rL9";
+    QTest::newRow("down and up") << true << nine << "n p" << 1 << "L2\rL3\rL4\rL5\rL6\rL7\rL8\rL9";
+    QTest::newRow("up to page 0") << true << nine << "p" << 0 << "L1\rL2\rL3\rL4\rL5\rL6\rL7\rL8\rL9";
+    QTest::newRow("up stops at page 0") << true << nine << "p3" << 0 << "L1\rL2\rL3\rL4\rL5\rL6\rL7\rL8\rL9";
     // Past the last line the box is empty and the page keeps growing; back by one each 上翻.
-    for (int i = 0; i < 10; ++i)
-        form.Image3_Click();
-    QCOMPARE(form.drugView().LeafletPage, 10);
-    QCOMPARE(form.Label13->caption(), QString());
-    form.Image2_Click();
-    QCOMPARE(form.Label13->caption(), QString());
-    form.Image2_Click(); // one less than the number of lines: the last line shows again
-    QCOMPARE(form.Label13->caption(), QStringLiteral("L9"));
-    form.Image2_Click();
-    QCOMPARE(form.drugView().LeafletPage, 7);
-    QCOMPARE(form.Label13->caption(), QStringLiteral("L8\rL9"));
+    QTest::newRow("past the end") << true << nine << "n9" << 10 << "";
+    QTest::newRow("back, still past the end") << true << nine << "n9 p" << 9 << "";
+    QTest::newRow("back to the last line") << true << nine << "n9 p2" << 8 << "L9";
+    QTest::newRow("back to the last two lines") << true << nine << "n9 p3" << 7 << "L8\rL9";
+    QTest::newRow("line feeds alone") << true << "甲\n乙\n丙"
+                                      << "n" << 2 << "丙";
+    QTest::newRow("a single line") << true << "只有一行"
+                                   << "n" << 2 << "";
+    QTest::newRow("blanks at the ends are trimmed") << true << "  开头\r\n中间\r\n结尾  "
+                                                    << "p" << 0 << "开头\r中间\r结尾";
+    QTest::newRow("before any click") << false << ""
+                                      << "n p" << 0 << "";
+}
+
+void TestDrugView::paging() {
+    QFETCH(bool, clicked);
+    QFETCH(QString, leaflet);
+    QFETCH(QString, script);
+    QFETCH(int, page);
+    QFETCH(QString, caption);
+    DrugView view;
+    if (clicked) {
+        view.clear();
+        view.LeafletText = leaflet;
+    }
+    QString shown;
+    for (const QString& step : script.split(u' ')) {
+        for (int i = 0; i < std::max(1, step.mid(1).toInt()); ++i)
+            shown = step[0] == u'n' ? view.nextPage() : view.previousPage();
+    }
+    QCOMPARE(view.LeafletPage, page);
+    QCOMPARE(shown, caption);
 }
 
 void TestDrugView::pagingTrimsButTheRowClickDoesNot() {
@@ -184,28 +197,7 @@ void TestDrugView::pagingTrimsButTheRowClickDoesNot() {
     }
 }
 
-void TestDrugView::lineFeedOnlyAndSingleLineLeaflets() {
-    {
-        ChosenDrug chosen(Cell(QStringLiteral("甲\n乙\n丙")));
-        QCOMPARE(chosen.form->Label13->caption(), QStringLiteral("甲乙丙"));
-        chosen.form->Image3_Click();
-        QCOMPARE(chosen.form->Label13->caption(), QStringLiteral("丙"));
-    }
-    {
-        ChosenDrug chosen(Cell(QStringLiteral("只有一行")));
-        chosen.form->Image3_Click();
-        QCOMPARE(chosen.form->Label13->caption(), QString());
-    }
-}
-
-void TestDrugView::pagingBeforeAnyClickAndNullLeaflet() {
-    {
-        MainWindowFixture fixture;
-        Form19& form = fixture.open();
-        form.Image3_Click();
-        form.Image2_Click();
-        QCOMPARE(form.Label13->caption(), QString());
-    }
+void TestDrugView::pagingANullLeaflet() {
     ChosenDrug chosen{Cell::null()};
     QCOMPARE(chosen.form->Text1->text(), QString());
     QCOMPARE(chosen.form->Text11->text(), QStringLiteral("阿莫西林")); // the other fields still show

@@ -49,14 +49,10 @@ private Q_SLOTS:
     void fillOfTenDrugs();
     void smallerRefillsLeaveNothingBehind();
     void failedRefillLeavesAnEmptyList();
-    void arrowsAreNotMirrorImages();
-    void upArrowAtTheTop();
-    void arrowsWithoutEntries();
-    void dragMappingAtListCount22_data();
-    void dragMappingAtListCount22();
+    void scrolling_data();
+    void scrolling();
+    void arrowsAndThumbMoveTheRows();
     void dragWithRealMouseEventsAndGrab();
-    void dragBeforeAnyRefill();
-    void dragFromBelowTheRangeSnapsUp();
     void hoverColors();
     void doubleClickOnAnArrowScrollsOnce();
     void resultLargerThanTheArrays();
@@ -136,122 +132,118 @@ void TestResultList::failedRefillLeavesAnEmptyList() {
     QVERIFY(!fixture.drugFile.recordset().isOpen());
 }
 
-void TestResultList::arrowsAreNotMirrorImages() {
+void TestResultList::scrolling_data() {
+    // The list alone, without a window or a file: its count as a refill leaves it (-1: no
+    // refill yet), then a script of d (the down arrow), u (the up arrow), pY, mY and r (the
+    // thumb pressed, moved and released at Y twips), =N (ListTop set), each repeatable as dN, uN.
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<qint64>("listTop");
+    QTest::addColumn<double>("thumbTop");
+    QTest::addColumn<int>("rowsInArrays");
+    // 8190 twips of travel at 630 a click: the list moves 13 times, then only the thumb clamps.
+    QTest::newRow("down to the last step") << 10LL << "d13" << 13LL << 8920.0 << 23;
+    QTest::newRow("down past the end") << 10LL << "d14" << 13LL << 8920.0 << 23;
+    // The up arrow always moves the list, and clamps the thumb on its own.
+    QTest::newRow("up from the clamp") << 10LL << "d14 u" << 12LL << 8290.0 << 23;
+    QTest::newRow("up past the top") << 10LL << "d14 u21" << 0LL << 730.0 << 23;
+    // Dragged to the bottom the thumb stands for entry 13 but is only 6900 twips down: going
+    // up, it reaches the top of the track first, and the list goes on moving.
+    QTest::newRow("dragged to the bottom") << 10LL << "p0 m99999 r" << 13LL << 7630.0 << 23;
+    QTest::newRow("up from the dragged bottom") << 10LL << "p0 m99999 r u10" << 3LL << 1330.0 << 23;
+    QTest::newRow("up until the thumb is at the top") << 10LL << "p0 m99999 r u11" << 2LL << 730.0 << 23;
+    QTest::newRow("the list goes on when the thumb cannot") << 10LL << "p0 m99999 r u12" << 1LL << 730.0 << 23;
+    QTest::newRow("up at the top") << 5LL << "u" << 0LL << 730.0 << 23;
+    // Entry 0 in row 0 with the thumb a little down the track (300 * 5 / 5280): clamped back.
+    QTest::newRow("dragged a little") << 5LL << "p0 m300 r" << 0LL << 1030.0 << 23;
+    QTest::newRow("up after a little drag") << 5LL << "p0 m300 r u" << 0LL << 730.0 << 23;
+    QTest::newRow("arrows before any refill") << -1LL << "d u" << 0LL << 730.0 << 23;
+    QTest::newRow("arrows on an empty result") << 0LL << "d u d" << 0LL << 730.0 << 23;
+    // No entries: the mapping has no scale, so the thumb moves and the rows stay.
+    QTest::newRow("drag before any refill") << -1LL << "p0 m600" << 0LL << 1330.0 << 23;
+    QTest::newRow("drag on an empty result") << 0LL << "p0 m600 r" << 0LL << 1330.0 << 23;
+    // At 22 entries a step of the list is 240 twips of the thumb.
+    QTest::newRow("22: 239 down") << 22LL << "p90 m329" << 0LL << 969.0 << 23;
+    QTest::newRow("22: 240 down") << 22LL << "p90 m330" << 1LL << 970.0 << 23;
+    QTest::newRow("22: 480 down") << 22LL << "p90 m570" << 2LL << 1210.0 << 23;
+    QTest::newRow("22: to the bottom") << 22LL << "p90 m100089" << 28LL << 7630.0 << 23;
+    QTest::newRow("22: above the top") << 22LL << "p90 m-410" << 0LL << 730.0 << 23;
+    QTest::newRow("22: a move after the release") << 22LL << "p90 m570 r m5000" << 2LL << 1210.0 << 23;
+    QTest::newRow("22: a move before any press") << 22LL << "m5000" << 0LL << 730.0 << 23;
+    // 3150 twips a click: 730, 3880, 7030, then clamped at 8920; a drag from there snaps up.
+    QTest::newRow("2: the thumb below the drag range") << 2LL << "d3" << 2LL << 8920.0 << 23;
+    QTest::newRow("2: a drag from below the range") << 2LL << "d3 p50 m50" << 2LL << 7630.0 << 23;
+    // The arrays end at entry 100000: rows beyond it show nothing.
+    QTest::newRow("100,000: dragged to the bottom") << 100000LL << "p0 m99999" << 130681LL << 7630.0 << 0;
+    QTest::newRow("100,000: the last entries") << 100000LL << "=99990" << 99990LL << 730.0 << 11;
+    QTest::newRow("100,000: one step down") << 100000LL << "d" << 1LL << 730.063 << 23;
+}
+
+void TestResultList::scrolling() {
+    QFETCH(qint64, count);
+    QFETCH(QString, script);
+    QFETCH(qint64, listTop);
+    QFETCH(double, thumbTop);
+    QFETCH(int, rowsInArrays);
+    ResultList list;
+    if (count >= 0)
+        list.ListCount = Cell(count);
+    for (const QString& step : script.split(u' ')) {
+        const QChar action = step[0];
+        const double number = step.mid(1).toDouble();
+        const int times = action == u'd' || action == u'u' ? std::max(1, int(number)) : 1;
+        for (int i = 0; i < times; ++i) {
+            if (action == u'd')
+                list.scrollDown();
+            else if (action == u'u')
+                list.scrollUp();
+            else if (action == u'p')
+                list.beginThumbDrag(number);
+            else if (action == u'm')
+                list.dragThumb(number);
+            else if (action == u'r')
+                list.endThumbDrag();
+            else if (action == u'=')
+                list.ListTop = qint64(number);
+        }
+    }
+    QCOMPARE(list.ListTop, listTop);
+    QCOMPARE(qRound(list.thumbTop() * 1000), qRound(thumbTop * 1000));
+    int inArrays = 0;
+    for (int row = 0; row < ResultList::VisibleRows; ++row) {
+        const std::optional<qint64> entry = list.entryOfRow(row);
+        QCOMPARE(entry.has_value(), list.ListTop + row < ResultList::Cells);
+        inArrays += entry ? 1 : 0;
+    }
+    QCOMPARE(inArrays, rowsInArrays);
+}
+
+// The handlers bind the list to the controls: the rows are captioned again and the thumb placed
+// after every arrow and every move of a drag, also where nothing moved.
+void TestResultList::arrowsAndThumbMoveTheRows() {
     MainWindowFixture fixture;
     insertDrugs(fixture.file, 10);
     Form19& form = fixture.open();
     form.FillDrugList(FullTableQuery);
-    // 8190 twips of travel at 630 a click: the list moves 13 times, then only the thumb clamps.
+    form.Label12_Click();
+    QCOMPARE(form.Label4[0]->caption(), entry(1));
+    QCOMPARE(form.Picture1->pos(), thumbAt(730 + 630));
     for (int i = 0; i < 13; ++i)
         form.Label12_Click();
-    QCOMPARE(form.resultList().ListTop, 13);
-    QCOMPARE(form.resultList().thumbTop(), 730.0 + 13 * 630.0);
     markRows(form);
-    form.Label12_Click();
-    QCOMPARE(form.resultList().ListTop, 13);
-    QCOMPARE(form.resultList().thumbTop(), 8920.0);
+    form.Label12_Click(); // only the thumb clamps
     QCOMPARE(form.Picture1->pos(), thumbAt(8920));
-    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString())); // captioned again at the clamp too
-
-    // The up arrow always moves the list, and clamps the thumb on its own.
-    form.Label20_Click();
-    QCOMPARE(form.resultList().ListTop, 12);
-    QCOMPARE(form.resultList().thumbTop(), 8920.0 - 630.0);
-    for (int i = 0; i < 20; ++i)
-        form.Label20_Click();
-    QCOMPARE(form.resultList().ListTop, 0);
-    QCOMPARE(form.resultList().thumbTop(), 730.0);
-    QCOMPARE(form.Label4[0]->caption(), entry(0));
-
-    // Dragged to the bottom, the thumb stands for entry 13 but is only 6900 twips down: going
-    // up, it reaches the top of the track first, and the list goes on moving.
-    form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
-    form.Picture1_MouseMove(Qt::NoButton, {}, 0, 99999);
-    form.Picture1_MouseUp(Qt::LeftButton, {}, 0, 0);
-    QCOMPARE(form.resultList().ListTop, 13);
-    QCOMPARE(form.resultList().thumbTop(), 7630.0);
-    for (int i = 0; i < 10; ++i)
-        form.Label20_Click();
-    QCOMPARE(form.resultList().ListTop, 3);
-    QCOMPARE(form.resultList().thumbTop(), 7630.0 - 10 * 630.0);
-    form.Label20_Click();
-    QCOMPARE(form.resultList().ListTop, 2);
-    QCOMPARE(form.resultList().thumbTop(), 730.0);
-    form.Label20_Click();
-    QCOMPARE(form.resultList().ListTop, 1);
-    QCOMPARE(form.resultList().thumbTop(), 730.0);
-    QCOMPARE(form.Label4[0]->caption(), entry(1));
-}
-
-void TestResultList::upArrowAtTheTop() {
-    MainWindowFixture fixture;
-    insertDrugs(fixture.file, 5);
-    Form19& form = fixture.open();
-    form.FillDrugList(FullTableQuery);
-    const QStringList shown = fixture.rowCaptions();
-    QCOMPARE(shown[4], entry(4));
+    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
     markRows(form);
     QTest::mouseClick(form.Label20, Qt::LeftButton);
-    QCOMPARE(form.resultList().ListTop, 0);
-    QCOMPARE(form.resultList().thumbTop(), 730.0);
-    QCOMPARE(fixture.rowCaptions(), shown); // captioned again, unchanged
-    QCOMPARE(form.Picture1->pos(), thumbAt(730));
-
-    // Entry 0 in row 0 with the thumb a little down the track: the thumb is clamped back.
-    form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
-    form.Picture1_MouseMove(Qt::NoButton, {}, 0, 300); // 300 * 5 / 5280: still entry 0
-    form.Picture1_MouseUp(Qt::LeftButton, {}, 0, 0);
-    QCOMPARE(form.resultList().thumbTop(), 1030.0);
-    markRows(form);
-    form.Label20_Click();
-    QCOMPARE(form.resultList().ListTop, 0);
-    QCOMPARE(form.resultList().thumbTop(), 730.0);
-    QCOMPARE(fixture.rowCaptions(), shown);
-}
-
-void TestResultList::arrowsWithoutEntries() {
-    MainWindowFixture fixture;
-    Form19& form = fixture.open();
-    // Before any refill, and after one that found nothing: nothing moves, nothing breaks.
-    for (int pass = 0; pass < 2; ++pass) {
-        form.Label12_Click();
-        form.Label20_Click();
-        QCOMPARE(form.resultList().ListTop, 0);
-        QCOMPARE(form.resultList().thumbTop(), 730.0);
-        QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
-        form.FillDrugList(FullTableQuery);
-    }
-}
-
-void TestResultList::dragMappingAtListCount22_data() {
-    QTest::addColumn<double>("moveBy");
-    QTest::addColumn<qint64>("listTop");
-    QTest::addColumn<double>("thumbTop");
-    QTest::newRow("239") << 239.0 << qint64(0) << 969.0;
-    QTest::newRow("240") << 240.0 << qint64(1) << 970.0;
-    QTest::newRow("480") << 480.0 << qint64(2) << 1210.0;
-    QTest::newRow("to the bottom") << 99999.0 << qint64(28) << 7630.0;
-    QTest::newRow("above the top") << -500.0 << qint64(0) << 730.0;
-}
-
-void TestResultList::dragMappingAtListCount22() {
-    QFETCH(double, moveBy);
-    QFETCH(qint64, listTop);
-    QFETCH(double, thumbTop);
-    MainWindowFixture fixture;
-    insertDrugs(fixture.file, 22);
-    Form19& form = fixture.open();
-    form.FillDrugList(FullTableQuery);
+    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString())); // entries 12 on: beyond the ten
+    QCOMPARE(form.Picture1->pos(), thumbAt(8920 - 630));
     form.Picture1_MouseDown(Qt::LeftButton, {}, 90, 90);
     // The pointer also goes sideways; the thumb does not follow it there.
-    form.Picture1_MouseMove(Qt::NoButton, {}, 900, static_cast<float>(90 + moveBy));
-    QCOMPARE(form.resultList().thumbTop(), thumbTop);
-    QCOMPARE(form.Picture1->pos(), thumbAt(thumbTop));
-    QCOMPARE(form.resultList().ListTop, listTop);
-    QCOMPARE(form.Label4[0]->caption(), listTop < 22 ? entry(static_cast<int>(listTop)) : QString());
+    form.Picture1_MouseMove(Qt::NoButton, {}, 900, 90 - 99999);
+    QCOMPARE(form.Picture1->pos(), thumbAt(730));
+    QCOMPARE(form.Label4[0]->caption(), entry(0));
     form.Picture1_MouseUp(Qt::LeftButton, {}, 0, 0);
-    form.Picture1_MouseMove(Qt::NoButton, {}, 90, 5000);
-    QCOMPARE(form.resultList().thumbTop(), thumbTop);
 }
 
 void TestResultList::dragWithRealMouseEventsAndGrab() {
@@ -271,30 +263,6 @@ void TestResultList::dragWithRealMouseEventsAndGrab() {
     QCOMPARE(form.Picture1->pos(), QPoint(267, 81));
     QTest::mouseRelease(form.Picture1, Qt::LeftButton, {}, QPoint(6, 6));
     QVERIFY(!form.resultList().PictureDragging);
-}
-
-void TestResultList::dragBeforeAnyRefill() {
-    MainWindowFixture fixture;
-    Form19& form = fixture.open();
-    form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
-    form.Picture1_MouseMove(Qt::NoButton, {}, 0, 600);
-    QCOMPARE(form.resultList().thumbTop(), 1330.0);
-    QCOMPARE(form.resultList().ListTop, 0);
-    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
-}
-
-void TestResultList::dragFromBelowTheRangeSnapsUp() {
-    MainWindowFixture fixture;
-    insertDrugs(fixture.file, 2);
-    Form19& form = fixture.open();
-    form.FillDrugList(FullTableQuery);
-    for (int i = 0; i < 3; ++i)
-        form.Label12_Click(); // 3150 twips a click: 730, 3880, 7030, then clamped at 8920
-    QCOMPARE(form.resultList().thumbTop(), 8920.0);
-    form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 50);
-    form.Picture1_MouseMove(Qt::NoButton, {}, 0, 50);
-    QCOMPARE(form.resultList().thumbTop(), 7630.0);
-    QCOMPARE(form.resultList().ListTop, 2); // (7630 - 730) * 2 / 5280 = 2.6
 }
 
 void TestResultList::hoverColors() {
@@ -340,11 +308,7 @@ void TestResultList::resultLargerThanTheArrays() {
     form.FillDrugList(FullTableQuery);
     QCOMPARE(form.resultList().ListCount.toNumber(), double(Form19::RowCells));
     QCOMPARE(form.resultList().RowChineseName[100000].toText(), entry(100000));
-    // Scrolling to the end of the arrays shows empty text beyond entry 100000.
-    form.Picture1_MouseDown(Qt::LeftButton, {}, 0, 0);
-    form.Picture1_MouseMove(Qt::NoButton, {}, 0, 99999);
-    QVERIFY(form.resultList().ListTop > 100000);
-    QCOMPARE(fixture.rowCaptions(), QStringList(23, QString()));
+    // The rows beyond entry 100000 show empty text.
     form.resultList().ListTop = 99990;
     form.ShowListRows();
     QCOMPARE(form.Label4[10]->caption(), entry(100000));
