@@ -7,6 +7,7 @@
 #include "data/DatabaseError.h"
 #include "data/DrugFile.h"
 #include "data/SqlTexts.h"
+#include "data/Statement.h"
 #include "keypad/Form2.h"
 #include "pinyin/FindText.h"
 #include "platform/Twips.h"
@@ -27,7 +28,8 @@ void defineFindRank(DrugConnection& connection) {
         [typed = QByteArray(), text = FindText({})](std::span<const QByteArrayView> names) mutable {
             if (names[2] != typed) {
                 typed = names[2].toByteArray();
-                text = FindText(QString::fromUtf8(typed));
+                // Every character typed is searched for, a leading U+FEFF (pasted) too.
+                text = FindText(storedText(typed));
             }
             return qint64(text.rank(names[0], names[1]));
         });

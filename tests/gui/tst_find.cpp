@@ -69,6 +69,11 @@ void TestFind::findsByAnyPartOfANameOrLeaflet_data() {
     QTest::newRow("best first: a name before a leaflet")
         << QStringLiteral("青霉素") << true << QStringList{QStringLiteral("青霉素钙"), QStringLiteral("阿莫西林")}
         << QStringLiteral("找到 2 种药品");
+    QTest::newRow("a pasted U+FEFF is searched for too")
+        << QStringLiteral("\uFEFF乙药") << false << QStringList{QStringLiteral("\uFEFF乙药")}
+        << QStringLiteral("找到 1 种药品");
+    QTest::newRow("U+FEFF by itself") << QStringLiteral("\uFEFF") << false << QStringList{QStringLiteral("\uFEFF乙药")}
+                                      << QStringLiteral("找到 1 种药品");
     QTest::newRow("empty text") << QString() << true << QStringList{QStringLiteral("旧")}
                                 << QStringLiteral("请输入要查找的文字");
 }
@@ -91,6 +96,8 @@ void TestFind::findsByAnyPartOfANameOrLeaflet() {
     fixture.file.insert(QStringLiteral("磷霉素钠"), Cell(QStringLiteral("LMSN")), QStringLiteral("Fosfomycin sodium"));
     fixture.file.insert(QStringLiteral("青霉素钙"), Cell(QStringLiteral("QMSG")), QStringLiteral("Benzylpenicillin"));
     fixture.file.insert(QStringLiteral("lmsu"), Cell(QStringLiteral("lmsu")), QStringLiteral("d"));
+    fixture.file.insert(QStringLiteral("乙药"), Cell(QStringLiteral("YY")), QStringLiteral("e"));
+    fixture.file.insert(QStringLiteral("\uFEFF乙药"), Cell(QStringLiteral("YY")), QStringLiteral("f"));
     Form19& form = fixture.open();
     form.Label4[0]->setCaption(QStringLiteral("旧")); // what was listed before
     form.resultList().ListCount = Cell(1);
