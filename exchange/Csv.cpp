@@ -56,6 +56,7 @@ void CsvReader::skipBlankLines() {
         if (c == '\r' && peek() == '\n')
             take();
         ++m_line;
+        ++m_blankLines;
     }
 }
 

@@ -41,6 +41,8 @@ public:
     bool next(QList<QByteArray>& fields);
     // The line on which the record last returned by next() begins, counting from 1.
     qint64 recordLine() const { return m_recordLine; }
+    // The blank lines passed over so far.
+    qint64 blankLines() const { return m_blankLines; }
 
 private:
     bool fill();
@@ -58,6 +60,7 @@ private:
     bool m_atStart = true;
     qint64 m_line = 1;
     qint64 m_recordLine = 0;
+    qint64 m_blankLines = 0;
 };
 
 // One CSV field, quoted when it holds a comma, a quote or a line break, or begins with the

@@ -18,7 +18,10 @@ namespace {
 
 // Which CSV field goes into which table column.
 struct ImportPlan {
+    // The header's cells up to its last named one; spreadsheet programs leave empty cells after
+    // it, up to cellCount, and empty fields under them in the rows.
     qsizetype fieldCount = 0;
+    qsizetype cellCount = 0;
     qsizetype chineseNameField = -1;
     QList<qsizetype> sourceFields;
     QStringList targetColumns;
@@ -33,24 +36,49 @@ public:
         , m_plan(readPlan()) {}
 
     const ImportPlan& plan() const { return m_plan; }
+    // The rows without any text passed over so far, blank lines included.
+    qint64 emptyRows() const { return m_emptyRows + m_reader.blankLines(); }
 
     // The next row's fields as text; false after the last. Throws CsvError for a row that
     // must not be imported.
     bool next(QStringList& texts) {
-        if (!m_reader.next(m_fields))
-            return false;
-        if (m_fields.size() != m_plan.fieldCount)
-            throw CsvError(m_reader.recordLine(),
-                           QStringLiteral("有 %1 个字段，表头有 %2 个").arg(m_fields.size()).arg(m_plan.fieldCount));
+        do {
+            if (!m_reader.next(m_fields))
+                return false;
+        } while (passedOverAsEmpty());
+        checkFieldCount();
         texts.clear();
-        for (const QByteArray& field : std::as_const(m_fields))
-            texts.append(decoded(field, QStringLiteral("不是有效的 UTF-8 文本")));
+        for (qsizetype i = 0; i < m_plan.fieldCount; ++i)
+            texts.append(decoded(m_fields[i], QStringLiteral("不是有效的 UTF-8 文本")));
         if (texts[m_plan.chineseNameField].trimmed().isEmpty())
             throw CsvError(m_reader.recordLine(), QStringLiteral("缺少中文名"));
         return true;
     }
 
 private:
+    // Spreadsheet programs write a row of empty cells as a row of empty fields; it holds nothing.
+    bool passedOverAsEmpty() {
+        if (!std::all_of(m_fields.cbegin(), m_fields.cend(), [](const QByteArray& field) { return field.isEmpty(); }))
+            return false;
+        ++m_emptyRows;
+        return true;
+    }
+
+    // Fields under the header's empty end cells may be there, but only empty.
+    void checkFieldCount() const {
+        const qsizetype count = m_fields.size();
+        if (count < m_plan.fieldCount || count > m_plan.cellCount)
+            throw CsvError(m_reader.recordLine(),
+                           QStringLiteral("有 %1 个字段，表头有 %2 个")
+                               .arg(count)
+                               .arg(count < m_plan.fieldCount ? m_plan.fieldCount : m_plan.cellCount));
+        for (qsizetype i = m_plan.fieldCount; i < count; ++i) {
+            if (!m_fields[i].isEmpty())
+                throw CsvError(m_reader.recordLine(),
+                               QStringLiteral("第 %1 个字段不是空的，但表头中这一列是空的").arg(i + 1));
+        }
+    }
+
     QString decoded(const QByteArray& field, const QString& complaint) const {
         QString text;
         if (!decodeUtf8(field, text))
@@ -58,21 +86,38 @@ private:
         return text;
     }
 
+    // The header's names, without the empty cells at its end.
+    QStringList headerNames() {
+        if (!m_reader.next(m_fields))
+            throw CsvError(1, QStringLiteral("文件是空的，缺少表头"));
+        QStringList names;
+        for (const QByteArray& field : std::as_const(m_fields))
+            names.append(decoded(field, QStringLiteral("表头不是有效的 UTF-8 文本")).trimmed());
+        while (!names.isEmpty() && names.constLast().isEmpty())
+            names.removeLast();
+        return names;
+    }
+
+    void checkColumnName(const QString& name, qsizetype index, const QSet<QString>& seen) const {
+        if (name.isEmpty())
+            throw CsvError(m_reader.recordLine(), QStringLiteral("表头的第 %1 列是空的").arg(index + 1));
+        if (!drugColumns().contains(name))
+            throw CsvError(m_reader.recordLine(), QStringLiteral("未知的列：“%1”").arg(name));
+        if (seen.contains(name))
+            throw CsvError(m_reader.recordLine(), QStringLiteral("列“%1”出现了两次").arg(name));
+    }
+
     // The key and the initials are never taken from the text: the file numbers its drugs
     // itself, and initials are always computed from the name.
     ImportPlan readPlan() {
-        if (!m_reader.next(m_fields))
-            throw CsvError(1, QStringLiteral("文件是空的，缺少表头"));
-        const QStringList known = drugColumns();
+        const QStringList names = headerNames();
         ImportPlan plan;
-        plan.fieldCount = m_fields.size();
+        plan.fieldCount = names.size();
+        plan.cellCount = m_fields.size();
         QSet<QString> seen;
-        for (qsizetype i = 0; i < m_fields.size(); ++i) {
-            const QString name = decoded(m_fields[i], QStringLiteral("表头不是有效的 UTF-8 文本")).trimmed();
-            if (!known.contains(name))
-                throw CsvError(m_reader.recordLine(), QStringLiteral("未知的列：“%1”").arg(name));
-            if (seen.contains(name))
-                throw CsvError(m_reader.recordLine(), QStringLiteral("列“%1”出现了两次").arg(name));
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const QString& name = names[i];
+            checkColumnName(name, i, seen);
             seen.insert(name);
             if (name == ChineseNameColumn)
                 plan.chineseNameField = i;
@@ -88,6 +133,7 @@ private:
 
     CsvReader m_reader;
     QList<QByteArray> m_fields;
+    qint64 m_emptyRows = 0;
     ImportPlan m_plan;
 };
 
@@ -124,6 +170,7 @@ ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored) {
             result.existingNames.append(name);
         }
     }
+    result.emptyRows = rows.emptyRows();
     return result;
 }
 

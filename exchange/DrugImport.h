@@ -28,14 +28,16 @@ struct ImportResult {
     // in the order of the text. Replace finds none: the file's drugs go first.
     qint64 existingRows = 0;
     QStringList existingNames;
-    qint64 deleted = 0; // drugs that Replace took out of the file
+    qint64 deleted = 0;   // drugs that Replace took out of the file
+    qint64 emptyRows = 0; // rows without any text and blank lines, passed over
 };
 
 // Adds the drugs of a UTF-8 CSV text to the drug file. The header names the columns in any
-// order and must hold 中文名; 编号 and 拼音 are never taken from the text, the initials are
-// computed from the Chinese name, and new drugs get keys above every key the file ever gave.
-// Every row is checked before the first is written, and all are written in one transaction:
-// a bad row throws CsvError with its line, a failing engine throws DatabaseError, and either
-// way the drug file keeps what it had.
+// order and must hold 中文名; empty cells at its end are passed over, and so are rows without
+// any text. 编号 and 拼音 are never taken from the text, the initials are computed from the
+// Chinese name, and new drugs get keys above every key the file ever gave. Every row is checked
+// before the first is written, and all are written in one transaction: a bad row throws CsvError
+// with its line, a failing engine throws DatabaseError, and either way the drug file keeps what
+// it had.
 ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode mode = ImportMode::Add,
                          const ImportProgress& progress = {});

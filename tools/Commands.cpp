@@ -60,6 +60,8 @@ void reportImport(const ImportResult& result, ImportMode mode, ToolStreams& stre
                            .arg(someNames(result.existingNames))
                     << Qt::endl;
     }
+    if (result.emptyRows > 0)
+        streams.err << QStringLiteral("跳过了 %1 个空行").arg(result.emptyRows) << Qt::endl;
     streams.err << QStringLiteral("已导入 %1 种药品").arg(result.imported) << Qt::endl;
 }
 

@@ -341,6 +341,16 @@ void TestExchange::importStoresRows_data() {
         << QList<QStringList>{
                {QStringLiteral("阿莫西林"), QStringLiteral("AMXL"), QStringLiteral("Amoxicillin"), longLeaflet}};
     QTest::newRow("header alone") << QByteArray("中文名\r\n") << QList<QStringList>{};
+    // Empty cells at the header's end and wholly empty rows, as spreadsheet programs leave them.
+    const QList<QStringList> listed{{QStringLiteral("阿莫西林"), QStringLiteral("AMXL"), QStringLiteral("Amoxicillin"),
+                                     QStringLiteral("一日三次，\r\n饭后“服用”")},
+                                    {QStringLiteral("布洛芬"), QStringLiteral("BLF"), QString(), QString()}};
+    QTest::newRow("empty cells at the header's end: rows with or without the empty fields under them")
+        << QByteArray("中文名,英文名,药物说明书,,\r\n"
+                      "阿莫西林,Amoxicillin,\"一日三次，\r\n饭后“服用”\"\r\n"
+                      ",,\r\n"
+                      "布洛芬,,,\r\n")
+        << listed;
 }
 
 void TestExchange::importStoresRows() {
@@ -457,6 +467,16 @@ void TestExchange::brokenRowLeavesFileUntouched_data() {
                                    << qint64(5) << QStringLiteral("不是有效的 UTF-8 文本");
     QTest::newRow("bad row after many good ones") << good + QByteArray("布洛芬,x\r\n").repeated(500) + "x\r\n"
                                                   << qint64(503) << QStringLiteral("有 1 个字段，表头有 2 个");
+    QTest::newRow("empty header cell before a named one")
+        << QByteArray("中文名,,英文名\r\n阿莫西林,,x\r\n") << qint64(1) << QStringLiteral("表头的第 2 列是空的");
+    QTest::newRow("text under an empty header cell")
+        << QByteArray("中文名,英文名,,\r\n阿莫西林,x,,\r\n布洛芬,y,,z\r\n") << qint64(3)
+        << QStringLiteral("第 4 个字段不是空的，但表头中这一列是空的");
+    QTest::newRow("more fields than the header's cells, empty ones included")
+        << QByteArray("中文名,英文名,,\r\n阿莫西林,x,,,\r\n") << qint64(2)
+        << QStringLiteral("有 5 个字段，表头有 4 个");
+    QTest::newRow("text but no name between empty rows")
+        << QByteArray("中文名,英文名,,\r\n,,,\r\n,x,,\r\n,,,\r\n") << qint64(3) << QStringLiteral("缺少中文名");
 }
 
 void TestExchange::brokenRowLeavesFileUntouched() {
