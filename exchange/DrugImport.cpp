@@ -102,7 +102,9 @@ private:
         if (name.isEmpty())
             throw CsvError(m_reader.recordLine(), QStringLiteral("表头的第 %1 列是空的").arg(index + 1));
         if (!drugColumns().contains(name))
-            throw CsvError(m_reader.recordLine(), QStringLiteral("未知的列：“%1”").arg(name));
+            throw CsvError(
+                m_reader.recordLine(),
+                QStringLiteral("未知的列：“%1”；可用的列：%2").arg(name, importedColumns().join(QStringLiteral("、"))));
         if (seen.contains(name))
             throw CsvError(m_reader.recordLine(), QStringLiteral("列“%1”出现了两次").arg(name));
     }
@@ -275,6 +277,13 @@ private:
 };
 
 } // namespace
+
+QStringList importedColumns() {
+    QStringList columns = drugColumns();
+    columns.removeOne(KeyColumn);
+    columns.removeOne(InitialsColumn);
+    return columns;
+}
 
 ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode mode, const ImportProgress& progress) {
     // The text is read twice; what cannot be read again (a pipe) is kept in memory.

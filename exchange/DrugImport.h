@@ -32,6 +32,10 @@ struct ImportResult {
     qint64 emptyRows = 0; // rows without any text and blank lines, passed over
 };
 
+// The columns whose text an import takes, in the order of drugColumns(). A header may name
+// 编号 and 拼音 too, but they are never read.
+QStringList importedColumns();
+
 // Adds the drugs of a UTF-8 CSV text to the drug file. The header names the columns in any
 // order and must hold 中文名; empty cells at its end are passed over, and so are rows without
 // any text. 编号 and 拼音 are never taken from the text, the initials are computed from the

@@ -164,20 +164,26 @@ Arguments splitArguments(const QStringList& arguments) {
     return split;
 }
 
+QString usage() {
+    return QStringLiteral(
+               "用法：\n"
+               "  xiyao-db create 文件          新建空的加密药品数据库\n"
+               "  xiyao-db import 文件 CSV      从 UTF-8 CSV 文件导入药品；中文名已在库中的行照样导入，并给出警告\n"
+               "      --skip-existing           不导入中文名已在库中的行\n"
+               "      --replace                 先删除全部药品再导入，同在一个事务中：出错时数据库不变\n"
+               "      CSV 的第一行是列名，必须有中文名；可用的列：%1。\n"
+               "      程序显示中文名、英文名和药物说明书；编号和拼音列可以有，但不从文件读取。\n"
+               "  xiyao-db export 文件          把全部药品以 CSV 写到标准输出\n"
+               "      --bom                     先写 UTF-8 字节顺序标记（BOM），电子表格程序据此认出编码\n"
+               "  xiyao-db check 文件           检查数据库并列出拼音问题；数据库已损坏时退出状态为 1\n"
+               "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n"
+               "选项写在文件的前面或后面都可以。\n")
+        .arg(importedColumns().join(QStringLiteral("、")));
+}
+
 } // namespace
 
 int runTool(const QStringList& arguments, ToolStreams& streams) {
-    const QString usage = QStringLiteral(
-        "用法：\n"
-        "  xiyao-db create 文件          新建空的加密药品数据库\n"
-        "  xiyao-db import 文件 CSV      从 UTF-8 CSV 文件导入药品；中文名已在库中的行照样导入，并给出警告\n"
-        "      --skip-existing           不导入中文名已在库中的行\n"
-        "      --replace                 先删除全部药品再导入，同在一个事务中：出错时数据库不变\n"
-        "  xiyao-db export 文件          把全部药品以 CSV 写到标准输出\n"
-        "      --bom                     先写 UTF-8 字节顺序标记（BOM），电子表格程序据此认出编码\n"
-        "  xiyao-db check 文件           检查数据库并列出拼音问题；数据库已损坏时退出状态为 1\n"
-        "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n"
-        "选项写在文件的前面或后面都可以。\n");
     const QString skipExisting = QStringLiteral("--skip-existing");
     const QString replace = QStringLiteral("--replace");
     const QString bom = QStringLiteral("--bom");
@@ -205,9 +211,9 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
         return pinyinCommand(streams);
     if ((command == QStringLiteral("help") && count == 1 && noOption) ||
         (count == 0 && option == QStringLiteral("--help"))) {
-        streams.err << usage;
+        streams.err << usage();
         return 0;
     }
-    streams.err << QStringLiteral("xiyao-db：命令或参数不对。\n") << usage;
+    streams.err << QStringLiteral("xiyao-db：命令或参数不对。\n") << usage();
     return 2;
 }

@@ -443,8 +443,9 @@ void TestExchange::brokenRowLeavesFileUntouched_data() {
     QTest::addColumn<qint64>("line");
     QTest::addColumn<QString>("message");
     const QByteArray good = "中文名,英文名\r\n阿莫西林,Amoxicillin\r\n";
-    QTest::newRow("unknown column") << QByteArray("中文名,剂量\r\n阿莫西林,x\r\n") << qint64(1)
-                                    << QStringLiteral("未知的列：“剂量”");
+    QTest::newRow("unknown column")
+        << QByteArray("中文名,剂量\r\n阿莫西林,x\r\n") << qint64(1)
+        << QStringLiteral("未知的列：“剂量”；可用的列：中文名、英文名、药物说明书、类别、规格、用量、用法、剂型");
     QTest::newRow("column twice") << QByteArray("中文名,英文名, 中文名\r\n阿莫西林,x,y\r\n") << qint64(1)
                                   << QStringLiteral("列“中文名”出现了两次");
     QTest::newRow("no Chinese name column")

@@ -247,6 +247,7 @@ void TestXiyaoDb::usage_data() {
     QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")} << 2;
     QTest::newRow("no command") << QStringList{} << 2;
     QTest::newRow("argument missing") << QStringList{QStringLiteral("export")} << 2;
+    QTest::newRow("import without arguments") << QStringList{QStringLiteral("import")} << 2;
     QTest::newRow("argument too many") << QStringList{QStringLiteral("pinyin"), QStringLiteral("x")} << 2;
     QTest::newRow("import: both options")
         << QStringList{QStringLiteral("import"), QStringLiteral("--skip-existing"), QStringLiteral("DB"),
@@ -266,6 +267,8 @@ void TestXiyaoDb::usage() {
     const Run run = runTool(arguments);
     QCOMPARE(run.status, status);
     QVERIFY2(run.err.contains(QStringLiteral("用法")), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("可用的列：中文名、英文名、药物说明书、类别、规格、用量、用法、剂型")),
+             qPrintable(run.err));
     QCOMPARE(run.err.contains(QStringLiteral("命令或参数不对")), status != 0);
     QVERIFY(run.out.isEmpty());
 }
