@@ -27,12 +27,20 @@ struct ImportPlan {
     QStringList targetColumns;
 };
 
+// A field that is not UTF-8: the text may be GB18030 throughout.
+class NotUtf8Error : public CsvError {
+public:
+    using CsvError::CsvError;
+};
+
 // The drug rows of a CSV text, decoded and checked against its header.
 class DrugRowReader {
 public:
     // Reads the header; throws CsvError.
-    explicit DrugRowReader(QIODevice& csv)
+    DrugRowReader(QIODevice& csv, CsvEncoding encoding)
         : m_reader(csv)
+        , m_encoding(encoding)
+        , m_decoder(encoding)
         , m_plan(readPlan()) {}
 
     const ImportPlan& plan() const { return m_plan; }
@@ -49,7 +57,7 @@ public:
         checkFieldCount();
         texts.clear();
         for (qsizetype i = 0; i < m_plan.fieldCount; ++i)
-            texts.append(decoded(m_fields[i], QStringLiteral("不是有效的 UTF-8 文本")));
+            texts.append(decoded(m_fields[i], QString()));
         if (texts[m_plan.chineseNameField].trimmed().isEmpty())
             throw CsvError(m_reader.recordLine(), QStringLiteral("缺少中文名"));
         return true;
@@ -79,11 +87,15 @@ private:
         }
     }
 
-    QString decoded(const QByteArray& field, const QString& complaint) const {
-        QString text;
-        if (!decodeUtf8(field, text))
-            throw CsvError(m_reader.recordLine(), complaint);
-        return text;
+    // what names the part of the text in the complaint ("表头"), or is empty for a row.
+    QString decoded(const QByteArray& field, const QString& what) {
+        std::optional<QString> text = m_decoder.decode(field);
+        if (text)
+            return *std::move(text);
+        const QString message = what + QStringLiteral("不是有效的 %1 文本").arg(encodingName(m_encoding));
+        if (m_encoding == CsvEncoding::Utf8)
+            throw NotUtf8Error(m_reader.recordLine(), message);
+        throw CsvError(m_reader.recordLine(), message);
     }
 
     // The header's names, without the empty cells at its end.
@@ -92,7 +104,7 @@ private:
             throw CsvError(1, QStringLiteral("文件是空的，缺少表头"));
         QStringList names;
         for (const QByteArray& field : std::as_const(m_fields))
-            names.append(decoded(field, QStringLiteral("表头不是有效的 UTF-8 文本")).trimmed());
+            names.append(decoded(field, QStringLiteral("表头")).trimmed());
         while (!names.isEmpty() && names.constLast().isEmpty())
             names.removeLast();
         return names;
@@ -134,6 +146,8 @@ private:
     }
 
     CsvReader m_reader;
+    const CsvEncoding m_encoding;
+    FieldDecoder m_decoder;
     QList<QByteArray> m_fields;
     qint64 m_emptyRows = 0;
     ImportPlan m_plan;
@@ -155,8 +169,8 @@ QSet<QString> storedNames(DrugConnection& connection) {
 
 // The first pass reads every row and writes nothing, so a bad row stops the import before
 // anything is written. It counts the rows and finds those whose name is among stored.
-ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored) {
-    DrugRowReader rows(csv);
+ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored, CsvEncoding encoding) {
+    DrugRowReader rows(csv, encoding);
     const qsizetype nameField = rows.plan().chineseNameField;
     ImportResult result;
     QSet<QString> listed;
@@ -174,6 +188,39 @@ ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored) {
     }
     result.emptyRows = rows.emptyRows();
     return result;
+}
+
+// Whether every field of the text decodes as GB18030.
+bool readsAsGb18030(QIODevice& csv) {
+    CsvReader reader(csv);
+    FieldDecoder decoder(CsvEncoding::Gb18030);
+    QList<QByteArray> fields;
+    try {
+        while (reader.next(fields)) {
+            for (const QByteArray& field : std::as_const(fields)) {
+                if (!decoder.decode(field))
+                    return false;
+            }
+        }
+    } catch (const CsvError&) {
+        return false;
+    }
+    return true;
+}
+
+// The first pass. A text that is not UTF-8 may be what spreadsheet programs on Chinese Windows
+// save; then the complaint says so.
+ImportResult surveyText(QIODevice& text, qint64 start, const QSet<QString>& stored, CsvEncoding encoding) {
+    try {
+        return surveyRows(text, stored, encoding);
+    } catch (const NotUtf8Error& error) {
+        text.seek(start);
+        if (!readsAsGb18030(text))
+            throw;
+        throw Gb18030TextError(error.line(),
+                               error.message() + QStringLiteral("；整个文件是有效的 GB18030（GBK）文本，中文 Windows "
+                                                                "上的 Excel、WPS 保存的 CSV 就是这种编码"));
+    }
 }
 
 // The highest key the file has given: its drugs' keys, and the AUTOINCREMENT counter, which
@@ -226,9 +273,9 @@ QString insertSql(const ImportPlan& plan, bool withKeys) {
 
 // Inserts every row whose Chinese name is not among leftOut; with firstKey, the rows get keys
 // from it on in the order of the text.
-void insertRows(QIODevice& csv, DrugConnection& connection, const QSet<QString>& leftOut, qint64 total,
-                std::optional<qint64> firstKey, const ImportProgress& progress) {
-    DrugRowReader rows(csv);
+void insertRows(QIODevice& csv, CsvEncoding encoding, DrugConnection& connection, const QSet<QString>& leftOut,
+                qint64 total, std::optional<qint64> firstKey, const ImportProgress& progress) {
+    DrugRowReader rows(csv, encoding);
     const ImportPlan& plan = rows.plan();
     Statement insert(connection.handle(), insertSql(plan, firstKey.has_value()));
     QStringList texts;
@@ -285,7 +332,8 @@ QStringList importedColumns() {
     return columns;
 }
 
-ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode mode, const ImportProgress& progress) {
+ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode mode, const ImportProgress& progress,
+                         CsvEncoding encoding) {
     // The text is read twice; what cannot be read again (a pipe) is kept in memory.
     QBuffer kept;
     if (csv.isSequential()) {
@@ -300,7 +348,7 @@ ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode 
     connection.beginTransaction();
     try {
         const QSet<QString> stored = mode == ImportMode::Replace ? QSet<QString>() : storedNames(connection);
-        ImportResult result = surveyRows(text, stored);
+        ImportResult result = surveyText(text, start, stored, encoding);
         text.seek(start);
         if (mode == ImportMode::SkipExisting)
             result.imported -= result.existingRows;
@@ -314,8 +362,8 @@ ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode 
             firstKey = highest + 1;
             result.deleted = deleteAllDrugs(connection);
         }
-        insertRows(text, connection, mode == ImportMode::SkipExisting ? stored : QSet<QString>(), result.imported,
-                   firstKey, progress);
+        insertRows(text, encoding, connection, mode == ImportMode::SkipExisting ? stored : QSet<QString>(),
+                   result.imported, firstKey, progress);
         connection.commit();
         return result;
     } catch (...) {
