@@ -165,7 +165,7 @@ QString encodingName(CsvEncoding encoding) {
 }
 
 bool encodingAvailable(CsvEncoding encoding) {
-    return FieldDecoder(encoding).isValid();
+    return FieldDecoder(encoding).isValid() && FieldEncoder(encoding).isValid();
 }
 
 FieldDecoder::FieldDecoder(CsvEncoding encoding)
@@ -180,3 +180,7 @@ std::optional<QString> FieldDecoder::decode(const QByteArray& field) {
     m_decoder = fieldDecoder(m_encoding);
     return std::nullopt;
 }
+
+FieldEncoder::FieldEncoder(CsvEncoding encoding)
+    : m_encoder(encoding == CsvEncoding::Utf8 ? QStringEncoder(QStringConverter::Utf8, FieldFlags)
+                                              : QStringEncoder("GB18030", FieldFlags)) {}

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 
 #include <optional>
@@ -100,4 +101,16 @@ public:
 private:
     CsvEncoding m_encoding;
     QStringDecoder m_decoder;
+};
+
+// Encodes one text after another. Texts read from the drug file are valid UTF-16 (its text is
+// decoded from UTF-8), and every such text has a form in either encoding.
+class FieldEncoder {
+public:
+    explicit FieldEncoder(CsvEncoding encoding);
+    bool isValid() const { return m_encoder.isValid(); }
+    QByteArray encode(const QString& text) { return m_encoder.encode(text); }
+
+private:
+    QStringEncoder m_encoder;
 };

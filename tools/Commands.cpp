@@ -40,7 +40,7 @@ bool initialsAvailable(ToolStreams& streams) {
     return false;
 }
 
-// GB18030 comes from Qt's ICU; a Qt without it cannot read it.
+// GB18030 comes from Qt's ICU; a Qt without it cannot read or write it.
 bool converterAvailable(CsvEncoding encoding, ToolStreams& streams) {
     if (encodingAvailable(encoding))
         return true;
@@ -118,11 +118,13 @@ int importCommand(const QString& file, const QString& csv, ImportMode mode, CsvE
     }
 }
 
-int exportCommand(const QString& file, bool withBom, ToolStreams& streams) {
+int exportCommand(const QString& file, CsvEncoding encoding, bool withBom, ToolStreams& streams) {
+    if (!converterAvailable(encoding, streams))
+        return 1;
     try {
         DrugConnection connection;
         connection.openFile(file, DrugPassword);
-        if (!exportDrugs(connection, streams.out, withBom))
+        if (!exportDrugs(connection, streams.out, encoding, withBom))
             return fail(streams, QStringLiteral("无法写出：%1").arg(streams.out.errorString()));
         return 0;
     } catch (const DatabaseError& error) {
@@ -213,6 +215,7 @@ QString usage() {
                "      程序显示中文名、英文名和药物说明书；编号和拼音列可以有，但不从文件读取。\n"
                "  xiyao-db export 文件          把全部药品以 CSV（UTF-8）写到标准输出\n"
                "      --bom                     先写 UTF-8 字节顺序标记（BOM），电子表格程序据此认出编码\n"
+               "      --encoding gb18030        写成 GB18030（GBK），中文 Windows 上的 Excel、WPS 可以直接打开\n"
                "  xiyao-db check 文件           检查数据库并列出拼音问题；数据库已损坏时退出状态为 1\n"
                "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n"
                "选项写在文件的前面或后面都可以。\n")
@@ -245,8 +248,8 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
     const QStringList& positional = split.positional;
     const QString command = positional.value(0);
     const qsizetype count = positional.size();
-    // A command takes at most one option of its own, and only the import takes --encoding: the
-    // import's two own options exclude each other.
+    // A command takes at most one option of its own besides --encoding: the import's two
+    // exclude each other, and a GB18030 text has no byte order mark.
     const bool noOption = split.options.isEmpty() && !encodingGiven;
     const QString option = split.options.size() == 1 ? split.options[0] : QString();
     const bool noOwnOption = split.options.isEmpty();
@@ -259,8 +262,8 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
                                                          : ImportMode::Add;
         return importCommand(positional[1], positional[2], mode, *encoding, streams);
     }
-    if (command == QStringLiteral("export") && count == 2 && (noOption || option == bom) && !encodingGiven)
-        return exportCommand(positional[1], option == bom, streams);
+    if (command == QStringLiteral("export") && count == 2 && (noOwnOption || (option == bom && !encodingGiven)))
+        return exportCommand(positional[1], *encoding, option == bom, streams);
     if (command == QStringLiteral("check") && count == 2 && noOption)
         return checkCommand(positional[1], streams);
     if (command == QStringLiteral("pinyin") && count == 1 && noOption)

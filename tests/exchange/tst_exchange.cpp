@@ -86,10 +86,10 @@ ImportResult importText(const DrugFileFixture& file, const QByteArray& csv, Impo
     return importDrugs(file.connection(), buffer, mode, progress, encoding);
 }
 
-QByteArray exportText(const DrugFileFixture& file, bool withBom = false) {
+QByteArray exportText(const DrugFileFixture& file, bool withBom = false, CsvEncoding encoding = CsvEncoding::Utf8) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    if (!exportDrugs(file.connection(), buffer, withBom))
+    if (!exportDrugs(file.connection(), buffer, encoding, withBom))
         return "export refused";
     return buffer.data();
 }
@@ -625,22 +625,35 @@ void TestExchange::exportImportRoundTrip_data() {
     QTest::addColumn<QString>("englishName");
     QTest::addColumn<QString>("leaflet");
     QTest::addColumn<bool>("withBom");
+    QTest::addColumn<CsvEncoding>("encoding");
     QTest::newRow("commas, quotes, blank lines, outer spaces")
         << QStringLiteral("复方甘草片，") << QStringLiteral("Name, \"quoted\"")
-        << QStringLiteral("  行一\r\n行二\r\n\r\n行四  ") << false;
+        << QStringLiteral("  行一\r\n行二\r\n\r\n行四  ") << false << CsvEncoding::Utf8;
     QTest::newRow("Latin letters in the name")
-        << QStringLiteral("VC片") << QStringLiteral("Vitamin C") << QStringLiteral("x") << false;
+        << QStringLiteral("VC片") << QStringLiteral("Vitamin C") << QStringLiteral("x") << false << CsvEncoding::Utf8;
     QTest::newRow("lone CR and lone LF") << QStringLiteral("阿莫西林") << QStringLiteral("a\rb")
-                                         << QStringLiteral("c\nd") << false;
-    QTest::newRow("quotes alone") << QStringLiteral("布洛芬") << QStringLiteral("\"") << QStringLiteral("\"\"")
-                                  << false;
+                                         << QStringLiteral("c\nd") << false << CsvEncoding::Utf8;
+    QTest::newRow("quotes alone") << QStringLiteral("布洛芬") << QStringLiteral("\"") << QStringLiteral("\"\"") << false
+                                  << CsvEncoding::Utf8;
     QTest::newRow("leaflet longer than the reader's block")
         << QStringLiteral("头孢呋辛") << QString()
-        << QStringLiteral("【用法】一日三次，\"饭后\"\r\n").repeated(CsvReader::DefaultBlockSize / 16) << false;
+        << QStringLiteral("【用法】一日三次，\"饭后\"\r\n").repeated(CsvReader::DefaultBlockSize / 16) << false
+        << CsvEncoding::Utf8;
     QTest::newRow("NUL, U+FEFF first, U+FFFE, U+FFFF, emoji, SQL characters")
-        << QStringLiteral("\uFEFF甲😀") << QStringLiteral("a\0b\uFFFE\uFFFF") << QStringLiteral("50%_;--'") << false;
+        << QStringLiteral("\uFEFF甲😀") << QStringLiteral("a\0b\uFFFE\uFFFF") << QStringLiteral("50%_;--'") << false
+        << CsvEncoding::Utf8;
     QTest::newRow("BOM first") << QStringLiteral("复方甘草片，") << QStringLiteral("Name, \"quoted\"")
-                               << QStringLiteral("行一\r\n") << true;
+                               << QStringLiteral("行一\r\n") << true << CsvEncoding::Utf8;
+    // Every Unicode scalar value: the BMP's two-byte and four-byte forms, the private use areas
+    // that GB18030 versions map differently, and the planes beyond the BMP.
+    QString everyCharacter;
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        if (!QChar::isSurrogate(c))
+            everyCharacter.append(QChar::fromUcs4(c));
+    }
+    QTest::newRow("GB18030: U+FEFF first, every Unicode character")
+        << QStringLiteral("\uFEFF甲😀") << QStringLiteral("a\0b\uFFFE\uFFFF") << everyCharacter << false
+        << CsvEncoding::Gb18030;
 }
 
 void TestExchange::exportImportRoundTrip() {
@@ -648,15 +661,17 @@ void TestExchange::exportImportRoundTrip() {
     QFETCH(QString, englishName);
     QFETCH(QString, leaflet);
     QFETCH(bool, withBom);
+    QFETCH(CsvEncoding, encoding);
     DrugFileFixture first;
     first.insert(name, Cell(PinyinInitials(name)), englishName, leaflet);
     first.insert(QStringLiteral("维生素B1"), Cell(QStringLiteral("WSSB")));
-    const QByteArray exported = exportText(first, withBom);
-    QVERIFY(exported.startsWith((withBom ? Utf8Bom : QByteArray()) + Header));
+    const QByteArray exported = exportText(first, withBom, encoding);
+    QVERIFY(exported.startsWith((withBom ? Utf8Bom : QByteArray()) +
+                                (encoding == CsvEncoding::Utf8 ? Header : gb18030(Header))));
 
     DrugFileFixture second;
-    QCOMPARE(importText(second, exported).imported, qint64(2));
-    QCOMPARE(exportText(second, withBom), exported);
+    QCOMPARE(importText(second, exported, ImportMode::Add, {}, encoding).imported, qint64(2));
+    QCOMPARE(exportText(second, withBom, encoding), exported);
     const QStringList given{name, PinyinInitials(name), englishName, leaflet};
     QCOMPARE(texts(first.readAll().constFirst()), given);
     QCOMPARE(texts(second.readAll().constFirst()), given);

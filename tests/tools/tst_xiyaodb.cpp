@@ -178,6 +178,13 @@ void TestXiyaoDb::importReadsAListAsExcelSavesIt() {
     QCOMPARE(run.status, status);
     QVERIFY2(run.err.contains(message.replace(QStringLiteral("FILE"), csv)), qPrintable(run.err));
     QCOMPARE(file.readAll().size(), drugs);
+    if (status != 0)
+        return;
+    // Back out in GB18030: the UTF-8 export, each character in the form iconv gives it.
+    const Run exported =
+        runTool({QStringLiteral("export"), file.path(), QStringLiteral("--encoding"), QStringLiteral("gb18030")});
+    QCOMPARE(exported.status, 0);
+    QCOMPARE(exported.out, gb18030(runTool({QStringLiteral("export"), file.path()}).out));
 }
 
 void TestXiyaoDb::brokenCsvNamesFileAndLine() {
@@ -307,6 +314,10 @@ void TestXiyaoDb::usage_data() {
     QTest::newRow("import: unknown encoding")
         << QStringList{QStringLiteral("import"), QStringLiteral("DB"), QStringLiteral("CSV"),
                        QStringLiteral("--encoding"), QStringLiteral("latin1")}
+        << 2;
+    QTest::newRow("export: a byte order mark in GB18030")
+        << QStringList{QStringLiteral("export"), QStringLiteral("--bom"), QStringLiteral("DB"),
+                       QStringLiteral("--encoding"), QStringLiteral("gb18030")}
         << 2;
     QTest::newRow("check: unknown option")
         << QStringList{QStringLiteral("check"), QStringLiteral("--bom"), QStringLiteral("DB")} << 2;
