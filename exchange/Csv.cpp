@@ -1,11 +1,20 @@
 #include "exchange/Csv.h"
 
 #include <QIODevice>
-#include <QStringDecoder>
 
 namespace {
 
 constexpr int End = -1;
+
+// A field is decoded on its own: nothing is carried from one field into the next, a U+FEFF
+// at its start is a character like any other.
+constexpr QStringConverter::Flags FieldFlags =
+    QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+
+QStringDecoder fieldDecoder(CsvEncoding encoding) {
+    return encoding == CsvEncoding::Utf8 ? QStringDecoder(QStringConverter::Utf8, FieldFlags)
+                                         : QStringDecoder("GB18030", FieldFlags);
+}
 
 bool endsField(int c) {
     return c == ',' || c == '\r' || c == '\n' || c == End;
@@ -56,6 +65,7 @@ void CsvReader::skipBlankLines() {
         if (c == '\r' && peek() == '\n')
             take();
         ++m_line;
+        ++m_blankLines;
     }
 }
 
@@ -145,8 +155,32 @@ QByteArray csvRecord(const QStringList& texts) {
 }
 
 bool decodeUtf8(const QByteArray& bytes, QString& text) {
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    text = decoder.decode(bytes);
-    return !decoder.hasError();
+    std::optional<QString> decoded = FieldDecoder(CsvEncoding::Utf8).decode(bytes);
+    text = decoded.value_or(QString());
+    return decoded.has_value();
 }
+
+QString encodingName(CsvEncoding encoding) {
+    return encoding == CsvEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("GB18030");
+}
+
+bool encodingAvailable(CsvEncoding encoding) {
+    return FieldDecoder(encoding).isValid() && FieldEncoder(encoding).isValid();
+}
+
+FieldDecoder::FieldDecoder(CsvEncoding encoding)
+    : m_encoding(encoding)
+    , m_decoder(fieldDecoder(encoding)) {}
+
+std::optional<QString> FieldDecoder::decode(const QByteArray& field) {
+    QString text = m_decoder.decode(field);
+    if (!m_decoder.hasError())
+        return text;
+    // The converter keeps its error for good; a new one serves the next field.
+    m_decoder = fieldDecoder(m_encoding);
+    return std::nullopt;
+}
+
+FieldEncoder::FieldEncoder(CsvEncoding encoding)
+    : m_encoder(encoding == CsvEncoding::Utf8 ? QStringEncoder(QStringConverter::Utf8, FieldFlags)
+                                              : QStringEncoder("GB18030", FieldFlags)) {}

@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 
+#include <optional>
 #include <stdexcept>
 
 class QIODevice;
@@ -41,6 +44,8 @@ public:
     bool next(QList<QByteArray>& fields);
     // The line on which the record last returned by next() begins, counting from 1.
     qint64 recordLine() const { return m_recordLine; }
+    // The blank lines passed over so far.
+    qint64 blankLines() const { return m_blankLines; }
 
 private:
     bool fill();
@@ -58,6 +63,7 @@ private:
     bool m_atStart = true;
     qint64 m_line = 1;
     qint64 m_recordLine = 0;
+    qint64 m_blankLines = 0;
 };
 
 // One CSV field, quoted when it holds a comma, a quote or a line break, or begins with the
@@ -71,3 +77,40 @@ QByteArray csvRecord(const QStringList& texts); // the texts as UTF-8
 
 // Strict UTF-8 decoding; false when the bytes are not valid UTF-8.
 bool decodeUtf8(const QByteArray& bytes, QString& text);
+
+// The encodings of a CSV text: UTF-8, and GB18030, the superset of GBK (code page 936) in which
+// spreadsheet programs on Chinese Windows save CSV. GB18030 gives every Unicode character a
+// form, and its multi-byte forms never hold a comma, a quote, CR or LF, so records split on
+// bytes as they do in UTF-8.
+enum class CsvEncoding { Utf8, Gb18030 };
+
+QString encodingName(CsvEncoding encoding);
+
+// False when Qt cannot convert the encoding: its GB18030 comes from ICU, which a Qt may lack.
+bool encodingAvailable(CsvEncoding encoding);
+
+// Decodes one field after another, strictly: a U+FEFF at the start of a field is kept, and
+// bytes that decode to nothing fail the field.
+class FieldDecoder {
+public:
+    explicit FieldDecoder(CsvEncoding encoding);
+    bool isValid() const { return m_decoder.isValid(); }
+    // Nothing when the bytes are not text in the encoding.
+    std::optional<QString> decode(const QByteArray& field);
+
+private:
+    CsvEncoding m_encoding;
+    QStringDecoder m_decoder;
+};
+
+// Encodes one text after another. Texts read from the drug file are valid UTF-16 (its text is
+// decoded from UTF-8), and every such text has a form in either encoding.
+class FieldEncoder {
+public:
+    explicit FieldEncoder(CsvEncoding encoding);
+    bool isValid() const { return m_encoder.isValid(); }
+    QByteArray encode(const QString& text) { return m_encoder.encode(text); }
+
+private:
+    QStringEncoder m_encoder;
+};

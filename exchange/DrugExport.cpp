@@ -13,14 +13,24 @@ bool writeAll(QIODevice& out, const QByteArray& bytes) {
     return out.write(bytes) == bytes.size();
 }
 
+QByteArray encodedRecord(FieldEncoder& encoder, const QStringList& texts) {
+    QList<QByteArray> fields;
+    fields.reserve(texts.size());
+    for (const QString& text : texts)
+        fields.append(encoder.encode(text));
+    return csvRecord(fields);
+}
+
 } // namespace
 
-bool exportDrugs(DrugConnection& connection, QIODevice& out, bool withBom) {
+bool exportDrugs(DrugConnection& connection, QIODevice& out, CsvEncoding encoding, bool withBom) {
     const QStringList columns = drugColumns();
     QStringList quoted;
     for (const QString& column : columns)
         quoted.append(quotedIdentifier(column));
-    if (!writeAll(out, (withBom ? Utf8Bom : QByteArray()) + csvRecord(columns)))
+    FieldEncoder encoder(encoding);
+    const bool bom = withBom && encoding == CsvEncoding::Utf8;
+    if (!writeAll(out, (bom ? Utf8Bom : QByteArray()) + encodedRecord(encoder, columns)))
         return false;
     Statement select(connection,
                      QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
@@ -30,7 +40,7 @@ bool exportDrugs(DrugConnection& connection, QIODevice& out, bool withBom) {
         texts.clear();
         for (int i = 0; i < columns.size(); ++i)
             texts.append(select.column(i).toText());
-        if (!writeAll(out, csvRecord(texts)))
+        if (!writeAll(out, encodedRecord(encoder, texts)))
             return false;
     }
     return true;

@@ -18,61 +18,120 @@ namespace {
 
 // Which CSV field goes into which table column.
 struct ImportPlan {
+    // The header's cells up to its last named one; spreadsheet programs leave empty cells after
+    // it, up to cellCount, and empty fields under them in the rows.
     qsizetype fieldCount = 0;
+    qsizetype cellCount = 0;
     qsizetype chineseNameField = -1;
     QList<qsizetype> sourceFields;
     QStringList targetColumns;
+};
+
+// A field that is not UTF-8: the text may be GB18030 throughout.
+class NotUtf8Error : public CsvError {
+public:
+    using CsvError::CsvError;
 };
 
 // The drug rows of a CSV text, decoded and checked against its header.
 class DrugRowReader {
 public:
     // Reads the header; throws CsvError.
-    explicit DrugRowReader(QIODevice& csv)
+    DrugRowReader(QIODevice& csv, CsvEncoding encoding)
         : m_reader(csv)
+        , m_encoding(encoding)
+        , m_decoder(encoding)
         , m_plan(readPlan()) {}
 
     const ImportPlan& plan() const { return m_plan; }
+    // The rows without any text passed over so far, blank lines included.
+    qint64 emptyRows() const { return m_emptyRows + m_reader.blankLines(); }
 
     // The next row's fields as text; false after the last. Throws CsvError for a row that
     // must not be imported.
     bool next(QStringList& texts) {
-        if (!m_reader.next(m_fields))
-            return false;
-        if (m_fields.size() != m_plan.fieldCount)
-            throw CsvError(m_reader.recordLine(),
-                           QStringLiteral("有 %1 个字段，表头有 %2 个").arg(m_fields.size()).arg(m_plan.fieldCount));
+        do {
+            if (!m_reader.next(m_fields))
+                return false;
+        } while (passedOverAsEmpty());
+        checkFieldCount();
         texts.clear();
-        for (const QByteArray& field : std::as_const(m_fields))
-            texts.append(decoded(field, QStringLiteral("不是有效的 UTF-8 文本")));
+        for (qsizetype i = 0; i < m_plan.fieldCount; ++i)
+            texts.append(decoded(m_fields[i], QString()));
         if (texts[m_plan.chineseNameField].trimmed().isEmpty())
             throw CsvError(m_reader.recordLine(), QStringLiteral("缺少中文名"));
         return true;
     }
 
 private:
-    QString decoded(const QByteArray& field, const QString& complaint) const {
-        QString text;
-        if (!decodeUtf8(field, text))
-            throw CsvError(m_reader.recordLine(), complaint);
-        return text;
+    // Spreadsheet programs write a row of empty cells as a row of empty fields; it holds nothing.
+    bool passedOverAsEmpty() {
+        if (!std::all_of(m_fields.cbegin(), m_fields.cend(), [](const QByteArray& field) { return field.isEmpty(); }))
+            return false;
+        ++m_emptyRows;
+        return true;
+    }
+
+    // Fields under the header's empty end cells may be there, but only empty.
+    void checkFieldCount() const {
+        const qsizetype count = m_fields.size();
+        if (count < m_plan.fieldCount || count > m_plan.cellCount)
+            throw CsvError(m_reader.recordLine(),
+                           QStringLiteral("有 %1 个字段，表头有 %2 个")
+                               .arg(count)
+                               .arg(count < m_plan.fieldCount ? m_plan.fieldCount : m_plan.cellCount));
+        for (qsizetype i = m_plan.fieldCount; i < count; ++i) {
+            if (!m_fields[i].isEmpty())
+                throw CsvError(m_reader.recordLine(),
+                               QStringLiteral("第 %1 个字段不是空的，但表头中这一列是空的").arg(i + 1));
+        }
+    }
+
+    // what names the part of the text in the complaint ("表头"), or is empty for a row.
+    QString decoded(const QByteArray& field, const QString& what) {
+        std::optional<QString> text = m_decoder.decode(field);
+        if (text)
+            return *std::move(text);
+        const QString message = what + QStringLiteral("不是有效的 %1 文本").arg(encodingName(m_encoding));
+        if (m_encoding == CsvEncoding::Utf8)
+            throw NotUtf8Error(m_reader.recordLine(), message);
+        throw CsvError(m_reader.recordLine(), message);
+    }
+
+    // The header's names, without the empty cells at its end.
+    QStringList headerNames() {
+        if (!m_reader.next(m_fields))
+            throw CsvError(1, QStringLiteral("文件是空的，缺少表头"));
+        QStringList names;
+        for (const QByteArray& field : std::as_const(m_fields))
+            names.append(decoded(field, QStringLiteral("表头")).trimmed());
+        while (!names.isEmpty() && names.constLast().isEmpty())
+            names.removeLast();
+        return names;
+    }
+
+    void checkColumnName(const QString& name, qsizetype index, const QSet<QString>& seen) const {
+        if (name.isEmpty())
+            throw CsvError(m_reader.recordLine(), QStringLiteral("表头的第 %1 列是空的").arg(index + 1));
+        if (!drugColumns().contains(name))
+            throw CsvError(
+                m_reader.recordLine(),
+                QStringLiteral("未知的列：“%1”；可用的列：%2").arg(name, importedColumns().join(QStringLiteral("、"))));
+        if (seen.contains(name))
+            throw CsvError(m_reader.recordLine(), QStringLiteral("列“%1”出现了两次").arg(name));
     }
 
     // The key and the initials are never taken from the text: the file numbers its drugs
     // itself, and initials are always computed from the name.
     ImportPlan readPlan() {
-        if (!m_reader.next(m_fields))
-            throw CsvError(1, QStringLiteral("文件是空的，缺少表头"));
-        const QStringList known = drugColumns();
+        const QStringList names = headerNames();
         ImportPlan plan;
-        plan.fieldCount = m_fields.size();
+        plan.fieldCount = names.size();
+        plan.cellCount = m_fields.size();
         QSet<QString> seen;
-        for (qsizetype i = 0; i < m_fields.size(); ++i) {
-            const QString name = decoded(m_fields[i], QStringLiteral("表头不是有效的 UTF-8 文本")).trimmed();
-            if (!known.contains(name))
-                throw CsvError(m_reader.recordLine(), QStringLiteral("未知的列：“%1”").arg(name));
-            if (seen.contains(name))
-                throw CsvError(m_reader.recordLine(), QStringLiteral("列“%1”出现了两次").arg(name));
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const QString& name = names[i];
+            checkColumnName(name, i, seen);
             seen.insert(name);
             if (name == ChineseNameColumn)
                 plan.chineseNameField = i;
@@ -87,7 +146,10 @@ private:
     }
 
     CsvReader m_reader;
+    const CsvEncoding m_encoding;
+    FieldDecoder m_decoder;
     QList<QByteArray> m_fields;
+    qint64 m_emptyRows = 0;
     ImportPlan m_plan;
 };
 
@@ -107,8 +169,8 @@ QSet<QString> storedNames(DrugConnection& connection) {
 
 // The first pass reads every row and writes nothing, so a bad row stops the import before
 // anything is written. It counts the rows and finds those whose name is among stored.
-ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored) {
-    DrugRowReader rows(csv);
+ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored, CsvEncoding encoding) {
+    DrugRowReader rows(csv, encoding);
     const qsizetype nameField = rows.plan().chineseNameField;
     ImportResult result;
     QSet<QString> listed;
@@ -124,7 +186,41 @@ ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored) {
             result.existingNames.append(name);
         }
     }
+    result.emptyRows = rows.emptyRows();
     return result;
+}
+
+// Whether every field of the text decodes as GB18030.
+bool readsAsGb18030(QIODevice& csv) {
+    CsvReader reader(csv);
+    FieldDecoder decoder(CsvEncoding::Gb18030);
+    QList<QByteArray> fields;
+    try {
+        while (reader.next(fields)) {
+            for (const QByteArray& field : std::as_const(fields)) {
+                if (!decoder.decode(field))
+                    return false;
+            }
+        }
+    } catch (const CsvError&) {
+        return false;
+    }
+    return true;
+}
+
+// The first pass. A text that is not UTF-8 may be what spreadsheet programs on Chinese Windows
+// save; then the complaint says so.
+ImportResult surveyText(QIODevice& text, qint64 start, const QSet<QString>& stored, CsvEncoding encoding) {
+    try {
+        return surveyRows(text, stored, encoding);
+    } catch (const NotUtf8Error& error) {
+        text.seek(start);
+        if (!readsAsGb18030(text))
+            throw;
+        throw Gb18030TextError(error.line(),
+                               error.message() + QStringLiteral("；整个文件是有效的 GB18030（GBK）文本，中文 Windows "
+                                                                "上的 Excel、WPS 保存的 CSV 就是这种编码"));
+    }
 }
 
 // The highest key the file has given: its drugs' keys, and the AUTOINCREMENT counter, which
@@ -175,9 +271,9 @@ QString insertSql(const ImportPlan& plan, bool withKeys) {
 
 // Inserts every row whose Chinese name is not among leftOut; with firstKey, the rows get keys
 // from it on in the order of the text.
-void insertRows(QIODevice& csv, DrugConnection& connection, const QSet<QString>& leftOut, qint64 total,
-                std::optional<qint64> firstKey, const ImportProgress& progress) {
-    DrugRowReader rows(csv);
+void insertRows(QIODevice& csv, CsvEncoding encoding, DrugConnection& connection, const QSet<QString>& leftOut,
+                qint64 total, std::optional<qint64> firstKey, const ImportProgress& progress) {
+    DrugRowReader rows(csv, encoding);
     const ImportPlan& plan = rows.plan();
     Statement insert(connection, insertSql(plan, firstKey.has_value()));
     QStringList texts;
@@ -225,7 +321,15 @@ private:
 
 } // namespace
 
-ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode mode, const ImportProgress& progress) {
+QStringList importedColumns() {
+    QStringList columns = drugColumns();
+    columns.removeOne(KeyColumn);
+    columns.removeOne(InitialsColumn);
+    return columns;
+}
+
+ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode mode, const ImportProgress& progress,
+                         CsvEncoding encoding) {
     // The text is read twice; what cannot be read again (a pipe) is kept in memory.
     QBuffer kept;
     if (csv.isSequential()) {
@@ -240,7 +344,7 @@ ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode 
     connection.beginTransaction();
     try {
         const QSet<QString> stored = mode == ImportMode::Replace ? QSet<QString>() : storedNames(connection);
-        ImportResult result = surveyRows(text, stored);
+        ImportResult result = surveyText(text, start, stored, encoding);
         text.seek(start);
         if (mode == ImportMode::SkipExisting)
             result.imported -= result.existingRows;
@@ -254,8 +358,8 @@ ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode 
             firstKey = highest + 1;
             result.deleted = deleteAllDrugs(connection);
         }
-        insertRows(text, connection, mode == ImportMode::SkipExisting ? stored : QSet<QString>(), result.imported,
-                   firstKey, progress);
+        insertRows(text, encoding, connection, mode == ImportMode::SkipExisting ? stored : QSet<QString>(),
+                   result.imported, firstKey, progress);
         connection.commit();
         return result;
     } catch (...) {

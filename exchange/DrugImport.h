@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/Csv.h"
+
 #include <QStringList>
 #include <QtGlobal>
 
@@ -28,14 +30,27 @@ struct ImportResult {
     // in the order of the text. Replace finds none: the file's drugs go first.
     qint64 existingRows = 0;
     QStringList existingNames;
-    qint64 deleted = 0; // drugs that Replace took out of the file
+    qint64 deleted = 0;   // drugs that Replace took out of the file
+    qint64 emptyRows = 0; // rows without any text and blank lines, passed over
 };
 
-// Adds the drugs of a UTF-8 CSV text to the drug file. The header names the columns in any
-// order and must hold 中文名; 编号 and 拼音 are never taken from the text, the initials are
+// A text that is not UTF-8 but is GB18030 throughout; its message says so, and the caller
+// names its way of reading GB18030.
+class Gb18030TextError : public CsvError {
+public:
+    using CsvError::CsvError;
+};
+
+// The columns whose text an import takes, in the order of drugColumns(). A header may name
+// 编号 and 拼音 too, but they are never read.
+QStringList importedColumns();
+
+// Adds the drugs of a CSV text in the given encoding to the drug file. The header names the
+// columns in any order and must hold 中文名; empty cells at its end are passed over, and so are
+// rows without any text. 编号 and 拼音 are never taken from the text, the initials are
 // computed from the Chinese name, and new drugs get keys above every key the file ever gave.
 // Every row is checked before the first is written, and all are written in one transaction:
-// a bad row throws CsvError with its line, a failing engine throws DatabaseError, and either
-// way the drug file keeps what it had.
+// a bad row throws CsvError with its line (Gb18030TextError when a UTF-8 text is GB18030), a
+// failing engine throws DatabaseError, and either way the drug file keeps what it had.
 ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode mode = ImportMode::Add,
-                         const ImportProgress& progress = {});
+                         const ImportProgress& progress = {}, CsvEncoding encoding = CsvEncoding::Utf8);

@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <optional>
+
 namespace {
 
 QString native(const QString& path) {
@@ -35,6 +37,14 @@ bool initialsAvailable(ToolStreams& streams) {
     if (pinyin::cp936Available())
         return true;
     fail(streams, pinyin::ConverterMissingMessage);
+    return false;
+}
+
+// GB18030 comes from Qt's ICU; a Qt without it cannot read or write it.
+bool converterAvailable(CsvEncoding encoding, ToolStreams& streams) {
+    if (encodingAvailable(encoding))
+        return true;
+    fail(streams, QStringLiteral("本机的 Qt 不能转换 %1 编码（Qt 构建时没有 ICU）").arg(encodingName(encoding)));
     return false;
 }
 
@@ -60,7 +70,16 @@ void reportImport(const ImportResult& result, ImportMode mode, ToolStreams& stre
                            .arg(someNames(result.existingNames))
                     << Qt::endl;
     }
+    if (result.emptyRows > 0)
+        streams.err << QStringLiteral("跳过了 %1 个空行").arg(result.emptyRows) << Qt::endl;
     streams.err << QStringLiteral("已导入 %1 种药品").arg(result.imported) << Qt::endl;
+}
+
+int failOnCsv(ToolStreams& streams, const QString& csv, const CsvError& error, const QString& remedy = {}) {
+    return fail(streams, QStringLiteral("%1 第 %2 行：%3%4；数据库没有改动")
+                             .arg(native(csv))
+                             .arg(error.line())
+                             .arg(error.message(), remedy));
 }
 
 } // namespace
@@ -75,8 +94,9 @@ int createCommand(const QString& file, ToolStreams& streams) {
     return 0;
 }
 
-int importCommand(const QString& file, const QString& csv, ImportMode mode, ToolStreams& streams) {
-    if (!initialsAvailable(streams))
+int importCommand(const QString& file, const QString& csv, ImportMode mode, CsvEncoding encoding,
+                  ToolStreams& streams) {
+    if (!initialsAvailable(streams) || !converterAvailable(encoding, streams))
         return 1;
     QFile input(csv);
     if (!input.open(QIODevice::ReadOnly))
@@ -84,25 +104,27 @@ int importCommand(const QString& file, const QString& csv, ImportMode mode, Tool
     try {
         DrugConnection connection;
         connection.openFile(file, DrugPassword);
-        const ImportResult result = importDrugs(connection, input, mode, [&streams](qint64 done, qint64 total) {
+        const auto progress = [&streams](qint64 done, qint64 total) {
             streams.err << QStringLiteral("已导入 %1 / %2 行").arg(done).arg(total) << Qt::endl;
-        });
-        reportImport(result, mode, streams);
+        };
+        reportImport(importDrugs(connection, input, mode, progress, encoding), mode, streams);
         return 0;
+    } catch (const Gb18030TextError& error) {
+        return failOnCsv(streams, csv, error, QStringLiteral("；请加上 --encoding gb18030 再导入"));
     } catch (const CsvError& error) {
-        return fail(
-            streams,
-            QStringLiteral("%1 第 %2 行：%3；数据库没有改动").arg(native(csv)).arg(error.line()).arg(error.message()));
+        return failOnCsv(streams, csv, error);
     } catch (const DatabaseError& error) {
         return failOnFile(streams, file, error, QStringLiteral("；数据库没有改动"));
     }
 }
 
-int exportCommand(const QString& file, bool withBom, ToolStreams& streams) {
+int exportCommand(const QString& file, CsvEncoding encoding, bool withBom, ToolStreams& streams) {
+    if (!converterAvailable(encoding, streams))
+        return 1;
     try {
         DrugConnection connection;
         connection.openFile(file, DrugPassword);
-        if (!exportDrugs(connection, streams.out, withBom))
+        if (!exportDrugs(connection, streams.out, encoding, withBom))
             return fail(streams, QStringLiteral("无法写出：%1").arg(streams.out.errorString()));
         return 0;
     } catch (const DatabaseError& error) {
@@ -142,18 +164,28 @@ int pinyinCommand(ToolStreams& streams) {
 
 namespace {
 
+const QString EncodingOption = QStringLiteral("--encoding");
+
 // Options may stand anywhere after the command; "--" ends them, so a file may begin with "-".
+// --encoding takes the argument after it as its value.
 struct Arguments {
     QStringList positional;
     QStringList options;
+    QStringList encodings; // the values of --encoding
+    bool valueMissing = false;
 };
 
 Arguments splitArguments(const QStringList& arguments) {
     Arguments split;
     bool optionsEnded = false;
-    for (const QString& argument : arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
         if (!optionsEnded && argument == QStringLiteral("--"))
             optionsEnded = true;
+        else if (!optionsEnded && argument == EncodingOption && i + 1 < arguments.size())
+            split.encodings.append(arguments[++i]);
+        else if (!optionsEnded && argument == EncodingOption)
+            split.valueMissing = true;
         else if (!optionsEnded && argument.size() > 1 && argument.startsWith(u'-'))
             split.options.append(argument);
         else
@@ -162,50 +194,84 @@ Arguments splitArguments(const QStringList& arguments) {
     return split;
 }
 
+// GBK is read as GB18030, its superset. UTF-8, the default, has no name here.
+std::optional<CsvEncoding> encodingNamed(const QString& name) {
+    const QString lower = name.toLower();
+    if (lower == QStringLiteral("gb18030") || lower == QStringLiteral("gbk"))
+        return CsvEncoding::Gb18030;
+    return std::nullopt;
+}
+
+QString usage() {
+    return QStringLiteral(
+               "用法：\n"
+               "  xiyao-db create 文件          新建空的加密药品数据库\n"
+               "  xiyao-db import 文件 CSV      从 CSV 文件（UTF-8）导入药品；中文名已在库中的行照样导入，并给出警告\n"
+               "      --skip-existing           不导入中文名已在库中的行\n"
+               "      --replace                 先删除全部药品再导入，同在一个事务中：出错时数据库不变\n"
+               "      --encoding gb18030        按 GB18030（GBK）读取：中文 Windows 上的 Excel、WPS 保存的 CSV "
+               "就是这种编码\n"
+               "      CSV 的第一行是列名，必须有中文名；可用的列：%1。\n"
+               "      程序显示中文名、英文名和药物说明书；编号和拼音列可以有，但不从文件读取。\n"
+               "  xiyao-db export 文件          把全部药品以 CSV（UTF-8）写到标准输出\n"
+               "      --bom                     先写 UTF-8 字节顺序标记（BOM），电子表格程序据此认出编码\n"
+               "      --encoding gb18030        写成 GB18030（GBK），中文 Windows 上的 Excel、WPS 可以直接打开\n"
+               "  xiyao-db check 文件           检查数据库并列出拼音问题；数据库已损坏时退出状态为 1\n"
+               "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n"
+               "选项写在文件的前面或后面都可以。\n")
+        .arg(importedColumns().join(QStringLiteral("、")));
+}
+
+// why: what is wrong, when more can be said than that.
+int wrongArguments(ToolStreams& streams, const QString& why = {}) {
+    streams.err << QStringLiteral("xiyao-db：命令或参数不对")
+                << (why.isEmpty() ? QString() : QStringLiteral("：") + why) << QStringLiteral("。\n") << usage();
+    return 2;
+}
+
 } // namespace
 
 int runTool(const QStringList& arguments, ToolStreams& streams) {
-    const QString usage = QStringLiteral(
-        "用法：\n"
-        "  xiyao-db create 文件          新建空的加密药品数据库\n"
-        "  xiyao-db import 文件 CSV      从 UTF-8 CSV 文件导入药品；中文名已在库中的行照样导入，并给出警告\n"
-        "      --skip-existing           不导入中文名已在库中的行\n"
-        "      --replace                 先删除全部药品再导入，同在一个事务中：出错时数据库不变\n"
-        "  xiyao-db export 文件          把全部药品以 CSV 写到标准输出\n"
-        "      --bom                     先写 UTF-8 字节顺序标记（BOM），电子表格程序据此认出编码\n"
-        "  xiyao-db check 文件           检查数据库并列出拼音问题；数据库已损坏时退出状态为 1\n"
-        "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n"
-        "选项写在文件的前面或后面都可以。\n");
     const QString skipExisting = QStringLiteral("--skip-existing");
     const QString replace = QStringLiteral("--replace");
     const QString bom = QStringLiteral("--bom");
     const Arguments split = splitArguments(arguments);
+    if (split.valueMissing || split.encodings.size() > 1)
+        return wrongArguments(streams);
+    const bool encodingGiven = !split.encodings.isEmpty();
+    const std::optional<CsvEncoding> encoding =
+        encodingGiven ? encodingNamed(split.encodings[0]) : std::optional(CsvEncoding::Utf8);
+    if (!encoding) {
+        return wrongArguments(streams, QStringLiteral("不支持的编码“%1”，可以用 gb18030（或 gbk）；不加 %2 时为 UTF-8")
+                                           .arg(split.encodings[0], EncodingOption));
+    }
     const QStringList& positional = split.positional;
     const QString command = positional.value(0);
     const qsizetype count = positional.size();
-    // A command takes at most one option, one of its own: the import's two exclude each other.
-    const bool noOption = split.options.isEmpty();
+    // A command takes at most one option of its own besides --encoding: the import's two
+    // exclude each other, and a GB18030 text has no byte order mark.
+    const bool noOption = split.options.isEmpty() && !encodingGiven;
     const QString option = split.options.size() == 1 ? split.options[0] : QString();
+    const bool noOwnOption = split.options.isEmpty();
     if (command == QStringLiteral("create") && count == 2 && noOption)
         return createCommand(positional[1], streams);
     if (command == QStringLiteral("import") && count == 3 &&
-        (noOption || option == skipExisting || option == replace)) {
+        (noOwnOption || option == skipExisting || option == replace)) {
         const ImportMode mode = option == replace        ? ImportMode::Replace
                                 : option == skipExisting ? ImportMode::SkipExisting
                                                          : ImportMode::Add;
-        return importCommand(positional[1], positional[2], mode, streams);
+        return importCommand(positional[1], positional[2], mode, *encoding, streams);
     }
-    if (command == QStringLiteral("export") && count == 2 && (noOption || option == bom))
-        return exportCommand(positional[1], option == bom, streams);
+    if (command == QStringLiteral("export") && count == 2 && (noOwnOption || (option == bom && !encodingGiven)))
+        return exportCommand(positional[1], *encoding, option == bom, streams);
     if (command == QStringLiteral("check") && count == 2 && noOption)
         return checkCommand(positional[1], streams);
     if (command == QStringLiteral("pinyin") && count == 1 && noOption)
         return pinyinCommand(streams);
     if ((command == QStringLiteral("help") && count == 1 && noOption) ||
-        (count == 0 && option == QStringLiteral("--help"))) {
-        streams.err << usage;
+        (count == 0 && option == QStringLiteral("--help") && !encodingGiven)) {
+        streams.err << usage();
         return 0;
     }
-    streams.err << QStringLiteral("xiyao-db：命令或参数不对。\n") << usage;
-    return 2;
+    return wrongArguments(streams);
 }

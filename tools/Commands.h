@@ -19,7 +19,7 @@ struct ToolStreams {
 int runTool(const QStringList& arguments, ToolStreams& streams);
 
 int createCommand(const QString& file, ToolStreams& streams);
-int importCommand(const QString& file, const QString& csv, ImportMode mode, ToolStreams& streams);
-int exportCommand(const QString& file, bool withBom, ToolStreams& streams);
+int importCommand(const QString& file, const QString& csv, ImportMode mode, CsvEncoding encoding, ToolStreams& streams);
+int exportCommand(const QString& file, CsvEncoding encoding, bool withBom, ToolStreams& streams);
 int checkCommand(const QString& file, ToolStreams& streams);
 int pinyinCommand(ToolStreams& streams);

@@ -8,6 +8,7 @@
 #include "exchange/DrugImport.h"
 #include "pinyin/PinyinInitials.h"
 #include "tests/support/DrugFileFixture.h"
+#include "tests/support/ProgramRun.h"
 
 #include <QBuffer>
 #include <QtTest>
@@ -79,16 +80,16 @@ private:
 };
 
 ImportResult importText(const DrugFileFixture& file, const QByteArray& csv, ImportMode mode = ImportMode::Add,
-                        const ImportProgress& progress = {}) {
+                        const ImportProgress& progress = {}, CsvEncoding encoding = CsvEncoding::Utf8) {
     QBuffer buffer;
     openText(buffer, csv);
-    return importDrugs(file.connection(), buffer, mode, progress);
+    return importDrugs(file.connection(), buffer, mode, progress, encoding);
 }
 
-QByteArray exportText(const DrugFileFixture& file, bool withBom = false) {
+QByteArray exportText(const DrugFileFixture& file, bool withBom = false, CsvEncoding encoding = CsvEncoding::Utf8) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    if (!exportDrugs(file.connection(), buffer, withBom))
+    if (!exportDrugs(file.connection(), buffer, encoding, withBom))
         return "export refused";
     return buffer.data();
 }
@@ -316,6 +317,7 @@ void TestExchange::decodesStrictUtf8() {
 void TestExchange::importStoresRows_data() {
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<QList<QStringList>>("drugs");
+    QTest::addColumn<CsvEncoding>("encoding");
     // A BOM, a header in another order, 编号 and 拼音 given but ignored, a leaflet holding
     // CR LF, a lone LF, commas and doubled quotes, and LF record ends.
     QTest::newRow("BOM, reordered header, key and initials ignored, quoted fields")
@@ -324,30 +326,53 @@ void TestExchange::importStoresRows_data() {
                       "XXXX,头孢呋辛,999,\"第一行，\r\n第二行, \"\"引号\"\"\n第三行\",Cefuroxime\n"
                       "\n"
                       ",维生素B1,,,\"Vitamin B1, thiamine\"\n")
-        << QList<QStringList>{
-               {QStringLiteral("头孢呋辛"), QStringLiteral("TbfX"), QStringLiteral("Cefuroxime"),
-                QStringLiteral("第一行，\r\n第二行, \"引号\"\n第三行")},
-               {QStringLiteral("维生素B1"), QStringLiteral("WSSB"), QStringLiteral("Vitamin B1, thiamine"), QString()}};
-    QTest::newRow("header names trimmed") << QByteArray(" 中文名 ,\t英文名\r\n布洛芬,Ibuprofen\r\n")
-                                          << QList<QStringList>{{QStringLiteral("布洛芬"), QStringLiteral("BLF"),
-                                                                 QStringLiteral("Ibuprofen"), QString()}};
+        << QList<QStringList>{{QStringLiteral("头孢呋辛"), QStringLiteral("TbfX"), QStringLiteral("Cefuroxime"),
+                               QStringLiteral("第一行，\r\n第二行, \"引号\"\n第三行")},
+                              {QStringLiteral("维生素B1"), QStringLiteral("WSSB"),
+                               QStringLiteral("Vitamin B1, thiamine"), QString()}}
+        << CsvEncoding::Utf8;
+    QTest::newRow("header names trimmed")
+        << QByteArray(" 中文名 ,\t英文名\r\n布洛芬,Ibuprofen\r\n")
+        << QList<QStringList>{{QStringLiteral("布洛芬"), QStringLiteral("BLF"), QStringLiteral("Ibuprofen"), QString()}}
+        << CsvEncoding::Utf8;
     QTest::newRow("CR-only line ends")
         << QByteArray("中文名,药物说明书\r阿莫西林,\"一\r二\"\r布洛芬,\r")
         << QList<QStringList>{{QStringLiteral("阿莫西林"), QStringLiteral("AMXL"), QString(), QStringLiteral("一\r二")},
-                              {QStringLiteral("布洛芬"), QStringLiteral("BLF"), QString(), QString()}};
+                              {QStringLiteral("布洛芬"), QStringLiteral("BLF"), QString(), QString()}}
+        << CsvEncoding::Utf8;
     const QString longLeaflet = QStringLiteral("用法，用量\r\n").repeated(CsvReader::DefaultBlockSize / 8);
     QTest::newRow("leaflet longer than the reader's block")
         << "中文名,药物说明书,英文名\r\n阿莫西林,\"" + longLeaflet.toUtf8() + "\",Amoxicillin\r\n"
-        << QList<QStringList>{
-               {QStringLiteral("阿莫西林"), QStringLiteral("AMXL"), QStringLiteral("Amoxicillin"), longLeaflet}};
-    QTest::newRow("header alone") << QByteArray("中文名\r\n") << QList<QStringList>{};
+        << QList<QStringList>{{QStringLiteral("阿莫西林"), QStringLiteral("AMXL"), QStringLiteral("Amoxicillin"),
+                               longLeaflet}}
+        << CsvEncoding::Utf8;
+    QTest::newRow("header alone") << QByteArray("中文名\r\n") << QList<QStringList>{} << CsvEncoding::Utf8;
+    // Empty cells at the header's end and wholly empty rows, as spreadsheet programs leave them.
+    const QList<QStringList> listed{{QStringLiteral("阿莫西林"), QStringLiteral("AMXL"), QStringLiteral("Amoxicillin"),
+                                     QStringLiteral("一日三次，\r\n饭后“服用”")},
+                                    {QStringLiteral("布洛芬"), QStringLiteral("BLF"), QString(), QString()}};
+    const QByteArray excel = "中文名,英文名,药物说明书,,\r\n"
+                             "阿莫西林,Amoxicillin,\"一日三次，\r\n饭后“服用”\",,\r\n"
+                             ",,,,\r\n"
+                             "\r\n"
+                             "布洛芬,,,,\r\n"
+                             ",,,,\r\n";
+    QTest::newRow("GBK as Excel saves it: CR LF, empty cells at the header's end, empty rows")
+        << gb18030(excel) << listed << CsvEncoding::Gb18030;
+    QTest::newRow("empty cells at the header's end: rows with or without the empty fields under them")
+        << QByteArray("中文名,英文名,药物说明书,,\r\n"
+                      "阿莫西林,Amoxicillin,\"一日三次，\r\n饭后“服用”\"\r\n"
+                      ",,\r\n"
+                      "布洛芬,,,\r\n")
+        << listed << CsvEncoding::Utf8;
 }
 
 void TestExchange::importStoresRows() {
     QFETCH(QByteArray, csv);
     QFETCH(QList<QStringList>, drugs);
+    QFETCH(CsvEncoding, encoding);
     DrugFileFixture file;
-    QCOMPARE(importText(file, csv).imported, qint64(drugs.size()));
+    QCOMPARE(importText(file, csv, ImportMode::Add, {}, encoding).imported, qint64(drugs.size()));
     // The import's large page cache is not left on the connection.
     Statement cacheSize(file.connection(), QStringLiteral("PRAGMA cache_size"));
     QVERIFY(cacheSize.step());
@@ -432,37 +457,74 @@ void TestExchange::brokenRowLeavesFileUntouched_data() {
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<qint64>("line");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<CsvEncoding>("encoding");
     const QByteArray good = "中文名,英文名\r\n阿莫西林,Amoxicillin\r\n";
-    QTest::newRow("unknown column") << QByteArray("中文名,剂量\r\n阿莫西林,x\r\n") << qint64(1)
-                                    << QStringLiteral("未知的列：“剂量”");
+    QTest::newRow("unknown column")
+        << QByteArray("中文名,剂量\r\n阿莫西林,x\r\n") << qint64(1)
+        << QStringLiteral("未知的列：“剂量”；可用的列：中文名、英文名、药物说明书、类别、规格、用量、用法、剂型")
+        << CsvEncoding::Utf8;
     QTest::newRow("column twice") << QByteArray("中文名,英文名, 中文名\r\n阿莫西林,x,y\r\n") << qint64(1)
-                                  << QStringLiteral("列“中文名”出现了两次");
-    QTest::newRow("no Chinese name column")
-        << QByteArray("英文名\r\nAspirin\r\n") << qint64(1) << QStringLiteral("表头中缺少“中文名”列");
+                                  << QStringLiteral("列“中文名”出现了两次") << CsvEncoding::Utf8;
+    QTest::newRow("no Chinese name column") << QByteArray("英文名\r\nAspirin\r\n") << qint64(1)
+                                            << QStringLiteral("表头中缺少“中文名”列") << CsvEncoding::Utf8;
     QTest::newRow("header not UTF-8") << QByteArray("中文名,\xFF\r\n阿莫西林,x\r\n") << qint64(1)
-                                      << QStringLiteral("表头不是有效的 UTF-8 文本");
-    QTest::newRow("empty file") << QByteArray() << qint64(1) << QStringLiteral("文件是空的，缺少表头");
-    QTest::newRow("blank lines only") << QByteArray("\r\n\n") << qint64(1) << QStringLiteral("文件是空的，缺少表头");
-    QTest::newRow("missing name") << good + "  ,Aspirin\r\n" << qint64(3) << QStringLiteral("缺少中文名");
-    QTest::newRow("too few fields") << good + "布洛芬\r\n" << qint64(3) << QStringLiteral("有 1 个字段，表头有 2 个");
+                                      << QStringLiteral("表头不是有效的 UTF-8 文本") << CsvEncoding::Utf8;
+    QTest::newRow("empty file") << QByteArray() << qint64(1) << QStringLiteral("文件是空的，缺少表头")
+                                << CsvEncoding::Utf8;
+    QTest::newRow("blank lines only") << QByteArray("\r\n\n") << qint64(1) << QStringLiteral("文件是空的，缺少表头")
+                                      << CsvEncoding::Utf8;
+    QTest::newRow("missing name") << good + "  ,Aspirin\r\n"
+                                  << qint64(3) << QStringLiteral("缺少中文名") << CsvEncoding::Utf8;
+    QTest::newRow("too few fields") << good + "布洛芬\r\n"
+                                    << qint64(3) << QStringLiteral("有 1 个字段，表头有 2 个") << CsvEncoding::Utf8;
     QTest::newRow("too many fields") << good + "布洛芬,Ibuprofen,x\r\n"
-                                     << qint64(3) << QStringLiteral("有 3 个字段，表头有 2 个");
+                                     << qint64(3) << QStringLiteral("有 3 个字段，表头有 2 个") << CsvEncoding::Utf8;
     QTest::newRow("quote inside field") << good + "布洛\"芬,Ibuprofen\r\n"
-                                        << qint64(3) << QStringLiteral("未加引号的字段中出现了引号");
+                                        << qint64(3) << QStringLiteral("未加引号的字段中出现了引号")
+                                        << CsvEncoding::Utf8;
     QTest::newRow("text after quote") << good + "\"布洛芬\"x,Ibuprofen\r\n"
-                                      << qint64(3) << QStringLiteral("右引号后面出现了多余的字符");
+                                      << qint64(3) << QStringLiteral("右引号后面出现了多余的字符") << CsvEncoding::Utf8;
     QTest::newRow("unclosed quote") << good + "布洛芬,\"Ibuprofen\r\nmore\r\n"
-                                    << qint64(3) << QStringLiteral("引号没有闭合");
+                                    << qint64(3) << QStringLiteral("引号没有闭合") << CsvEncoding::Utf8;
     QTest::newRow("invalid UTF-8") << good + "\"多行\r\n名称\",ok\r\n\xE5\xB8,x\r\n"
-                                   << qint64(5) << QStringLiteral("不是有效的 UTF-8 文本");
-    QTest::newRow("bad row after many good ones") << good + QByteArray("布洛芬,x\r\n").repeated(500) + "x\r\n"
-                                                  << qint64(503) << QStringLiteral("有 1 个字段，表头有 2 个");
+                                   << qint64(5) << QStringLiteral("不是有效的 UTF-8 文本") << CsvEncoding::Utf8;
+    QTest::newRow("bad row after many good ones")
+        << good + QByteArray("布洛芬,x\r\n").repeated(500) + "x\r\n"
+        << qint64(503) << QStringLiteral("有 1 个字段，表头有 2 个") << CsvEncoding::Utf8;
+    QTest::newRow("GBK text read as UTF-8")
+        << gb18030(good) << qint64(1)
+        << QStringLiteral(
+               "表头不是有效的 UTF-8 文本；整个文件是有效的 GB18030（GBK）文本，中文 Windows 上的 Excel、WPS "
+               "保存的 CSV 就是这种编码")
+        << CsvEncoding::Utf8;
+    // Each field is decoded apart: a sequence cut off at a field's end is not finished by the next.
+    QTest::newRow("GB18030: a sequence cut off at a field's end")
+        << gb18030(good) + "\xB2\xBC\xC2,\xE5\xB7\xD2\r\n"
+        << qint64(3) << QStringLiteral("不是有效的 GB18030 文本") << CsvEncoding::Gb18030;
+    QTest::newRow("GB18030: a four-byte form beyond Unicode")
+        << gb18030(good) + "\xB2\xBC\xE3\x32\x9A\x36,x\r\n"
+        << qint64(3) << QStringLiteral("不是有效的 GB18030 文本") << CsvEncoding::Gb18030;
+    QTest::newRow("GB18030: header") << QByteArray("\xD6\xD0\xCE\xC4\xC3\xFB,\x80\r\n") << qint64(1)
+                                     << QStringLiteral("表头不是有效的 GB18030 文本") << CsvEncoding::Gb18030;
+    QTest::newRow("empty header cell before a named one")
+        << QByteArray("中文名,,英文名\r\n阿莫西林,,x\r\n") << qint64(1) << QStringLiteral("表头的第 2 列是空的")
+        << CsvEncoding::Utf8;
+    QTest::newRow("text under an empty header cell")
+        << QByteArray("中文名,英文名,,\r\n阿莫西林,x,,\r\n布洛芬,y,,z\r\n") << qint64(3)
+        << QStringLiteral("第 4 个字段不是空的，但表头中这一列是空的") << CsvEncoding::Utf8;
+    QTest::newRow("more fields than the header's cells, empty ones included")
+        << QByteArray("中文名,英文名,,\r\n阿莫西林,x,,,\r\n") << qint64(2) << QStringLiteral("有 5 个字段，表头有 4 个")
+        << CsvEncoding::Utf8;
+    QTest::newRow("text but no name between empty rows")
+        << QByteArray("中文名,英文名,,\r\n,,,\r\n,x,,\r\n,,,\r\n") << qint64(3) << QStringLiteral("缺少中文名")
+        << CsvEncoding::Utf8;
 }
 
 void TestExchange::brokenRowLeavesFileUntouched() {
     QFETCH(QByteArray, csv);
     QFETCH(qint64, line);
     QFETCH(QString, message);
+    QFETCH(CsvEncoding, encoding);
     // Every row leaves the file as it was, so the rows share one (each new file costs a key derivation).
     static DrugFileFixture file;
     if (file.readAll().isEmpty())
@@ -470,7 +532,7 @@ void TestExchange::brokenRowLeavesFileUntouched() {
     const QByteArray before = file.bytes();
     for (const ImportMode mode : {ImportMode::Add, ImportMode::SkipExisting, ImportMode::Replace}) {
         try {
-            importText(file, csv, mode);
+            importText(file, csv, mode, {}, encoding);
             QFAIL("a broken text was imported");
         } catch (const CsvError& error) {
             QCOMPARE(error.message(), message);
@@ -563,22 +625,35 @@ void TestExchange::exportImportRoundTrip_data() {
     QTest::addColumn<QString>("englishName");
     QTest::addColumn<QString>("leaflet");
     QTest::addColumn<bool>("withBom");
+    QTest::addColumn<CsvEncoding>("encoding");
     QTest::newRow("commas, quotes, blank lines, outer spaces")
         << QStringLiteral("复方甘草片，") << QStringLiteral("Name, \"quoted\"")
-        << QStringLiteral("  行一\r\n行二\r\n\r\n行四  ") << false;
+        << QStringLiteral("  行一\r\n行二\r\n\r\n行四  ") << false << CsvEncoding::Utf8;
     QTest::newRow("Latin letters in the name")
-        << QStringLiteral("VC片") << QStringLiteral("Vitamin C") << QStringLiteral("x") << false;
+        << QStringLiteral("VC片") << QStringLiteral("Vitamin C") << QStringLiteral("x") << false << CsvEncoding::Utf8;
     QTest::newRow("lone CR and lone LF") << QStringLiteral("阿莫西林") << QStringLiteral("a\rb")
-                                         << QStringLiteral("c\nd") << false;
-    QTest::newRow("quotes alone") << QStringLiteral("布洛芬") << QStringLiteral("\"") << QStringLiteral("\"\"")
-                                  << false;
+                                         << QStringLiteral("c\nd") << false << CsvEncoding::Utf8;
+    QTest::newRow("quotes alone") << QStringLiteral("布洛芬") << QStringLiteral("\"") << QStringLiteral("\"\"") << false
+                                  << CsvEncoding::Utf8;
     QTest::newRow("leaflet longer than the reader's block")
         << QStringLiteral("头孢呋辛") << QString()
-        << QStringLiteral("【用法】一日三次，\"饭后\"\r\n").repeated(CsvReader::DefaultBlockSize / 16) << false;
+        << QStringLiteral("【用法】一日三次，\"饭后\"\r\n").repeated(CsvReader::DefaultBlockSize / 16) << false
+        << CsvEncoding::Utf8;
     QTest::newRow("NUL, U+FEFF first, U+FFFE, U+FFFF, emoji, SQL characters")
-        << QStringLiteral("\uFEFF甲😀") << QStringLiteral("a\0b\uFFFE\uFFFF") << QStringLiteral("50%_;--'") << false;
+        << QStringLiteral("\uFEFF甲😀") << QStringLiteral("a\0b\uFFFE\uFFFF") << QStringLiteral("50%_;--'") << false
+        << CsvEncoding::Utf8;
     QTest::newRow("BOM first") << QStringLiteral("复方甘草片，") << QStringLiteral("Name, \"quoted\"")
-                               << QStringLiteral("行一\r\n") << true;
+                               << QStringLiteral("行一\r\n") << true << CsvEncoding::Utf8;
+    // Every Unicode scalar value: the BMP's two-byte and four-byte forms, the private use areas
+    // that GB18030 versions map differently, and the planes beyond the BMP.
+    QString everyCharacter;
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        if (!QChar::isSurrogate(c))
+            everyCharacter.append(QChar::fromUcs4(c));
+    }
+    QTest::newRow("GB18030: U+FEFF first, every Unicode character")
+        << QStringLiteral("\uFEFF甲😀") << QStringLiteral("a\0b\uFFFE\uFFFF") << everyCharacter << false
+        << CsvEncoding::Gb18030;
 }
 
 void TestExchange::exportImportRoundTrip() {
@@ -586,15 +661,17 @@ void TestExchange::exportImportRoundTrip() {
     QFETCH(QString, englishName);
     QFETCH(QString, leaflet);
     QFETCH(bool, withBom);
+    QFETCH(CsvEncoding, encoding);
     DrugFileFixture first;
     first.insert(name, Cell(PinyinInitials(name)), englishName, leaflet);
     first.insert(QStringLiteral("维生素B1"), Cell(QStringLiteral("WSSB")));
-    const QByteArray exported = exportText(first, withBom);
-    QVERIFY(exported.startsWith((withBom ? Utf8Bom : QByteArray()) + Header));
+    const QByteArray exported = exportText(first, withBom, encoding);
+    QVERIFY(exported.startsWith((withBom ? Utf8Bom : QByteArray()) +
+                                (encoding == CsvEncoding::Utf8 ? Header : gb18030(Header))));
 
     DrugFileFixture second;
-    QCOMPARE(importText(second, exported).imported, qint64(2));
-    QCOMPARE(exportText(second, withBom), exported);
+    QCOMPARE(importText(second, exported, ImportMode::Add, {}, encoding).imported, qint64(2));
+    QCOMPARE(exportText(second, withBom, encoding), exported);
     const QStringList given{name, PinyinInitials(name), englishName, leaflet};
     QCOMPARE(texts(first.readAll().constFirst()), given);
     QCOMPARE(texts(second.readAll().constFirst()), given);

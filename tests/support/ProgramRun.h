@@ -27,3 +27,14 @@ inline ProgramRun runProgram(const QString& program, const QStringList& argument
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
             QString::fromUtf8(process.readAllStandardError())};
 }
+
+// The GB18030 form of a UTF-8 text as glibc's iconv writes it: GBK where GBK has a form, as
+// spreadsheet programs on Chinese Windows save it.
+inline QByteArray gb18030(const QByteArray& utf8) {
+    const ProgramRun run = runProgram(
+        QStringLiteral("iconv"),
+        {QStringLiteral("-f"), QStringLiteral("UTF-8"), QStringLiteral("-t"), QStringLiteral("GB18030")}, utf8);
+    if (run.status != 0)
+        qFatal("iconv failed: %s", qPrintable(run.err));
+    return run.out;
+}

@@ -40,6 +40,8 @@ private Q_SLOTS:
     void importThenExportThroughTheTool();
     void importOptionsTreatExistingNames_data();
     void importOptionsTreatExistingNames();
+    void importReadsAListAsExcelSavesIt_data();
+    void importReadsAListAsExcelSavesIt();
     void brokenCsvNamesFileAndLine();
     void missingFileFails_data();
     void missingFileFails();
@@ -129,6 +131,60 @@ void TestXiyaoDb::importOptionsTreatExistingNames() {
     QCOMPARE(run.status, 0);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QCOMPARE(file.readAll().size(), drugs);
+}
+
+void TestXiyaoDb::importReadsAListAsExcelSavesIt_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("drugs");
+    // DB stands for a drug file, CSV for the list, FILE for the list in the message. The list
+    // has two rows of empty cells and a blank line.
+    const QString imported = QStringLiteral("跳过了 3 个空行\n已导入 2 种药品");
+    QTest::newRow("--encoding gb18030") << QStringList{QStringLiteral("import"), QStringLiteral("DB"),
+                                                       QStringLiteral("CSV"), QStringLiteral("--encoding"),
+                                                       QStringLiteral("gb18030")}
+                                        << 0 << imported << 2;
+    QTest::newRow("--encoding GBK before the files")
+        << QStringList{QStringLiteral("import"), QStringLiteral("--encoding"), QStringLiteral("GBK"),
+                       QStringLiteral("DB"), QStringLiteral("CSV")}
+        << 0 << imported << 2;
+    QTest::newRow("read as UTF-8: the message names the option")
+        << QStringList{QStringLiteral("import"), QStringLiteral("DB"), QStringLiteral("CSV")} << 1
+        << QStringLiteral(
+               "xiyao-db：错误：FILE 第 1 行：表头不是有效的 UTF-8 文本；整个文件是有效的 GB18030（GBK）文本，"
+               "中文 Windows 上的 Excel、WPS 保存的 CSV 就是这种编码；请加上 --encoding gb18030 再导入；"
+               "数据库没有改动")
+        << 0;
+}
+
+void TestXiyaoDb::importReadsAListAsExcelSavesIt() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(int, drugs);
+    QTemporaryDir dir;
+    DrugFileFixture file;
+    const QString csv = writeFile(dir, QStringLiteral("excel.csv"),
+                                  gb18030("中文名,英文名,药物说明书,,\r\n"
+                                          "阿莫西林,Amoxicillin,\"一日三次，\r\n饭后服用\",,\r\n"
+                                          ",,,,\r\n"
+                                          "\r\n"
+                                          "布洛芬,,,,\r\n"
+                                          ",,,,\r\n"));
+    arguments.replaceInStrings(QStringLiteral("DB"), file.path());
+    arguments.replaceInStrings(QStringLiteral("CSV"), csv);
+    const Run run = runTool(arguments);
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains(message.replace(QStringLiteral("FILE"), csv)), qPrintable(run.err));
+    QCOMPARE(file.readAll().size(), drugs);
+    if (status != 0)
+        return;
+    // Back out in GB18030: the UTF-8 export, each character in the form iconv gives it.
+    const Run exported =
+        runTool({QStringLiteral("export"), file.path(), QStringLiteral("--encoding"), QStringLiteral("gb18030")});
+    QCOMPARE(exported.status, 0);
+    QCOMPARE(exported.out, gb18030(runTool({QStringLiteral("export"), file.path()}).out));
 }
 
 void TestXiyaoDb::brokenCsvNamesFileAndLine() {
@@ -247,6 +303,7 @@ void TestXiyaoDb::usage_data() {
     QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")} << 2;
     QTest::newRow("no command") << QStringList{} << 2;
     QTest::newRow("argument missing") << QStringList{QStringLiteral("export")} << 2;
+    QTest::newRow("import without arguments") << QStringList{QStringLiteral("import")} << 2;
     QTest::newRow("argument too many") << QStringList{QStringLiteral("pinyin"), QStringLiteral("x")} << 2;
     QTest::newRow("import: both options")
         << QStringList{QStringLiteral("import"), QStringLiteral("--skip-existing"), QStringLiteral("DB"),
@@ -254,6 +311,14 @@ void TestXiyaoDb::usage_data() {
         << 2;
     QTest::newRow("export: an option of import")
         << QStringList{QStringLiteral("export"), QStringLiteral("DB"), QStringLiteral("--replace")} << 2;
+    QTest::newRow("import: unknown encoding")
+        << QStringList{QStringLiteral("import"), QStringLiteral("DB"), QStringLiteral("CSV"),
+                       QStringLiteral("--encoding"), QStringLiteral("latin1")}
+        << 2;
+    QTest::newRow("export: a byte order mark in GB18030")
+        << QStringList{QStringLiteral("export"), QStringLiteral("--bom"), QStringLiteral("DB"),
+                       QStringLiteral("--encoding"), QStringLiteral("gb18030")}
+        << 2;
     QTest::newRow("check: unknown option")
         << QStringList{QStringLiteral("check"), QStringLiteral("--bom"), QStringLiteral("DB")} << 2;
     QTest::newRow("help") << QStringList{QStringLiteral("help")} << 0;
@@ -266,6 +331,9 @@ void TestXiyaoDb::usage() {
     const Run run = runTool(arguments);
     QCOMPARE(run.status, status);
     QVERIFY2(run.err.contains(QStringLiteral("用法")), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("可用的列：中文名、英文名、药物说明书、类别、规格、用量、用法、剂型")) &&
+                 run.err.contains(QStringLiteral("--encoding gb18030")),
+             qPrintable(run.err));
     QCOMPARE(run.err.contains(QStringLiteral("命令或参数不对")), status != 0);
     QVERIFY(run.out.isEmpty());
 }
