@@ -22,7 +22,6 @@ void prepareApplication();
 // program in PROGRAM_FOLDER (its own folder by default) into FOLDER (the user's applications
 // folder by default), says where on stdout, and returns the exit status. Needs no display.
 int installDesktopEntryCommand(const QStringList& arguments);
-inline const QString InstallDesktopEntryOption = QStringLiteral("--install-desktop-entry");
 
 // The real platform services, alive as long as the main window.
 struct RealPlatform {

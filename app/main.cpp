@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/Form19.h"
 #include "data/DrugFile.h"
 #include "pinyin/Cp936.h"
@@ -8,10 +9,27 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
-    // Writing the desktop entry needs no display: it runs before any window system is reached.
-    if (argc >= 2 && QString::fromLocal8Bit(argv[1]) == InstallDesktopEntryOption) {
+    // The options that need no display are answered before any window system is reached.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine line = readCommandLine(arguments);
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        std::fputs(helpText().toUtf8().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::fputs(versionText().toUtf8().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Refused:
+        std::fprintf(stderr, "xiyao：%s。用 xiyao --help 查看可用的选项。\n", line.problem.toUtf8().constData());
+        return 2;
+    case CommandLine::Action::InstallDesktopEntry: {
         QCoreApplication core(argc, argv);
-        return installDesktopEntryCommand(QCoreApplication::arguments().mid(2));
+        return installDesktopEntryCommand(line.arguments);
+    }
+    case CommandLine::Action::Run:
+        break;
     }
     // The drug file's key takes longer to derive than anything before the window: it starts
     // first, and the window's load waits for it.

@@ -2,6 +2,7 @@
 #include "keypad/Form2.h"
 #include "pinyin/PinyinInitials.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/ProgramRun.h"
 
 #include <QFontInfo>
 #include <QMenu>
@@ -12,6 +13,8 @@ class TestMainWindow : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { prepareTestApplication(); }
+    void commandLineWithoutADisplay_data();
+    void commandLineWithoutADisplay();
     void layout();
     void controls_data();
     void controls();
@@ -184,6 +187,34 @@ void TestMainWindow::clickIntoTheMainWindowRefillsBeforeTheClick() {
     form.keypad()->Command2_Click(0); // a
     QTest::mouseClick(form.Label4[0], Qt::LeftButton);
     QCOMPARE(form.Text11->text(), QStringLiteral("阿莫西林"));
+}
+
+void TestMainWindow::commandLineWithoutADisplay_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << 0
+                               << QStringLiteral("西药手册 xiyao " XIYAO_VERSION_TEXT);
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0 << QStringLiteral("--install-desktop-entry");
+    QTest::newRow("--help after Qt's own option")
+        << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("--help")} << 0
+        << QStringLiteral("用法：xiyao");
+    QTest::newRow("an unknown option") << QStringList{QStringLiteral("--verison")} << 2
+                                       << QStringLiteral("未知的选项“--verison”");
+    QTest::newRow("a file name") << QStringList{QStringLiteral("qintabo.m")} << 2
+                                 << QStringLiteral("多余的参数“qintabo.m”");
+}
+
+void TestMainWindow::commandLineWithoutADisplay() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    const ProgramRun run = runProgram(QStringLiteral(XIYAO_PROGRAM), arguments, {}, environment);
+    QCOMPARE(run.status, status);
+    QVERIFY2((QString::fromUtf8(run.out) + run.err).contains(says), qPrintable(run.err));
 }
 
 QTEST_MAIN(TestMainWindow)

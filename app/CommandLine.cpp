@@ -1,0 +1,93 @@
+#include "app/CommandLine.h"
+
+#include <QSet>
+
+namespace {
+
+// Options Qt takes itself, with one or two leading dashes; the first set takes a value.
+const QSet<QString>& qtOptionsWithValue() {
+    static const QSet<QString> names{
+        QStringLiteral("platform"),
+        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"),
+        QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"),
+        QStringLiteral("session"),
+        QStringLiteral("display"),
+        QStringLiteral("geometry"),
+        QStringLiteral("style"),
+        QStringLiteral("stylesheet"),
+        QStringLiteral("name"),
+        QStringLiteral("title"),
+        QStringLiteral("visual"),
+    };
+    return names;
+}
+
+const QSet<QString>& qtFlags() {
+    static const QSet<QString> names{QStringLiteral("reverse"), QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                     QStringLiteral("sync"), QStringLiteral("widgetcount")};
+    return names;
+}
+
+} // namespace
+
+CommandLine readCommandLine(const QStringList& arguments) {
+    CommandLine line;
+    if (arguments.value(0) == InstallDesktopEntryOption) {
+        line.action = CommandLine::Action::InstallDesktopEntry;
+        line.arguments = arguments.mid(1);
+        return line;
+    }
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            line.action = CommandLine::Action::Help;
+            return line;
+        }
+        if (argument == QLatin1String("--version") || argument == QLatin1String("-v")) {
+            line.action = CommandLine::Action::Version;
+            return line;
+        }
+        QString name = argument;
+        if (name.startsWith(QLatin1String("--")))
+            name.remove(0, 1);
+        const bool option = name.startsWith(u'-') && name.size() > 1;
+        name = name.mid(1).section(u'=', 0, 0);
+        if (option && qtFlags().contains(name))
+            continue;
+        if (option && qtOptionsWithValue().contains(name)) {
+            if (!argument.contains(u'='))
+                ++i; // its value
+            continue;
+        }
+        line.action = CommandLine::Action::Refused;
+        line.problem = option
+                           ? QStringLiteral("未知的选项“%1”").arg(argument)
+                           : QStringLiteral("多余的参数“%1”（程序总是打开它自己文件夹里的 qintabo.m）").arg(argument);
+        return line;
+    }
+    return line;
+}
+
+QString helpText() {
+    return QStringLiteral(
+        "用法：xiyao [选项]\n"
+        "西药手册：按拼音首字母查找西药，查看、打印、加入、修改和删除药品说明书。\n"
+        "程序打开它自己文件夹里的药品数据库 qintabo.m。\n"
+        "\n"
+        "选项：\n"
+        "  -h, --help        显示这些说明后退出\n"
+        "  -v, --version     显示版本后退出\n"
+        "  --install-desktop-entry [文件夹 [程序文件夹]]\n"
+        "                    把桌面启动项 xiyao.desktop 写进文件夹（默认 ~/.local/share/applications）\n"
+        "\n"
+        "药品数据库的建立、导入、导出和检查用 xiyao-db（xiyao-db 不带参数显示它的用法）。\n"
+        "窗口中：Ctrl+F 打开“查找药品”，可按名称的任意部分或完整拼音查找。\n");
+}
+
+QString versionText() {
+    return QStringLiteral("西药手册 xiyao %1\n").arg(QStringLiteral(XIYAO_VERSION));
+}
