@@ -3,6 +3,7 @@
 #include "pinyin/ReadingTable.h"
 
 #include <QChar>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <bit>
@@ -16,38 +17,78 @@ char foldAscii(char c) {
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-// How a name holds the folded text as written: as the LIKE of the names did, only A to Z fold.
+// How a name holds the folded text as written: as the LIKE of the names did, only A to Z fold
+// (the name comes folded, as MatchText).
 FindRank writtenRank(QByteArrayView name, QByteArrayView folded) {
     if (folded.isEmpty() || name.size() < folded.size())
         return FindRank::None;
-    const auto same = [](char a, char b) {
-        return foldAscii(a) == b;
-    };
-    if (std::equal(name.begin(), name.begin() + folded.size(), folded.begin(), same))
+    if (name.startsWith(folded))
         return name.size() == folded.size() ? FindRank::WholeName : FindRank::StartOfName;
-    const auto found = std::search(name.begin() + 1, name.end(), folded.begin(), folded.end(), same);
-    return found != name.end() ? FindRank::InsideName : FindRank::None;
+    return name.indexOf(folded, 1) >= 0 ? FindRank::InsideName : FindRank::None;
 }
 
-// One code point of UTF-8 text at pos, moving pos past it; U+FFFD for a malformed sequence.
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
+
+// One code point of UTF-8 text at pos, moving pos past it. As the program decodes stored text for
+// showing (QStringDecoder): a byte that does not begin a well-formed sequence (shortest form, no
+// surrogate, at most U+10FFFF) is U+FFFD by itself, and decoding goes on at the next byte.
 char32_t nextCodePoint(QByteArrayView text, qsizetype& pos) {
     const auto byte = [&](qsizetype i) {
         return static_cast<unsigned char>(text[i]);
     };
-    const unsigned char lead = byte(pos++);
-    if (lead < 0x80)
+    const unsigned char lead = byte(pos);
+    if (lead < 0x80) {
+        ++pos;
         return lead;
-    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-    if (extra < 0 || pos + extra > text.size())
-        return 0xFFFD;
-    char32_t code = lead & (0x3F >> extra);
-    for (int i = 0; i < extra; ++i) {
-        if ((byte(pos) & 0xC0) != 0x80)
-            return 0xFFFD;
-        code = (code << 6) | (byte(pos++) & 0x3F);
     }
+    const int extra = lead >= 0xC2 && lead <= 0xDF   ? 1
+                      : lead >= 0xE0 && lead <= 0xEF ? 2
+                      : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                                     : 0;
+    if (extra == 0 || pos + extra >= text.size()) {
+        ++pos;
+        return 0xFFFD;
+    }
+    char32_t code = lead & (0x7F >> (extra + 1));
+    for (int i = 1; i <= extra; ++i) {
+        if (!isContinuation(byte(pos + i))) {
+            ++pos;
+            return 0xFFFD;
+        }
+        code = (code << 6) | (byte(pos + i) & 0x3F);
+    }
+    constexpr char32_t Smallest[] = {0, 0x80, 0x800, 0x10000};
+    if (code < Smallest[extra] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+        ++pos;
+        return 0xFFFD;
+    }
+    pos += extra + 1;
     return code;
 }
+
+// A name as the list shows it, in UTF-8, A to Z lower-cased: what the find window matches. On
+// the stack: a name of usual length costs no allocation.
+class MatchText {
+public:
+    explicit MatchText(QByteArrayView name) {
+        for (qsizetype pos = 0; pos < name.size();) {
+            const qsizetype start = pos;
+            const char32_t code = nextCodePoint(name, pos);
+            if (code < 0x80)
+                m_bytes.append(foldAscii(char(code)));
+            else if (pos - start == 1) // a byte shown as U+FFFD
+                m_bytes.append("\xEF\xBF\xBD", 3);
+            else
+                m_bytes.append(name.data() + start, pos - start);
+        }
+    }
+    QByteArrayView view() const { return QByteArrayView(m_bytes.data(), m_bytes.size()); }
+
+private:
+    QVarLengthArray<char, 256> m_bytes;
+};
 
 // What one character of a name offers the matcher.
 struct Unit {
@@ -119,10 +160,12 @@ FindText::FindText(QStringView text)
 }
 
 FindRank FindText::rank(QByteArrayView chineseName, QByteArrayView englishName) const {
-    const FindRank written = std::min(writtenRank(chineseName, m_folded), writtenRank(englishName, m_folded));
+    const MatchText chinese(chineseName);
+    const FindRank written =
+        std::min(writtenRank(chinese.view(), m_folded), writtenRank(MatchText(englishName).view(), m_folded));
     if (written == FindRank::WholeName || !isPinyin())
         return written;
-    return std::min(written, pinyinRank(chineseName));
+    return std::min(written, pinyinRank(chinese.view()));
 }
 
 FindRank FindText::rank(QStringView chineseName, QStringView englishName) const {
