@@ -27,6 +27,14 @@ FindRank writtenRank(QByteArrayView name, QByteArrayView folded) {
     return name.indexOf(folded, 1) >= 0 ? FindRank::InsideName : FindRank::None;
 }
 
+// Full-width forms of ASCII, as a Chinese input method's full-width mode types them, and the
+// ideographic space match as their ASCII counterparts.
+constexpr char32_t foldWidth(char32_t code) {
+    if (code >= 0xFF01 && code <= 0xFF5E)
+        return code - 0xFEE0;
+    return code == 0x3000 ? U' ' : code;
+}
+
 bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
@@ -68,14 +76,14 @@ char32_t nextCodePoint(QByteArrayView text, qsizetype& pos) {
     return code;
 }
 
-// A name as the list shows it, in UTF-8, A to Z lower-cased: what the find window matches. On
-// the stack: a name of usual length costs no allocation.
+// A name as the list shows it, in UTF-8, full-width ASCII as ASCII and A to Z lower-cased: what
+// the find window matches. On the stack: a name of usual length costs no allocation.
 class MatchText {
 public:
     explicit MatchText(QByteArrayView name) {
         for (qsizetype pos = 0; pos < name.size();) {
             const qsizetype start = pos;
-            const char32_t code = nextCodePoint(name, pos);
+            const char32_t code = foldWidth(nextCodePoint(name, pos));
             if (code < 0x80)
                 m_bytes.append(foldAscii(char(code)));
             else if (pos - start == 1) // a byte shown as U+FFFD
@@ -140,12 +148,15 @@ quint64 advance(quint64 states, const Unit& unit, QByteArrayView letters) {
 
 } // namespace
 
-FindText::FindText(QStringView text)
-    : m_folded(text.toUtf8()) {
+FindText::FindText(QStringView text) {
+    QString narrow = text.toString();
+    for (QChar& c : narrow)
+        c = QChar(char16_t(foldWidth(c.unicode())));
+    m_folded = narrow.toUtf8();
     for (char& c : m_folded)
         c = foldAscii(c);
     bool hasLetter = false;
-    for (const QChar c : text) {
+    for (const QChar c : narrow) {
         if (c == u' ' || c == u'\'')
             continue;
         if (c.unicode() >= 0x80 || !c.isLetterOrNumber()) {

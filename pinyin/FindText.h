@@ -12,8 +12,9 @@ enum class FindRank { WholeName, WholePinyin, StartOfName, StartPinyin, InsideNa
 // it as written (Latin letters in any case), and, when it is Latin letters (digits, blanks and
 // apostrophes allowed), a Chinese name that reads so in pinyin: each character in turn by the
 // start of any of its readings, its initial up to its whole syllable, tones ignored, u also for ü;
-// beginning at any character. Blanks and signs in the name are passed over. A name is matched as
-// the list shows it: each byte that is no UTF-8 as U+FFFD.
+// beginning at any character. Blanks and signs in the name are passed over. Full-width letters,
+// digits and signs and the ideographic space match as ASCII, in the name and in the text. A name
+// is matched as the list shows it: each byte that is no UTF-8 as U+FFFD.
 class FindText {
 public:
     explicit FindText(QStringView text);
@@ -27,6 +28,6 @@ private:
     // The name as MatchText (FindText.cpp) gives it: valid UTF-8, as the list shows it.
     FindRank pinyinRank(QByteArrayView chineseName) const;
 
-    QByteArray m_folded;  // the text as UTF-8, A to Z lower-cased
+    QByteArray m_folded;  // the text as UTF-8, full-width ASCII as ASCII, A to Z lower-cased
     QByteArray m_letters; // the text as pinyin letters; empty when it is no pinyin
 };

@@ -357,6 +357,21 @@ void TestPinyin::findRank_data() {
     QTest::addColumn<QByteArray>("name"); // as the drug file holds it, not always UTF-8
     QTest::addColumn<QString>("typed");
     QTest::addColumn<FindRank>("rank");
+    // Full-width letters, digits and signs, and the ideographic space, as typed in full-width mode.
+    QTest::newRow("full-width letter in a name")
+        << QByteArray("维生素Ｃ片") << QStringLiteral("wsscp") << FindRank::WholePinyin;
+    QTest::newRow("full-width digit and sign in a name")
+        << QByteArray("５％葡萄糖注射液") << QStringLiteral("5ptt") << FindRank::StartPinyin;
+    QTest::newRow("full-width pinyin typed")
+        << QByteArray("维生素C片") << QStringLiteral("ｗｓｓｃｐ") << FindRank::WholePinyin;
+    QTest::newRow("full-width name, half-width typed")
+        << QByteArray("ＶＣ片") << QStringLiteral("vc") << FindRank::StartOfName;
+    QTest::newRow("half-width name, full-width typed")
+        << QByteArray("VC片") << QStringLiteral("ＶＣ") << FindRank::StartOfName;
+    QTest::newRow("full-width both") << QByteArray("ＶＣ片") << QStringLiteral("ｖｃ") << FindRank::StartOfName;
+    QTest::newRow("full-width sign as written")
+        << QByteArray("５％葡萄糖") << QStringLiteral("5%") << FindRank::StartOfName;
+    QTest::newRow("ideographic space") << QByteArray("复方　甘草片") << QStringLiteral("方 甘") << FindRank::InsideName;
     // Bytes that are no UTF-8 are shown as U+FFFD, one per byte, and match as that.
     QTest::newRow("overlong letters") << QByteArray("\xC1\x81\xC1\x82") << QStringLiteral("ab") << FindRank::None;
     QTest::newRow("overlong letter in three bytes")
