@@ -3,6 +3,7 @@
 #include "pinyin/ReadingTable.h"
 
 #include <QChar>
+#include <QList>
 #include <QVarLengthArray>
 
 #include <algorithm>
@@ -13,18 +14,8 @@ namespace {
 // The bit masks of the matcher hold one bit per count of letters matched.
 constexpr qsizetype MaxLetters = 63;
 
-char foldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-// How a name holds the folded text as written: as the LIKE of the names did, only A to Z fold
-// (the name comes folded, as MatchText).
-FindRank writtenRank(QByteArrayView name, QByteArrayView folded) {
-    if (folded.isEmpty() || name.size() < folded.size())
-        return FindRank::None;
-    if (name.startsWith(folded))
-        return name.size() == folded.size() ? FindRank::WholeName : FindRank::StartOfName;
-    return name.indexOf(folded, 1) >= 0 ? FindRank::InsideName : FindRank::None;
+constexpr char32_t foldAscii(char32_t c) {
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
 }
 
 // Full-width forms of ASCII, as a Chinese input method's full-width mode types them, and the
@@ -35,67 +26,61 @@ constexpr char32_t foldWidth(char32_t code) {
     return code == 0x3000 ? U' ' : code;
 }
 
-bool isContinuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
+// How a name holds the folded text as written: as the LIKE of the names did, only A to Z fold.
+FindRank writtenRank(std::u32string_view name, std::u32string_view folded) {
+    if (folded.empty() || name.size() < folded.size())
+        return FindRank::None;
+    if (name.starts_with(folded))
+        return name.size() == folded.size() ? FindRank::WholeName : FindRank::StartOfName;
+    return name.find(folded, 1) != name.npos ? FindRank::InsideName : FindRank::None;
 }
 
 // One code point of UTF-8 text at pos, moving pos past it. As the program decodes stored text for
 // showing (QStringDecoder): a byte that does not begin a well-formed sequence (shortest form, no
 // surrogate, at most U+10FFFF) is U+FFFD by itself, and decoding goes on at the next byte.
 char32_t nextCodePoint(QByteArrayView text, qsizetype& pos) {
-    const auto byte = [&](qsizetype i) {
-        return static_cast<unsigned char>(text[i]);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data()) + pos;
+    const qsizetype left = text.size() - pos;
+    const auto continues = [&](int i) {
+        return i < left && (bytes[i] & 0xC0) == 0x80;
     };
-    const unsigned char lead = byte(pos);
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
+    const auto take = [&](int length, char32_t code) {
+        pos += length;
+        return code;
+    };
+    const char32_t lead = bytes[0];
+    if (lead < 0x80)
+        return take(1, lead);
+    if (lead >= 0xC2 && lead <= 0xDF && continues(1))
+        return take(2, (lead & 0x1F) << 6 | (bytes[1] & 0x3F));
+    if (lead >= 0xE0 && lead <= 0xEF && continues(1) && continues(2)) {
+        const char32_t code = (lead & 0x0F) << 12 | (bytes[1] & 0x3F) << 6 | (bytes[2] & 0x3F);
+        if (code >= 0x800 && (code < 0xD800 || code > 0xDFFF))
+            return take(3, code);
+    } else if (lead >= 0xF0 && lead <= 0xF4 && continues(1) && continues(2) && continues(3)) {
+        const char32_t code =
+            (lead & 0x07) << 18 | (bytes[1] & 0x3F) << 12 | (bytes[2] & 0x3F) << 6 | (bytes[3] & 0x3F);
+        if (code >= 0x10000 && code <= 0x10FFFF)
+            return take(4, code);
     }
-    const int extra = lead >= 0xC2 && lead <= 0xDF   ? 1
-                      : lead >= 0xE0 && lead <= 0xEF ? 2
-                      : lead >= 0xF0 && lead <= 0xF4 ? 3
-                                                     : 0;
-    if (extra == 0 || pos + extra >= text.size()) {
-        ++pos;
-        return 0xFFFD;
-    }
-    char32_t code = lead & (0x7F >> (extra + 1));
-    for (int i = 1; i <= extra; ++i) {
-        if (!isContinuation(byte(pos + i))) {
-            ++pos;
-            return 0xFFFD;
-        }
-        code = (code << 6) | (byte(pos + i) & 0x3F);
-    }
-    constexpr char32_t Smallest[] = {0, 0x80, 0x800, 0x10000};
-    if (code < Smallest[extra] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-        ++pos;
-        return 0xFFFD;
-    }
-    pos += extra + 1;
-    return code;
+    return take(1, 0xFFFD);
 }
 
-// A name as the list shows it, in UTF-8, full-width ASCII as ASCII and A to Z lower-cased: what
-// the find window matches. On the stack: a name of usual length costs no allocation.
+// A name's characters as the list shows them, full-width ASCII as ASCII and A to Z lower-cased:
+// what the find window matches. Decoded once for both matchers, on the stack for a name of usual length.
 class MatchText {
 public:
     explicit MatchText(QByteArrayView name) {
-        for (qsizetype pos = 0; pos < name.size();) {
-            const qsizetype start = pos;
-            const char32_t code = foldWidth(nextCodePoint(name, pos));
-            if (code < 0x80)
-                m_bytes.append(foldAscii(char(code)));
-            else if (pos - start == 1) // a byte shown as U+FFFD
-                m_bytes.append("\xEF\xBF\xBD", 3);
-            else
-                m_bytes.append(name.data() + start, pos - start);
-        }
+        m_characters.resize(name.size()); // never more characters than bytes
+        char32_t* out = m_characters.data();
+        for (qsizetype pos = 0; pos < name.size();)
+            *out++ = foldAscii(foldWidth(nextCodePoint(name, pos)));
+        m_characters.resize(out - m_characters.data());
     }
-    QByteArrayView view() const { return QByteArrayView(m_bytes.data(), m_bytes.size()); }
+    std::u32string_view view() const { return {m_characters.data(), size_t(m_characters.size())}; }
 
 private:
-    QVarLengthArray<char, 256> m_bytes;
+    QVarLengthArray<char32_t, 256> m_characters;
 };
 
 // What one character of a name offers the matcher.
@@ -108,7 +93,7 @@ struct Unit {
 Unit unitOf(char32_t code) {
     if (code < 0x80) {
         if (QChar::isLetterOrNumber(code))
-            return {Unit::Letter, -1, foldAscii(char(code))};
+            return {Unit::Letter, -1, char(code)};
         return {Unit::Skip};
     }
     if (const int set = pinyin::readingSetOf(code); set >= 0)
@@ -149,22 +134,18 @@ quint64 advance(quint64 states, const Unit& unit, QByteArrayView letters) {
 } // namespace
 
 FindText::FindText(QStringView text) {
-    QString narrow = text.toString();
-    for (QChar& c : narrow)
-        c = QChar(char16_t(foldWidth(c.unicode())));
-    m_folded = narrow.toUtf8();
-    for (char& c : m_folded)
-        c = foldAscii(c);
+    for (const uint code : text.toUcs4())
+        m_folded.push_back(foldAscii(foldWidth(code)));
     bool hasLetter = false;
-    for (const QChar c : narrow) {
-        if (c == u' ' || c == u'\'')
+    for (const char32_t c : m_folded) {
+        if (c == U' ' || c == U'\'')
             continue;
-        if (c.unicode() >= 0x80 || !c.isLetterOrNumber()) {
+        if (c >= 0x80 || !QChar::isLetterOrNumber(c)) {
             m_letters.clear();
             return;
         }
-        hasLetter = hasLetter || c.isLetter();
-        m_letters.append(foldAscii(char(c.unicode())));
+        hasLetter = hasLetter || QChar::isLetter(c);
+        m_letters.append(char(c));
     }
     if (!hasLetter || m_letters.size() > MaxLetters)
         m_letters.clear();
@@ -185,14 +166,14 @@ FindRank FindText::rank(QStringView chineseName, QStringView englishName) const 
 
 // One pass over the name with two sets of states: runs begun at its first character, and runs
 // begun at any character.
-FindRank FindText::pinyinRank(QByteArrayView name) const {
+FindRank FindText::pinyinRank(std::u32string_view name) const {
     const quint64 matched = quint64(1) << m_letters.size();
     quint64 fromStart = 1;
     quint64 fromAny = 0;
     bool start = false;
     bool inside = false;
-    for (qsizetype pos = 0; pos < name.size();) {
-        const Unit unit = unitOf(nextCodePoint(name, pos));
+    for (const char32_t code : name) {
+        const Unit unit = unitOf(code);
         if (unit.kind == Unit::Skip)
             continue;
         if (unit.kind == Unit::Stop) {

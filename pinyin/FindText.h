@@ -4,6 +4,9 @@
 #include <QByteArrayView>
 #include <QStringView>
 
+#include <string>
+#include <string_view>
+
 // How a drug's names match a text of the find window, best first: the whole name, its start,
 // then anywhere in it; at each, the name as written before its pinyin.
 enum class FindRank { WholeName, WholePinyin, StartOfName, StartPinyin, InsideName, InsidePinyin, None };
@@ -25,9 +28,9 @@ public:
     FindRank rank(QStringView chineseName, QStringView englishName) const;
 
 private:
-    // The name as MatchText (FindText.cpp) gives it: valid UTF-8, as the list shows it.
-    FindRank pinyinRank(QByteArrayView chineseName) const;
+    // The name's characters as MatchText (FindText.cpp) gives them: as the list shows it, folded.
+    FindRank pinyinRank(std::u32string_view chineseName) const;
 
-    QByteArray m_folded;  // the text as UTF-8, full-width ASCII as ASCII, A to Z lower-cased
-    QByteArray m_letters; // the text as pinyin letters; empty when it is no pinyin
+    std::u32string m_folded; // the text's characters, full-width ASCII as ASCII, A to Z lower-cased
+    QByteArray m_letters;    // the text as pinyin letters; empty when it is no pinyin
 };
