@@ -49,7 +49,8 @@ int installDesktopEntryCommand(const QStringList& arguments) {
     const QString target = arguments.value(0, userApplicationsFolder());
     const QString program = arguments.value(1, QCoreApplication::applicationDirPath());
     try {
-        const QString written = writeDesktopEntry(program, target);
+        // A packaging install stages the program under DESTDIR (desktop/InstallPortableFolder.cmake).
+        const QString written = writeDesktopEntry(program, target, qEnvironmentVariable("DESTDIR"));
         std::fprintf(
             stdout, "%s\n",
             QStringLiteral("已写入桌面启动项：%1").arg(QDir::toNativeSeparators(written)).toUtf8().constData());

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -46,6 +47,17 @@ QString execCommand(const QString& program) {
     throw std::runtime_error(message.toStdString());
 }
 
+QString absoluteFolder(const QString& folder) {
+    if (folder.isEmpty())
+        fail(QStringLiteral("文件夹名不能为空"));
+    return QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+}
+
+bool holdsProgram(const QString& folder) {
+    const QFileInfo program(QDir(folder).filePath(QStringLiteral("xiyao")));
+    return program.isFile() && program.isExecutable();
+}
+
 } // namespace
 
 QString desktopEntryText(const QString& programFolder) {
@@ -60,13 +72,19 @@ QString desktopEntryText(const QString& programFolder) {
     return text;
 }
 
-QString writeDesktopEntry(const QString& programFolder, const QString& targetFolder) {
-    if (!QDir().mkpath(targetFolder))
-        fail(QStringLiteral("无法建立文件夹 %1").arg(QDir::toNativeSeparators(targetFolder)));
-    const QString path = QDir(targetFolder).filePath(QStringLiteral("xiyao.desktop"));
+QString writeDesktopEntry(const QString& programFolder, const QString& targetFolder, const QString& stagingRoot) {
+    const QString program = absoluteFolder(programFolder);
+    const QString target = absoluteFolder(targetFolder);
+    // An entry that cannot start the program is worse than none: the menu would offer it.
+    if (!holdsProgram(program) && (stagingRoot.isEmpty() || !holdsProgram(absoluteFolder(stagingRoot + program))))
+        fail(QStringLiteral("文件夹 %1 里没有可执行的程序 xiyao，没有写入桌面启动项")
+                 .arg(QDir::toNativeSeparators(program)));
+    if (!QDir().mkpath(target))
+        fail(QStringLiteral("无法建立文件夹 %1").arg(QDir::toNativeSeparators(target)));
+    const QString path = QDir(target).filePath(QStringLiteral("xiyao.desktop"));
     // Written whole or not at all: a menu entry cut short would not start anything.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(desktopEntryText(programFolder).toUtf8()) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(desktopEntryText(program).toUtf8()) < 0 || !file.commit())
         fail(QStringLiteral("无法写入 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
     // The desktop asks launchers outside its own folders to be executable before it trusts them.
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);

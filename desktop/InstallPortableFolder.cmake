@@ -20,7 +20,8 @@ file(GLOB left "${folder}/desktop/*")
 if(IS_DIRECTORY "${folder}/desktop" AND NOT left)
     file(REMOVE_RECURSE "${folder}/desktop")
 endif()
-# The entry names the folder the program will run from, without any DESTDIR staging prefix.
+# The entry names the folder the program will run from, without any DESTDIR staging prefix
+# (the program looks for itself under DESTDIR, which this script runs it with).
 execute_process(COMMAND "${folder}/xiyao" --install-desktop-entry "${folder}" "${CMAKE_INSTALL_PREFIX}"
     RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

@@ -119,7 +119,7 @@ void TestFind::findsByAnyPartOfANameOrLeaflet() {
 const char16_t* const kPinyinNames[] = {
     u"溴己新",       u"吡嗪酰胺", u"哌拉西林他唑巴坦", u"氢氯噻嗪",           u"重酒石酸间羟胺", u"长春新碱",
     u"对乙酰氨基酚", u"甲硝唑",   u"氟胞嘧啶",         u"溴吡斯的明",         u"苯二氮䓬",       u"溴化三苯基𬭩",
-    u"盐酸小檗碱",   u"阿莫西林", u"维生素B1",         u"复方甘草片（含片）",
+    u"盐酸小檗碱",   u"阿莫西林", u"维生素B1",         u"复方甘草片（含片）", u"维生素Ｃ片",     u"５％葡萄糖注射液",
 };
 
 void TestFind::findsByPinyin_data() {
@@ -160,6 +160,9 @@ void TestFind::findsByPinyin_data() {
     rows(u"维生素B1", {"wssb1"}, {"wssb2"});
     // Signs in the name are passed over
     rows(u"复方甘草片（含片）", {"ffgcphp"}, {"ffgcpx"});
+    // Full-width letters, digits and signs read as ASCII
+    rows(u"维生素Ｃ片", {"wsscp", "weishengsucpian", "cp"}, {"wssbp"});
+    rows(u"５％葡萄糖注射液", {"5ptt", "5%", "5ptt zsy"}, {"6ptt"});
 }
 
 void TestFind::findsByPinyin() {

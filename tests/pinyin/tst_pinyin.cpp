@@ -1,4 +1,5 @@
 #include "pinyin/Cp936.h"
+#include "pinyin/FindText.h"
 #include "pinyin/PinyinInitials.h"
 #include "pinyin/PinyinReadings.h"
 
@@ -107,6 +108,9 @@ private Q_SLOTS:
     void sameResultFromManyThreads();
     void readingsAgreeWithUnihan_data();
     void readingsAgreeWithUnihan();
+    void findRank_data();
+    void findRank();
+    void rankOfBytesIsRankOfShownText();
 };
 
 void TestPinyin::worked_data() {
@@ -347,6 +351,86 @@ void TestPinyin::readingsAgreeWithUnihan() {
     readings.sort();
     expected.sort();
     QCOMPARE(readings, expected);
+}
+
+void TestPinyin::findRank_data() {
+    QTest::addColumn<QByteArray>("name"); // as the drug file holds it, not always UTF-8
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<FindRank>("rank");
+    // Full-width letters, digits and signs, and the ideographic space, as typed in full-width mode.
+    QTest::newRow("full-width letter in a name")
+        << QByteArray("维生素Ｃ片") << QStringLiteral("wsscp") << FindRank::WholePinyin;
+    QTest::newRow("full-width digit and sign in a name")
+        << QByteArray("５％葡萄糖注射液") << QStringLiteral("5ptt") << FindRank::StartPinyin;
+    QTest::newRow("full-width pinyin typed")
+        << QByteArray("维生素C片") << QStringLiteral("ｗｓｓｃｐ") << FindRank::WholePinyin;
+    QTest::newRow("full-width name, half-width typed")
+        << QByteArray("ＶＣ片") << QStringLiteral("vc") << FindRank::StartOfName;
+    QTest::newRow("half-width name, full-width typed")
+        << QByteArray("VC片") << QStringLiteral("ＶＣ") << FindRank::StartOfName;
+    QTest::newRow("full-width both") << QByteArray("ＶＣ片") << QStringLiteral("ｖｃ") << FindRank::StartOfName;
+    QTest::newRow("full-width sign as written")
+        << QByteArray("５％葡萄糖") << QStringLiteral("5%") << FindRank::StartOfName;
+    QTest::newRow("ideographic space") << QByteArray("复方　甘草片") << QStringLiteral("方 甘") << FindRank::InsideName;
+    // Bytes that are no UTF-8 are shown as U+FFFD, one per byte, and match as that.
+    QTest::newRow("overlong letters") << QByteArray("\xC1\x81\xC1\x82") << QStringLiteral("ab") << FindRank::None;
+    QTest::newRow("overlong letter in three bytes")
+        << QByteArray("\xE0\x81\x81") << QStringLiteral("a") << FindRank::None;
+    QTest::newRow("overlong ideograph") << QByteArray("\xF0\x84\xB8\xAD") << QStringLiteral("z") << FindRank::None;
+    QTest::newRow("replacement character typed")
+        << QByteArray("\xC1") << QStringLiteral("\uFFFD") << FindRank::WholeName;
+}
+
+void TestPinyin::findRank() {
+    QFETCH(QByteArray, name);
+    QFETCH(QString, typed);
+    QFETCH(FindRank, rank);
+    const FindText text(typed);
+    QCOMPARE(text.rank(name, QByteArrayView()), rank);
+    // An English name matches only as written.
+    const bool byPinyin =
+        rank == FindRank::WholePinyin || rank == FindRank::StartPinyin || rank == FindRank::InsidePinyin;
+    QCOMPARE(text.rank(QByteArrayView(), name), byPinyin ? FindRank::None : rank);
+}
+
+// The find window must match what the list shows: the stored bytes decoded as the program
+// decodes them for showing (Statement's storedText). Random names of bytes, pieces of UTF-8 and
+// near misses, from a fixed seed.
+void TestPinyin::rankOfBytesIsRankOfShownText() {
+    // Well-formed: letters, digits, signs, Chinese, full-width forms, the ideographic space, a byte order mark.
+    const char* const wellFormed[] = {
+        "a", "b", "C", "z", "5", " ", "'", "中", "药", "ａ", "Ｃ", "５", "\xE3\x80\x80", "\xEF\xBB\xBF"};
+    // Overlong forms, a surrogate, beyond U+10FFFF, sequences cut short.
+    const char* const malformed[] = {"\xC1\x81",         "\xE0\x81\x81", "\xF0\x84\xB8\xAD", "\xED\xA0\x80",
+                                     "\xF4\x90\x80\x80", "\xE4\xB8",     "\xEF\xBC",         "\xF0\x9F"};
+    const QString typedTexts[] = {QStringLiteral("a"),  QStringLiteral("ab"),     QStringLiteral("z"),
+                                  QStringLiteral("zy"), QStringLiteral("c5"),     QStringLiteral("中"),
+                                  QStringLiteral("ａ"), QStringLiteral("\uFFFD"), QStringLiteral("a b")};
+    QRandomGenerator random(20240611);
+    for (int round = 0; round < 4000; ++round) {
+        QByteArray name;
+        for (int n = random.bounded(8); n > 0; --n) {
+            switch (random.bounded(3)) {
+            case 0:
+                name.append(char(random.bounded(256)));
+                break;
+            case 1:
+                name.append(wellFormed[random.bounded(int(std::size(wellFormed)))]);
+                break;
+            default:
+                name.append(malformed[random.bounded(int(std::size(malformed)))]);
+            }
+        }
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        const QString shown = decoder.decode(name);
+        for (const QString& typed : typedTexts) {
+            const FindText text(typed);
+            QVERIFY2(text.rank(name, QByteArrayView()) == text.rank(shown, QString()) &&
+                         text.rank(QByteArrayView(), name) == text.rank(QString(), shown),
+                     qPrintable(QStringLiteral("%1 typed as %2").arg(QString::fromLatin1(name.toHex(' ')), typed)));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPinyin)
