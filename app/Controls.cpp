@@ -166,7 +166,9 @@ ShapeControl::ShapeControl(QWidget* parent, Kind kind)
 
 void ShapeControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setPen(QPen(QColor(0x60, 0x66, 0x70), 1));
+    // The list's frame shows that the list has the keyboard.
+    painter.setPen(
+        QPen(hasFocus() ? palette().color(QPalette::Highlight) : QColor(0x60, 0x66, 0x70), hasFocus() ? 2 : 1));
     if (m_kind == Kind::Rectangle)
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     else

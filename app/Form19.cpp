@@ -11,12 +11,15 @@
 #include "platform/Twips.h"
 #include "resources/Artwork.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopeGuard>
 #include <QShortcut>
+#include <QWheelEvent>
 #include <QWindow>
 
 namespace {
@@ -119,6 +122,16 @@ void Form19::buildControls() {
     connect(Label20, &ClickLabel::clicked, this, &Form19::Label20_Click);
     connect(Label12, &ClickLabel::clicked, this, &Form19::Label12_Click);
 
+    m_findHint = placed(new ClickLabel(this), 840, 1035, 3000, 2200);
+    m_findHint->setWordWrap(true);
+    m_findHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_findHint->setText(
+        QStringLiteral("没有找到。字母键盘只按拼音首字母查找，名称中有“嗪、酯、唑”等字的药品它找不到。\n\n"
+                       "按 Ctrl+F（或点这里）打开“查找药品”，可按完整拼音或名称的任意部分查找。"));
+    m_findHint->setCursor(Qt::PointingHandCursor);
+    m_findHint->hide();
+    connect(m_findHint, &ClickLabel::clicked, this, &Form19::openFindWindow);
+
     Picture1 = placed(new ThumbPicture(this), 4000, 730, 185, 185);
     connect(Picture1, &ThumbPicture::mouseDown, this, &Form19::Picture1_MouseDown);
     connect(Picture1, &ThumbPicture::mouseMove, this, &Form19::Picture1_MouseMove);
@@ -127,6 +140,20 @@ void Form19::buildControls() {
     Text1 = placed(new LeafletBox(this), 4320, 600, 6975, 7335);
     Text11 = placed(new NameBox(this, QStringLiteral("中文名")), 3600, 8160, 3615, 375);
     Text6 = placed(new NameBox(this, QStringLiteral("英文名")), 3600, 8520, 3615, 375);
+
+    // The list takes the keyboard through its frame: Tab reaches it after the name boxes, a
+    // click on a row, an arrow or the thumb gives it the focus, and the frame shows it.
+    Shape1->setFocusPolicy(Qt::StrongFocus);
+    for (QWidget* part : std::initializer_list<QWidget*>{Label20, Label12, Picture1, m_findHint}) {
+        part->setFocusPolicy(Qt::ClickFocus);
+        part->setFocusProxy(Shape1);
+    }
+    for (ListRow* row : Label4) {
+        row->setFocusPolicy(Qt::ClickFocus);
+        row->setFocusProxy(Shape1);
+    }
+    setTabOrder(Text6, Shape1);
+    Text1->setFocus(); // the focus starts in the leaflet box, as it always has
 
     // The pressed look of the image buttons that have one.
     for (ImageButton* button : {Image2, Image3, Image4, Image6, Image9}) {
@@ -170,6 +197,7 @@ bool Form19::Form_Load() {
 // The result list
 
 void Form19::FillDrugList(const QString& sql, const QList<Cell>& parameters) {
+    m_findHint->hide();
     for (ListRow* row : Label4)
         row->setCaption(QString());
     // The refill takes the thumb back to the top, whether it succeeds or not.
@@ -206,6 +234,50 @@ void Form19::Picture1_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, float, flo
 void Form19::Picture1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, float, float y) {
     if (!m_list.dragThumb(y))
         return;
+    placeThumb();
+    ShowListRows();
+}
+
+QRect Form19::listArea() {
+    return twipsRect(360, 600, 4215 - 360, 7935 - 600);
+}
+
+bool Form19::scrollListByKey(int key) {
+    switch (key) {
+    case Qt::Key_Up:
+        m_list.scrollUp();
+        break;
+    case Qt::Key_Down:
+        m_list.scrollDown();
+        break;
+    case Qt::Key_PageUp:
+        m_list.scrollBy(-(VisibleRows - 1)); // a page, the top row staying in view
+        break;
+    case Qt::Key_PageDown:
+        m_list.scrollBy(VisibleRows - 1);
+        break;
+    case Qt::Key_Home:
+        m_list.scrollToTop();
+        break;
+    case Qt::Key_End:
+        m_list.scrollToEnd();
+        break;
+    default:
+        return false;
+    }
+    placeThumb();
+    ShowListRows();
+    return true;
+}
+
+void Form19::scrollListByWheel(int angleDelta) {
+    // A notch is 120; a touchpad's smaller turns add up to one.
+    m_wheelAngle += angleDelta;
+    const int notches = m_wheelAngle / 120;
+    m_wheelAngle -= notches * 120;
+    if (notches == 0)
+        return;
+    m_list.scrollBy(-qint64(notches) * QApplication::wheelScrollLines());
     placeThumb();
     ShowListRows();
 }
@@ -330,7 +402,9 @@ void Form19::Form_Activate() {
         FillDrugList(keypadQuery(m_keypadState.KeypadLetters));
     } catch (const DatabaseError& error) {
         reportDatabaseError(error.message());
+        return;
     }
+    m_findHint->setVisible(m_list.resultSize() == 0);
 }
 
 void Form19::reportDatabaseError(const QString& message) {
@@ -356,6 +430,19 @@ void Form19::onFocusWindowChanged(QWindow* now) {
 }
 
 bool Form19::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched == Shape1) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && scrollListByKey(key->key()))
+            return true;
+    }
+    // The wheel over the list, its arrows or its thumb, whichever of them is under it.
+    if (event->type() == QEvent::Wheel && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        if (listArea().contains(mapFromGlobal(wheel->globalPosition()).toPoint())) {
+            scrollListByWheel(wheel->angleDelta().y());
+            return true;
+        }
+    }
     // A click into the main window while the keypad is active activates the main window; the
     // list is refilled before that click is handled, so the click sees the new list.
     if (event->type() == QEvent::MouseButtonRelease) {

@@ -112,6 +112,15 @@ public:
     void Picture1_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
     void Picture1_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
     void Label4_MouseMove(int index);
+    // The wheel over the list and the keys ↑ ↓ PageUp PageDown Home End while it has the focus
+    // move it as the arrows do. False for a key the list does not take.
+    bool scrollListByKey(int key);
+    void scrollListByWheel(int angleDelta);
+    // Where the list, its arrows and its thumb are: the wheel scrolls the list there.
+    static QRect listArea();
+    // Shown over an empty list after a keypad search found nothing: the find window reaches
+    // names whose characters the keypad's initials do not.
+    ClickLabel* findHint() const { return m_findHint; }
 
     // Drug view
     void Label4_Click(int index);
@@ -174,4 +183,6 @@ private:
     KeypadHandOver m_handOver;
     QPointer<Form2> m_keypad;
     QPointer<FindWindow> m_findWindow;
+    ClickLabel* m_findHint = nullptr;
+    int m_wheelAngle = 0; // what the wheel turned short of a notch
 };

@@ -84,6 +84,27 @@ void ResultList::scrollDown() {
     }
 }
 
+void ResultList::scrollBy(qint64 steps) {
+    for (; steps > 0; --steps)
+        scrollDown();
+    for (; steps < 0; ++steps)
+        scrollUp();
+}
+
+void ResultList::scrollToTop() {
+    // Each click moves the list or the thumb, until both are at the top.
+    const bool thumbMoves = ListCount.toNumber() != 0;
+    while (ListTop > 0 || (thumbMoves && m_thumbTop > kThumbTopOfTrack))
+        scrollUp();
+}
+
+void ResultList::scrollToEnd() {
+    if (ListCount.toNumber() == 0)
+        return;
+    while (m_thumbTop < kThumbLowestForArrow)
+        scrollDown();
+}
+
 void ResultList::beginThumbDrag(double y) {
     PictureDragging = true;
     PictureDragY = y;

@@ -42,6 +42,11 @@ public:
     double thumbTop() const { return m_thumbTop; }
     void scrollUp();   // the up arrow
     void scrollDown(); // the down arrow
+    // The wheel and the keys move the list as so many clicks of an arrow would (negative: up),
+    // so they stop where the arrows stop.
+    void scrollBy(qint64 steps);
+    void scrollToTop(); // up, as far as the up arrow takes the list and the thumb
+    void scrollToEnd(); // down, as far as the down arrow takes them
     void beginThumbDrag(double y);
     void endThumbDrag();
     // Moves the thumb with the pointer while it is dragged and the rows with it; false when

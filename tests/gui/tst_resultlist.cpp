@@ -1,3 +1,4 @@
+#include "app/FindWindow.h"
 #include "data/DrugConnection.h"
 #include "data/DrugFile.h"
 #include "data/DrugSchema.h"
@@ -52,6 +53,9 @@ private Q_SLOTS:
     void scrolling_data();
     void scrolling();
     void arrowsAndThumbMoveTheRows();
+    void wheelAndKeysMoveTheRows();
+    void wheelAndKeysOnX();
+    void emptyKeypadSearchPointsToTheFindWindow();
     void dragWithRealMouseEventsAndGrab();
     void hoverColors();
     void doubleClickOnAnArrowScrollsOnce();
@@ -135,7 +139,8 @@ void TestResultList::failedRefillLeavesAnEmptyList() {
 void TestResultList::scrolling_data() {
     // The list alone, without a window or a file: its count as a refill leaves it (-1: no
     // refill yet), then a script of d (the down arrow), u (the up arrow), pY, mY and r (the
-    // thumb pressed, moved and released at Y twips), =N (ListTop set), each repeatable as dN, uN.
+    // thumb pressed, moved and released at Y twips), =N (ListTop set), each repeatable as dN, uN;
+    // sN (N clicks of an arrow at once, up when negative), t and e (to the top, to the end).
     QTest::addColumn<qint64>("count");
     QTest::addColumn<QString>("script");
     QTest::addColumn<qint64>("listTop");
@@ -177,6 +182,18 @@ void TestResultList::scrolling_data() {
     QTest::newRow("100,000: dragged to the bottom") << 100000LL << "p0 m99999" << 130681LL << 7630.0 << 0;
     QTest::newRow("100,000: the last entries") << 100000LL << "=99990" << 99990LL << 730.0 << 11;
     QTest::newRow("100,000: one step down") << 100000LL << "d" << 1LL << 730.063 << 23;
+    // The wheel and the keys: as many arrow clicks, so the same limits.
+    QTest::newRow("a page down") << 30LL << "s22" << 22LL << 5350.0 << 23;
+    QTest::newRow("pages down past the end") << 30LL << "s22 s22" << 39LL << 8920.0 << 23;
+    QTest::newRow("a page up past the top") << 30LL << "d3 s-22" << 0LL << 730.0 << 23;
+    QTest::newRow("to the end") << 10LL << "e" << 13LL << 8920.0 << 23;
+    QTest::newRow("to the end after a drag") << 10LL << "p0 m99999 r e" << 15LL << 8920.0 << 23;
+    QTest::newRow("to the top after a drag") << 10LL << "p0 m99999 r t" << 0LL << 730.0 << 23;
+    // 8190 / 0.063 is 130000, but the thumb's steps add up in double precision, one click at a
+    // time, and the last one already passes the clamp.
+    QTest::newRow("to the end of 100,000") << 100000LL << "e" << 129999LL << 8920.0 << 0;
+    QTest::newRow("to the top of 100,000") << 100000LL << "p0 m99999 r t" << 0LL << 730.0 << 23;
+    QTest::newRow("to the end and the top, empty") << 0LL << "p0 m600 r e t" << 0LL << 1330.0 << 23;
 }
 
 void TestResultList::scrolling() {
@@ -205,6 +222,12 @@ void TestResultList::scrolling() {
                 list.endThumbDrag();
             else if (action == u'=')
                 list.ListTop = qint64(number);
+            else if (action == u's')
+                list.scrollBy(qint64(number));
+            else if (action == u't')
+                list.scrollToTop();
+            else if (action == u'e')
+                list.scrollToEnd();
         }
     }
     QCOMPARE(list.ListTop, listTop);
@@ -244,6 +267,90 @@ void TestResultList::arrowsAndThumbMoveTheRows() {
     QCOMPARE(form.Picture1->pos(), thumbAt(730));
     QCOMPARE(form.Label4[0]->caption(), entry(0));
     form.Picture1_MouseUp(Qt::LeftButton, {}, 0, 0);
+}
+
+// The wheel over the list (not over the leaflet box) and the keys while the list has the focus,
+// through the events the window gets; the steps themselves are rows of scrolling.
+void TestResultList::wheelAndKeysMoveTheRows() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 30);
+    Form19& form = fixture.open();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QCOMPARE(QApplication::focusWidget(), form.Text1); // where the focus has always started
+    form.FillDrugList(FullTableQuery);
+    const auto turnWheel = [&form](QWidget* over, int angle) {
+        const QPointF at(2, 2);
+        QWheelEvent wheel(at, over->mapToGlobal(at), {}, QPoint(0, angle), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &wheel);
+    };
+    turnWheel(form.Label4[5], -120);
+    QCOMPARE(form.resultList().ListTop, qint64(QApplication::wheelScrollLines()));
+    QCOMPARE(form.Label4[0]->caption(), entry(QApplication::wheelScrollLines()));
+    turnWheel(form.Label12, 60);
+    turnWheel(form.Picture1, 60); // two half notches make one
+    QCOMPARE(form.resultList().ListTop, 0);
+    turnWheel(form.Text1, -120);
+    QCOMPARE(form.resultList().ListTop, 0);
+
+    // The keys go to the list once a click on it gives it the focus, not while a box has it.
+    QTest::mouseClick(form.Label4[0], Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), form.Shape1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+    QCOMPARE(form.Label4[0]->caption(), entry(22));
+    QCOMPARE(form.Picture1->pos(), thumbAt(730 + 22 * 210));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    QCOMPARE(form.resultList().ListTop, 21);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    QCOMPARE(form.resultList().ListTop, 39);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+    QCOMPARE(form.Label4[0]->caption(), entry(0));
+    form.Text11->setFocus();
+    QTest::keyClick(form.Text11, Qt::Key_Down);
+    QCOMPARE(form.resultList().ListTop, 0);
+}
+
+// The same as an X server delivers it: button 5 is the wheel turned down.
+void TestResultList::wheelAndKeysOnX() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X display; tst_resultlist_xvfb runs it under Xvfb");
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        QSKIP("跳过：本机缺少 xdotool（scripts/deps 会安装）");
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 30);
+    Form19& form = fixture.open();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.FillDrugList(FullTableQuery);
+    const QPoint row = form.Label4[3]->mapToGlobal(QPoint(20, 10));
+    const auto xdotool = [](const QStringList& arguments) {
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), arguments), 0);
+    };
+    xdotool({QStringLiteral("mousemove"), QString::number(row.x()), QString::number(row.y())});
+    xdotool({QStringLiteral("click"), QStringLiteral("5")});
+    QTRY_COMPARE(form.resultList().ListTop, qint64(QApplication::wheelScrollLines()));
+    xdotool({QStringLiteral("click"), QStringLiteral("1")});
+    QTRY_COMPARE(QApplication::focusWidget(), form.Shape1);
+    xdotool({QStringLiteral("key"), QStringLiteral("Next")});
+    QTRY_COMPARE(form.resultList().ListTop, qint64(QApplication::wheelScrollLines() + 22));
+    xdotool({QStringLiteral("key"), QStringLiteral("Home")});
+    QTRY_COMPARE(form.resultList().ListTop, 0);
+}
+
+// A keypad search that finds nothing says where such names are found; the next refill takes
+// the hint away, and a click on it opens the find window.
+void TestResultList::emptyKeypadSearchPointsToTheFindWindow() {
+    MainWindowFixture fixture;
+    insertDrugs(fixture.file, 3);
+    Form19& form = fixture.open();
+    fixture.search(QStringLiteral("q"));
+    QCOMPARE(form.resultList().ListCount.toNumber(), 0.0);
+    QVERIFY(form.findHint()->isVisible());
+    QVERIFY(form.findHint()->text().contains(QStringLiteral("Ctrl+F")));
+    fixture.search(QStringLiteral("y"));
+    QVERIFY(!form.findHint()->isVisible());
+    fixture.search(QStringLiteral("q"));
+    QTest::mouseClick(form.findHint(), Qt::LeftButton);
+    QTRY_VERIFY(form.findWindow() && form.findWindow()->isVisible());
 }
 
 void TestResultList::dragWithRealMouseEventsAndGrab() {
