@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -184,8 +185,14 @@ bool Form19::Form_Load() {
     try {
         m_drugFile.OpenDrugDatabase();
     } catch (const DatabaseError& error) {
-        m_platform.dialogs.inform(QStringLiteral("无法打开药品数据库 %1：\n%2")
-                                      .arg(QDir::toNativeSeparators(m_drugFile.path()), error.message()));
+        QString message = QStringLiteral("无法打开药品数据库 %1：\n%2")
+                              .arg(QDir::toNativeSeparators(m_drugFile.path()), error.message());
+        if (!QFileInfo(m_drugFile.path()).exists() && !QFileInfo(m_drugFile.path()).isSymLink())
+            message += QStringLiteral("\n\n程序总是打开它自己文件夹里的 %1。可以把药品数据库放到那里，"
+                                      "或用 xiyao-db create 新建一个空的（再用 xiyao-db import 导入药品清单）；"
+                                      "便携安装（cmake --install）会带上示例药品数据库。")
+                           .arg(DrugFileName);
+        m_platform.dialogs.inform(message);
         return false;
     }
     m_drugFile.recordset().Close();

@@ -3,11 +3,14 @@
 #include "app/Maintenance.h"
 
 #include "data/DatabaseError.h"
+#include "data/DrugConnection.h"
 #include "data/DrugFile.h"
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "pinyin/PinyinInitials.h"
 #include "platform/Seams.h"
+
+#include <QDir>
 
 namespace {
 
@@ -44,6 +47,13 @@ bool Maintenance::areStorable(const DrugTexts& texts) const {
     return true;
 }
 
+QString Maintenance::failureText(const QString& message) const {
+    const QString said = fileFailureMessage(m_drugFile.path(), message);
+    if (said == message)
+        return said; // ours, in Chinese already
+    return QStringLiteral("药品数据库文件 %1：%2").arg(QDir::toNativeSeparators(m_drugFile.path()), said);
+}
+
 bool Maintenance::add(const DrugTexts& texts) {
     DrugRecordset& recordset = m_drugFile.recordset();
     try {
@@ -53,7 +63,7 @@ bool Maintenance::add(const DrugTexts& texts) {
         recordset.Update();
     } catch (const DatabaseError& error) {
         recordset.Close();
-        m_dialogs.inform(QStringLiteral("加入失败，没有保存任何内容：\n%1").arg(error.message()));
+        m_dialogs.inform(QStringLiteral("加入失败，没有保存任何内容：\n%1").arg(failureText(error.message())));
         return false;
     }
     m_dialogs.inform(Stored);
@@ -84,7 +94,7 @@ bool Maintenance::changeDrug(qint64 key, const QString& failure, const std::func
         recordset.Update();
     } catch (const DatabaseError& error) {
         recordset.Close();
-        m_dialogs.inform(failure.arg(error.message()));
+        m_dialogs.inform(failure.arg(failureText(error.message())));
         return false;
     }
     m_dialogs.inform(Stored);

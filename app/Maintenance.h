@@ -31,6 +31,9 @@ public:
     bool remove(qint64 key);
 
 private:
+    // Why nothing was stored: the engine's words come after the file and, in Chinese, what
+    // happened and what to do.
+    QString failureText(const QString& message) const;
     bool changeDrug(qint64 key, const QString& failure, const std::function<void(DrugRecordset&)>& change);
 
     Dialogs& m_dialogs;

@@ -304,7 +304,7 @@ QString fileFailureMessage(const QString& path, const QString& message) {
     else if (message.contains(QLatin1String("malformed")))
         reason = QStringLiteral("文件已损坏，无法读取");
     else if (says("attempt to write a readonly database"))
-        reason = QStringLiteral("文件是只读的，不能写入");
+        reason = QStringLiteral("文件是只读的，不能修改：请让它可写（例如 chmod u+w）后再试");
     else if (says("database is locked") || says("database table is locked"))
         reason = QStringLiteral("文件正被另一个程序使用，请稍后再试");
     else if (says("database or disk is full"))

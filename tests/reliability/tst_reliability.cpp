@@ -458,7 +458,7 @@ void TestReliability::badFiles_data() {
     QTest::newRow("a named pipe") << BadFile::NamedPipe << QStringLiteral("这不是普通文件");
     QTest::newRow("no read permission") << BadFile::Unreadable << QStringLiteral("没有读取这个文件的权限");
     // Opens and reads; only what writes fails.
-    QTest::newRow("read-only") << BadFile::ReadOnly << QStringLiteral("文件是只读的，不能写入");
+    QTest::newRow("read-only") << BadFile::ReadOnly << QStringLiteral("文件是只读的，不能修改");
 }
 
 // Each kind at start-up and in every command of xiyao-db: a Chinese message, a failure status,
@@ -519,8 +519,11 @@ void TestReliability::badFiles() {
         form->Image13_Click();
         form->Image11_Click();
         QCOMPARE(messages.size(), 3);
+        // Each names the file and says in Chinese what happened, the engine's words last.
         for (const QString& message : messages)
-            QVERIFY2(message.contains(QStringLiteral("attempt to write a readonly database")), qPrintable(message));
+            QVERIFY2(message.contains(QStringLiteral("药品数据库文件 %1：%2").arg(path, reason)) &&
+                         message.endsWith(QStringLiteral("（attempt to write a readonly database）")),
+                     qPrintable(message));
         QCOMPARE(form->Text6->text(), QStringLiteral("typed"));
         QCOMPARE(form->Text1->text(), QString()); // the placeholder goes when nothing was stored
         QCOMPARE(form->Label2->caption(), QStringLiteral("1"));
@@ -533,6 +536,8 @@ void TestReliability::badFiles() {
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages[0].startsWith(QStringLiteral("无法打开药品数据库 ") + path) && messages[0].contains(reason),
                  qPrintable(messages[0]));
+        // A missing file says how to make one.
+        QCOMPARE(messages[0].contains(QStringLiteral("xiyao-db create")), kind == BadFile::Missing);
     }
 
     for (const QStringList& arguments :
