@@ -204,11 +204,15 @@ bool Form19::Form_Load() {
 // The result list
 
 void Form19::FillDrugList(const QString& sql, const QList<Cell>& parameters) {
+    Q_EMIT listRefillStarted();
     m_findHint->hide();
     for (ListRow* row : Label4)
         row->setCaption(QString());
     // The refill takes the thumb back to the top, whether it succeeds or not.
-    const auto thumbPlaced = qScopeGuard([this] { placeThumb(); });
+    const auto thumbPlaced = qScopeGuard([this] {
+        placeThumb();
+        Q_EMIT listRefilled();
+    });
     m_list.fill(m_drugFile, sql, parameters);
     ShowListRows();
 }

@@ -152,6 +152,12 @@ public:
     void Image10_Click();
     void Image6_Click();
 
+Q_SIGNALS:
+    // Around every refill of the list, a failed one too: whoever shows what the list shows
+    // (and the bench, which times a handler apart from its refill) can follow it.
+    void listRefillStarted();
+    void listRefilled();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
