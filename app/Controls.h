@@ -42,6 +42,7 @@ protected:
     virtual void onPress(QMouseEvent*) {}
     virtual void onRelease(QMouseEvent*) {}
     virtual void onClick() = 0;
+    virtual void onDoubleClick() {}
 
     void mousePressEvent(QMouseEvent* event) override {
         event->accept();
@@ -57,6 +58,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         event->accept();
         m_secondClick = true;
+        if (event->button() == Qt::LeftButton)
+            onDoubleClick();
     }
 
 private:
@@ -74,10 +77,12 @@ public:
 Q_SIGNALS:
     void mouseMoved();
     void clicked();
+    void doubleClicked();
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void onClick() override { Q_EMIT clicked(); }
+    void onDoubleClick() override { Q_EMIT doubleClicked(); }
 
 private:
     uint32_t m_foreColor = ButtonTextColor;

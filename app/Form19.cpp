@@ -1,6 +1,7 @@
 #include "app/Form19.h"
 
 #include "app/FindWindow.h"
+#include "app/ReadingWindow.h"
 #include "data/DatabaseError.h"
 #include "data/DrugFile.h"
 #include "data/DrugSchema.h"
@@ -57,6 +58,10 @@ Form19::Form19(Platform& platform, DrugFile& drugFile)
 
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, &Form19::openFindWindow);
+    auto* read = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
+    connect(read, &QShortcut::activated, this, &Form19::openReadingWindow);
+    Text1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Text1, &QWidget::customContextMenuRequested, this, &Form19::showLeafletMenu);
 
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &Form19::onFocusWindowChanged);
     qApp->installEventFilter(this);
@@ -68,6 +73,8 @@ Form19::~Form19() {
     qApp->removeEventFilter(this);
     delete m_keypad.data();
     delete m_findWindow.data();
+    for (const QPointer<ReadingWindow>& window : std::as_const(m_readingWindows))
+        delete window.data();
 }
 
 ImageButton* Form19::imageButton(const QString& picture, const QString& faceText, double left, double top, double width,
@@ -108,6 +115,8 @@ void Form19::buildControls() {
         row->setFont(songFont(10.5));
         connect(row, &ListRow::mouseMoved, this, [this, index] { Label4_MouseMove(index); });
         connect(row, &ListRow::clicked, this, [this, index] { Label4_Click(index); });
+        connect(row, &ListRow::doubleClicked, this, &Form19::openReadingWindow);
+        row->setToolTip(QStringLiteral("双击打开说明书阅读（Ctrl+R）"));
         Label4[index] = row;
     }
 
@@ -206,6 +215,7 @@ bool Form19::Form_Load() {
 void Form19::FillDrugList(const QString& sql, const QList<Cell>& parameters) {
     Q_EMIT listRefillStarted();
     m_findHint->hide();
+    m_leafletFindText.clear();
     for (ListRow* row : Label4)
         row->setCaption(QString());
     // The refill takes the thumb back to the top, whether it succeeds or not.
@@ -379,15 +389,21 @@ void Form19::Image7_Click() {
         m_platform.dialogs.inform(QStringLiteral("没有选中药品：请先在列表中点选一种药品。"));
         return;
     }
-    if (m_maintenance.areStorable(boxTexts()) && m_maintenance.change(*m_chosenDrug, boxTexts()))
+    const qint64 key = *m_chosenDrug;
+    if (m_maintenance.areStorable(boxTexts()) && m_maintenance.change(key, boxTexts())) {
         forgetChangedDrug();
+        refreshReadingWindows(key);
+    }
 }
 
 void Form19::Image11_Click() {
     if (!m_platform.dialogs.askYesNo(QStringLiteral("您真的要删除当前数据吗？")))
         return;
-    if (m_chosenDrug && m_maintenance.remove(*m_chosenDrug))
+    const std::optional<qint64> key = m_chosenDrug;
+    if (key && m_maintenance.remove(*key)) {
         forgetChangedDrug();
+        refreshReadingWindows(*key);
+    }
 }
 
 void Form19::forgetChangedDrug() {

@@ -20,6 +20,7 @@
 
 class DrugFile;
 class FindWindow;
+class ReadingWindow;
 class Form2;
 class QWindow;
 
@@ -136,6 +137,11 @@ public:
     // text; gives what the find window shows about it.
     QString findDrugs(const QString& text, bool inLeaflets);
 
+    // Reading (Ctrl+R, a double click on a row, the leaflet box's menu): the chosen drug's leaflet
+    // in a window of its own, one window per drug.
+    void openReadingWindow();
+    QList<ReadingWindow*> readingWindows() const;
+
     // Adding, changing and deleting drugs
     void Image13_Click();
     void Image7_Click();
@@ -175,6 +181,9 @@ private:
     DrugTexts boxTexts() const;
     // After a stored change or delete: the boxes no longer show the drug, and the list reloads.
     void forgetChangedDrug();
+    // The reading windows of a drug just changed or deleted show it as the file now holds it.
+    void refreshReadingWindows(qint64 key);
+    void showLeafletMenu(const QPoint& at);
     void reloadWholeTable();
 
     Platform& m_platform;
@@ -190,5 +199,7 @@ private:
     QPointer<Form2> m_keypad;
     QPointer<FindWindow> m_findWindow;
     ClickLabel* m_findHint = nullptr;
-    int m_wheelAngle = 0; // what the wheel turned short of a notch
+    QList<QPointer<ReadingWindow>> m_readingWindows;
+    QString m_leafletFindText; // what the list's drugs were found by in their leaflets
+    int m_wheelAngle = 0;      // what the wheel turned short of a notch
 };

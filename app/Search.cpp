@@ -96,10 +96,12 @@ QString Form19::findDrugs(const QString& text, bool inLeaflets) {
         return QStringLiteral("要查找的文字中有无法识别的字符（不成对的 UTF-16 代理项），请删去后再试");
     try {
         defineFindRank(m_drugFile.connection());
-        if (inLeaflets)
+        if (inLeaflets) {
             FillDrugList(RankedFindInNamesAndLeafletsQuery, {Cell(text), Cell(likePattern(text))});
-        else
+            m_leafletFindText = text; // a reading window opened on one of them shows where
+        } else {
             FillDrugList(RankedFindInNamesQuery, {Cell(text)});
+        }
     } catch (const DatabaseError& error) {
         reportDatabaseError(error.message());
         return QStringLiteral("查找失败");

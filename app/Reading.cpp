@@ -1,0 +1,103 @@
+// The reading windows: the chosen drug's leaflet in a window of its own.
+
+#include "app/Form19.h"
+#include "app/ReadingWindow.h"
+
+#include "data/DatabaseError.h"
+#include "data/DrugFile.h"
+#include "data/DrugSchema.h"
+#include "data/SqlTexts.h"
+
+#include <QMenu>
+
+namespace {
+
+// The drug as the file holds it now; none when it is gone. Throws DatabaseError.
+std::optional<DrugLeaflet> readDrug(DrugFile& file, qint64 key) {
+    DrugRecordset& recordset = file.recordset();
+    try {
+        recordset.Open(keyQuery(key), file.connection(), adOpenKeyset, adLockReadOnly);
+        std::optional<DrugLeaflet> drug;
+        if (!recordset.atEnd())
+            drug = DrugLeaflet{key, recordset.field(ChineseNameColumn).toText(),
+                               recordset.field(EnglishNameColumn).toText(), recordset.field(LeafletColumn).toText()};
+        recordset.Close();
+        return drug;
+    } catch (const DatabaseError&) {
+        recordset.Close();
+        throw;
+    }
+}
+
+} // namespace
+
+QList<ReadingWindow*> Form19::readingWindows() const {
+    QList<ReadingWindow*> windows;
+    // A window closed a moment ago is gone, though it is deleted only later.
+    for (const QPointer<ReadingWindow>& window : m_readingWindows) {
+        if (window && window->isVisible())
+            windows.append(window.data());
+    }
+    return windows;
+}
+
+void Form19::openReadingWindow() {
+    if (!m_chosenDrug) {
+        m_platform.dialogs.inform(QStringLiteral("没有选中药品：请先在列表中点选一种药品，再打开说明书阅读。"));
+        return;
+    }
+    for (ReadingWindow* window : readingWindows()) {
+        if (window->drugKey() == *m_chosenDrug) {
+            window->showNormal();
+            window->raise();
+            window->activateWindow();
+            return;
+        }
+    }
+    std::optional<DrugLeaflet> drug;
+    try {
+        drug = readDrug(m_drugFile, *m_chosenDrug);
+    } catch (const DatabaseError& error) {
+        reportDatabaseError(error.message());
+        return;
+    }
+    if (!drug) {
+        m_platform.dialogs.inform(QStringLiteral("选中的药品已不存在，可能已被删除。请重新查找后再点选。"));
+        return;
+    }
+    auto* window = new ReadingWindow(*drug);
+    m_readingWindows.removeAll(nullptr);
+    m_readingWindows.append(window);
+    if (!m_leafletFindText.isEmpty())
+        window->findBox->setText(m_leafletFindText); // where the find window found it
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Form19::refreshReadingWindows(qint64 key) {
+    std::optional<DrugLeaflet> drug;
+    try {
+        drug = readDrug(m_drugFile, key);
+    } catch (const DatabaseError&) {
+        drug.reset(); // nothing stale stays on screen: the window closes
+    }
+    for (ReadingWindow* window : readingWindows()) {
+        if (window->drugKey() != key)
+            continue;
+        if (drug)
+            window->showDrug(*drug);
+        else
+            window->close();
+    }
+}
+
+void Form19::showLeafletMenu(const QPoint& at) {
+    QMenu* menu = Text1->createStandardContextMenu(at);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    QAction* read = menu->addAction(QStringLiteral("说明书阅读"), this, &Form19::openReadingWindow);
+    read->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    read->setEnabled(m_chosenDrug.has_value());
+    menu->popup(Text1->viewport()->mapToGlobal(at));
+}

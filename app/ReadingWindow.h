@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class LeafletBox;
+class QLabel;
+class QLineEdit;
+class QTimer;
+
+// One drug as the reading window shows it.
+struct DrugLeaflet {
+    qint64 key = 0;
+    QString chineseName;
+    QString englishName;
+    QString leaflet;
+};
+
+// 说明书阅读: one drug's leaflet in a window of its own, to read at a comfortable size, select and
+// copy, and search (Ctrl+F). It keeps showing its drug whatever the main list does; the main
+// window updates it when the drug changes and closes it when the drug is deleted. Its size and
+// place are kept in the user's configuration between runs.
+class ReadingWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ReadingWindow(const DrugLeaflet& drug);
+    ~ReadingWindow() override;
+
+    qint64 drugKey() const { return m_drug.key; }
+    const DrugLeaflet& drug() const { return m_drug; }
+    void showDrug(const DrugLeaflet& drug);
+
+    QLabel* titleLabel = nullptr;
+    LeafletBox* textBox = nullptr;
+    QLineEdit* findBox = nullptr;
+    QLabel* findResult = nullptr; // 第 k 处，共 n 处
+
+    // Highlights every place the leaflet holds text (Latin letters in any case) and goes to the
+    // first; an empty text takes the highlights away.
+    void findInLeaflet(const QString& text);
+    void findNext();
+    void findPrevious();
+    int matchCount() const { return int(m_matches.size()); }
+    int currentMatch() const { return m_current; } // from 0; -1 with none
+
+protected:
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void showMatches();
+    void rememberPlace() const;
+
+    DrugLeaflet m_drug;
+    QTimer* m_placeKept = nullptr;    // the place is written a moment after the last move
+    QList<QPair<int, int>> m_matches; // where each match starts in the box's text, and its length
+    int m_current = -1;
+};

@@ -1,0 +1,188 @@
+#include "app/Controls.h"
+#include "app/FindWindow.h"
+#include "app/ReadingWindow.h"
+#include "data/SqlTexts.h"
+#include "tests/support/MainWindowFixture.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QtTest>
+
+class TestReading : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void opensForTheChosenDrug();
+    void findInTheLeaflet_data();
+    void findInTheLeaflet();
+    void followsChangesAndDeletes();
+    void showsWhereTheFindWindowFoundIt();
+    void keepsItsPlaceBetweenRuns();
+
+private:
+    QTemporaryDir m_config;
+};
+
+void TestReading::initTestCase() {
+    // The windows' places go to a configuration of this test's own.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    prepareTestApplication();
+}
+
+void TestReading::opensForTheChosenDrug() {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
+                        QStringLiteral("【用法用量】口服。\r\n【禁忌】青霉素过敏者禁用。"));
+    fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")), QStringLiteral("Ibuprofen"),
+                        QStringLiteral("【用法用量】饭后服。"));
+    Form19& form = fixture.open();
+    form.openReadingWindow();
+    QCOMPARE(fixture.fakes.dialogs.messages.size(), 1);
+    QVERIFY(fixture.fakes.dialogs.messages[0].contains(QStringLiteral("没有选中药品")));
+    QVERIFY(form.readingWindows().isEmpty());
+
+    form.FillDrugList(FullTableQuery);
+    doubleClick(form.Label4[0]); // the first click chooses the drug, the double click opens it
+    QCOMPARE(form.readingWindows().size(), 1);
+    ReadingWindow* first = form.readingWindows()[0];
+    QCOMPARE(first->titleLabel->text(), QStringLiteral("阿莫西林　Amoxicillin"));
+    QCOMPARE(first->textBox->text(), QStringLiteral("【用法用量】口服。\r\n【禁忌】青霉素过敏者禁用。"));
+    QVERIFY(first->textBox->isReadOnly());
+    QVERIFY(first->windowTitle().contains(QStringLiteral("阿莫西林")));
+
+    // The same drug again: its window comes to the front, no second one.
+    form.activateWindow();
+    QTest::keyClick(&form, Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(form.readingWindows().size(), 1);
+
+    // Another drug from the leaflet box's menu; each window keeps its drug as the list changes.
+    form.Label4_Click(1);
+    form.Text1->customContextMenuRequested(QPoint(5, 5));
+    auto* menu = form.Text1->findChild<QMenu*>();
+    QVERIFY(menu);
+    QAction* read = menu->actions().constLast();
+    QCOMPARE(read->text(), QStringLiteral("说明书阅读"));
+    read->trigger();
+    menu->close();
+    QCOMPARE(form.readingWindows().size(), 2);
+    form.FillDrugList(keypadQuery(QStringLiteral("zzz")));
+    QCOMPARE(form.readingWindows()[0]->drug().chineseName, QStringLiteral("阿莫西林"));
+    QCOMPARE(form.readingWindows()[1]->drug().chineseName, QStringLiteral("布洛芬"));
+    QCOMPARE(form.Label4[0]->toolTip(), QStringLiteral("双击打开说明书阅读（Ctrl+R）"));
+}
+
+void TestReading::findInTheLeaflet_data() {
+    QTest::addColumn<QString>("leaflet");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("starts"); // in the shown text, one position per line end
+    QTest::newRow("every place, Latin letters in any case")
+        << QStringLiteral("Amoxicillin：AMOX 250 mg\r\namox 500 mg") << QStringLiteral("amox") << QList<int>{0, 12, 24};
+    QTest::newRow("after line ends") << QStringLiteral("甲\r\n乙\r\n\r\n乙丙") << QStringLiteral("乙")
+                                     << QList<int>{2, 5};
+    QTest::newRow("not overlapping") << QStringLiteral("aaaa") << QStringLiteral("aa") << QList<int>{0, 2};
+    QTest::newRow("beyond the basic plane")
+        << QStringLiteral("溴化三苯基𬭩，𬭩盐") << QStringLiteral("𬭩") << QList<int>{5, 8};
+    QTest::newRow("nowhere") << QStringLiteral("口服") << QStringLiteral("静脉") << QList<int>{};
+    QTest::newRow("nothing typed") << QStringLiteral("口服") << QString() << QList<int>{};
+}
+
+void TestReading::findInTheLeaflet() {
+    QFETCH(QString, leaflet);
+    QFETCH(QString, text);
+    QFETCH(QList<int>, starts);
+    ReadingWindow window({1, QStringLiteral("药"), QString(), leaflet});
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.findBox->setText(text);
+    QCOMPARE(window.matchCount(), starts.size());
+    QCOMPARE(window.textBox->extraSelections().size(), starts.size());
+    for (int i = 0; i < starts.size(); ++i) {
+        QCOMPARE(window.textBox->extraSelections()[i].cursor.selectionStart(), starts[i]);
+        QCOMPARE(window.textBox->extraSelections()[i].cursor.selectedText().compare(text, Qt::CaseInsensitive), 0);
+    }
+    const QString none = text.isEmpty() ? QString() : QStringLiteral("没有找到");
+    QCOMPARE(window.findResult->text(),
+             starts.isEmpty() ? none : QStringLiteral("第 1 处，共 %1 处").arg(starts.size()));
+    if (starts.isEmpty())
+        return;
+    // Enter and F3 go on, Shift+F3 and Shift+Enter back, round the ends.
+    QTest::keyClick(window.findBox, Qt::Key_Return);
+    QCOMPARE(window.currentMatch(), 1 % starts.size());
+    QTest::keyClick(window.findBox, Qt::Key_F3, Qt::ShiftModifier);
+    QTest::keyClick(window.findBox, Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(window.currentMatch(), int(starts.size()) - 1);
+    QCOMPARE(window.findResult->text(), QStringLiteral("第 %1 处，共 %1 处").arg(starts.size()));
+    QCOMPARE(window.textBox->textCursor().position(), starts.last());
+    QCOMPARE(window.textBox->text(), leaflet); // searching changes nothing
+}
+
+void TestReading::followsChangesAndDeletes() {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
+                        QStringLiteral("旧的说明书"));
+    fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")), QStringLiteral("Ibuprofen"),
+                        QStringLiteral("饭后服"));
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    form.Label4_Click(1);
+    form.openReadingWindow();
+    form.Label4_Click(0);
+    form.openReadingWindow();
+    QPointer<ReadingWindow> amoxicillin = form.readingWindows()[1];
+    QPointer<ReadingWindow> ibuprofen = form.readingWindows()[0];
+    amoxicillin->findBox->setText(QStringLiteral("说明"));
+
+    form.Text1->setText(QStringLiteral("新的说明书"));
+    fixture.fakes.dialogs.answers = {true};
+    form.Image7_Click();
+    QCOMPARE(amoxicillin->textBox->text(), QStringLiteral("新的说明书"));
+    QCOMPARE(amoxicillin->findResult->text(), QStringLiteral("第 1 处，共 1 处")); // found again in the new text
+    QCOMPARE(ibuprofen->textBox->text(), QStringLiteral("饭后服"));
+
+    form.Label4_Click(0); // the list after the change: 阿莫西林 first
+    QCOMPARE(form.chosenDrug(), amoxicillin->drugKey());
+    fixture.fakes.dialogs.answers = {true};
+    form.Image11_Click();
+    QTRY_VERIFY(amoxicillin.isNull()); // closed: nothing stale stays on screen
+    QVERIFY(!ibuprofen.isNull());
+}
+
+void TestReading::showsWhereTheFindWindowFoundIt() {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
+                        QStringLiteral("【禁忌】青霉素过敏者、孕妇禁用。\r\n【注意事项】孕妇慎用。"));
+    Form19& form = fixture.open();
+    QCOMPARE(form.findDrugs(QStringLiteral("孕妇"), true), QStringLiteral("找到 1 种药品"));
+    form.Label4_Click(0);
+    form.openReadingWindow();
+    ReadingWindow* window = form.readingWindows().constFirst();
+    QCOMPARE(window->findBox->text(), QStringLiteral("孕妇"));
+    QCOMPARE(window->matchCount(), 2);
+    // Found by name only: nothing to show.
+    window->close();
+    QCOMPARE(form.findDrugs(QStringLiteral("阿莫"), false), QStringLiteral("找到 1 种药品"));
+    form.Label4_Click(0);
+    form.openReadingWindow();
+    QTRY_COMPARE(form.readingWindows().size(), 1);
+    QCOMPARE(form.readingWindows().constFirst()->findBox->text(), QString());
+}
+
+void TestReading::keepsItsPlaceBetweenRuns() {
+    const QRect place(123, 134, 640, 480);
+    {
+        ReadingWindow window({1, QStringLiteral("药"), QString(), QStringLiteral("说明书")});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.setGeometry(place);
+    } // closed before the moment passed: written as it goes
+    QVERIFY(QFile::exists(m_config.filePath(QStringLiteral("xiyao/xiyao.ini"))));
+    ReadingWindow again({2, QStringLiteral("药"), QString(), QString()});
+    QCOMPARE(again.geometry(), place);
+}
+
+QTEST_MAIN(TestReading)
+#include "tst_reading.moc"
