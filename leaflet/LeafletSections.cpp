@@ -102,16 +102,14 @@ struct Heading {
     QString words;
 };
 
-// The words between an opening bracket at open and its closing bracket on the same line: empty
-// when there is no such bracket within MaxHeadingLength characters or another bracket comes first.
-std::optional<QStringView> bracketedWords(QStringView text, qsizetype open, QChar close, qsizetype& closeAt) {
+// Where the closing bracket of the opening bracket at open is on its line: nothing when another
+// bracket comes first or there are more than MaxHeadingLength characters between them.
+std::optional<qsizetype> closingBracket(QStringView text, qsizetype open, QChar close) {
     int characters = 0;
     for (qsizetype pos = open + 1; pos < text.size(); ++pos) {
         const QChar c = text[pos];
-        if (c == close) {
-            closeAt = pos;
-            return text.sliced(open + 1, pos - open - 1);
-        }
+        if (c == close)
+            return pos;
         if (isLineEnd(c) || isBracket(c))
             return std::nullopt;
         // A character beyond the basic plane counts once.
@@ -129,11 +127,10 @@ std::optional<Heading> headingAt(QStringView text, qsizetype lineStart) {
     const Bracket* bracket = openingBracket(text[open]);
     if (!bracket)
         return std::nullopt;
-    qsizetype close = 0;
-    const std::optional<QStringView> inside = bracketedWords(text, open, bracket->close, close);
-    if (!inside)
+    const std::optional<qsizetype> close = closingBracket(text, open, bracket->close);
+    if (!close)
         return std::nullopt;
-    const QStringView words = trimmedWords(*inside);
+    const QStringView words = trimmedWords(text.sliced(open + 1, *close - open - 1));
     if (words.isEmpty())
         return std::nullopt;
 
@@ -146,7 +143,7 @@ std::optional<Heading> headingAt(QStringView text, qsizetype lineStart) {
         heading.key = withoutBlanks(words);
     }
     heading.words = words.toString();
-    qsizetype body = skipBlanks(text, close + 1);
+    qsizetype body = skipBlanks(text, *close + 1);
     if (body < text.size() && isColon(text[body]))
         body = skipBlanks(text, body + 1);
     heading.bodyBegin = body;
