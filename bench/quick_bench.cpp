@@ -13,6 +13,7 @@
 #include "data/DrugSchema.h"
 #include "data/Engine.h"
 #include "data/SqlTexts.h"
+#include "leaflet/LeafletSections.h"
 #include "pinyin/PinyinInitials.h"
 #include "pinyin/PinyinReadings.h"
 #include "tests/support/FakePlatform.h"
@@ -180,6 +181,35 @@ double childNumber(const Paths& paths, const QStringList& arguments) {
 // first three characters.
 QString pinyinSearchText(const QString& name) {
     return pinyin::completeInitials(name).left(3);
+}
+
+// One leaflet of about megabytes of UTF-8 as the reading window could be handed it: the generated
+// leaflets' CR LF lines, with a known section's heading every five lines (a few hundred characters),
+// the sections in their order, over and over. Also gives how many headings it holds.
+QString generatedLongLeaflet(int megabytes, qsizetype& headings) {
+    const QStringList& sections = knownSections();
+    const qsizetype bytes = qsizetype(megabytes) * 1000 * 1000;
+    QString text;
+    qsizetype utf8 = 0;
+    headings = 0;
+    int line = 0;
+    bench::generateDrugs(
+        [&](const bench::GeneratedDrug& drug) {
+            for (const QStringView body : QStringView(drug.leaflet).split(QStringLiteral("\r\n"))) {
+                if (utf8 >= bytes)
+                    return;
+                if (line++ % 5 == 0) {
+                    const QString heading = u'【' + sections[headings++ % sections.size()] + u'】';
+                    text += heading;
+                    utf8 += 3 * heading.size();
+                }
+                text += body;
+                text += QStringLiteral("\r\n");
+                utf8 += 3 * body.size() + 2;
+            }
+        },
+        static_cast<int>(std::min<qsizetype>(bytes / 1000, bench::Drugs))); // a leaflet holds over 1,200 bytes
+    return text;
 }
 
 // The child modes.
@@ -476,6 +506,25 @@ public:
         return median(programMs) / (median(bareMs) + median(keyMs));
     }
 
+    // The reading window's split of a 10 MB leaflet into its sections (median of 5).
+    double readerSectionsMs() {
+        qsizetype headings = 0;
+        const QString leaflet = generatedLongLeaflet(10, headings);
+        std::vector<double> times;
+        qsizetype parts = 0;
+        for (int run = 0; run < 5; ++run)
+            times.push_back(timeMs([&] { parts = LeafletSections(leaflet).parts().size(); }));
+        if (parts != headings)
+            throw CannotRun(QStringLiteral("the leaflet has %1 headings, the split found %2 parts")
+                                .arg(headings)
+                                .arg(parts)
+                                .toStdString());
+        note("  %.1f MB of UTF-8, %lld parts: %.1f to %.1f ms\n", leaflet.toUtf8().size() / 1e6,
+             static_cast<long long>(parts), *std::min_element(times.begin(), times.end()),
+             *std::max_element(times.begin(), times.end()));
+        return median(times);
+    }
+
 private:
     Paths m_paths;
     QStringList m_names;
@@ -501,6 +550,7 @@ constexpr QuickBench::Key Keys[] = {
     {"rss_mb", 1, &QuickBench::peakMemoryMb},
     {"find_ratio", 3, &QuickBench::findRatio},
     {"pinyin_find_ratio", 3, &QuickBench::pinyinFindRatio},
+    {"reader_sections_ms", 1, &QuickBench::readerSectionsMs},
 };
 
 Paths prepareRun(const QString& self) {
