@@ -5,11 +5,17 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
+#include <QSignalBlocker>
+#include <QSplitter>
 #include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -62,13 +68,29 @@ void ReadingWindow::buildControls() {
     findRow->addWidget(findResult);
     layout->addLayout(findRow);
 
-    textBox = new LeafletBox(this);
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    outlineList = new QListWidget(splitter);
+    outlineList->setToolTip(QStringLiteral("说明书的各节：点一下或按 Alt+数字跳到那一节"));
+    textBox = new LeafletBox(splitter);
     textBox->setReadOnly(true);
     textBox->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     QFont textFont = textBox->font();
     textFont.setPointSizeF(textFont.pointSizeF() * 1.25); // a comfortable size to read at
     textBox->setFont(textFont);
-    layout->addWidget(textBox, 1);
+    splitter->addWidget(outlineList);
+    splitter->addWidget(textBox);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({170, 550});
+    layout->addWidget(splitter, 1);
+    connect(outlineList, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { jumpToSection(outlineList->row(item)); });
+    connect(outlineList, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { jumpToSection(outlineList->row(item)); });
+    connect(textBox->verticalScrollBar(), &QScrollBar::valueChanged, this, &ReadingWindow::followScrolling);
+    for (int number = 1; number <= 10; ++number) {
+        auto* jump = new QShortcut(QKeySequence(Qt::ALT | (Qt::Key_0 + number % 10)), this);
+        connect(jump, &QShortcut::activated, this, [this, number] { jumpToSection(number - 1); });
+    }
 
     connect(findBox, &QLineEdit::textChanged, this, &ReadingWindow::findInLeaflet);
     connect(findBox, &QLineEdit::returnPressed, this, &ReadingWindow::findNext);
@@ -92,7 +114,73 @@ void ReadingWindow::showDrug(const DrugLeaflet& drug) {
     titleLabel->setText(drug.englishName.isEmpty() ? drug.chineseName
                                                    : drug.chineseName + QStringLiteral("　") + drug.englishName);
     textBox->setText(drug.leaflet);
+    m_crLfShownAt.clear();
+    for (qsizetype at = drug.leaflet.indexOf(QStringLiteral("\r\n")); at >= 0;
+         at = drug.leaflet.indexOf(QStringLiteral("\r\n"), at + 2))
+        m_crLfShownAt.push_back(at - qsizetype(m_crLfShownAt.size()));
+    m_sections = std::make_unique<LeafletSections>(drug.leaflet);
+    showOutline();
     findInLeaflet(findBox->text());
+}
+
+qsizetype ReadingWindow::shownPosition(qsizetype leafletOffset) const {
+    // Each CR LF before the offset is one character fewer in the box.
+    qsizetype before = 0;
+    for (qsizetype low = 0, high = qsizetype(m_crLfShownAt.size()); low < high;) {
+        const qsizetype middle = (low + high) / 2;
+        if (m_crLfShownAt[middle] + middle < leafletOffset) {
+            before = middle + 1;
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return leafletOffset - before;
+}
+
+qsizetype ReadingWindow::leafletOffset(qsizetype shownPosition) const {
+    const auto after = std::lower_bound(m_crLfShownAt.begin(), m_crLfShownAt.end(), shownPosition);
+    return shownPosition + (after - m_crLfShownAt.begin());
+}
+
+void ReadingWindow::showOutline() {
+    const QSignalBlocker quiet(outlineList);
+    outlineList->clear();
+    const QList<OutlineEntry>& outline = m_sections->outline();
+    for (qsizetype i = 0; i < outline.size(); ++i) {
+        const OutlineEntry& entry = outline[i];
+        const QString name = entry.kind == SectionKind::Opening ? QStringLiteral("（开头）") : entry.heading;
+        auto* item = new QListWidgetItem(i < 10 ? QStringLiteral("%1  %2").arg((i + 1) % 10).arg(name) : name);
+        item->setToolTip(name);
+        outlineList->addItem(item);
+    }
+    // A leaflet of one section has nothing to outline.
+    outlineList->setVisible(outline.size() > 1);
+    followScrolling();
+}
+
+void ReadingWindow::jumpToSection(int index) {
+    const QList<OutlineEntry>& outline = m_sections->outline();
+    if (index < 0 || index >= outline.size())
+        return;
+    const LeafletPart& part = m_sections->parts()[outline[index].parts.first()];
+    QTextCursor cursor(textBox->document());
+    cursor.setPosition(int(shownPosition(part.begin)));
+    textBox->setTextCursor(cursor);
+    // The heading at the top of the box, not just somewhere in view.
+    QScrollBar* bar = textBox->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    textBox->ensureCursorVisible();
+    outlineList->setCurrentRow(index);
+}
+
+void ReadingWindow::followScrolling() {
+    if (!m_sections || m_sections->parts().isEmpty())
+        return;
+    const qsizetype top = leafletOffset(textBox->cursorForPosition(QPoint(0, 0)).position());
+    const qsizetype section = m_sections->sectionAt(std::min(top, m_sections->textLength() - 1));
+    const QSignalBlocker quiet(outlineList);
+    outlineList->setCurrentRow(int(section));
 }
 
 void ReadingWindow::findInLeaflet(const QString& text) {

@@ -1,10 +1,16 @@
 #pragma once
 
+#include "leaflet/LeafletSections.h"
+
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+#include <vector>
+
 class LeafletBox;
 class QLabel;
+class QListWidget;
 class QLineEdit;
 class QTimer;
 
@@ -35,6 +41,13 @@ public:
     LeafletBox* textBox = nullptr;
     QLineEdit* findBox = nullptr;
     QLabel* findResult = nullptr; // 第 k 处，共 n 处
+    // The leaflet's sections by their 【…】 headings, in their order; follows the text as it
+    // scrolls.
+    QListWidget* outlineList = nullptr;
+
+    // Scrolls the text to the first part of outline entry index (a click, Alt+number).
+    void jumpToSection(int index);
+    const LeafletSections& sections() const { return *m_sections; }
 
     // Highlights every place the leaflet holds text (Latin letters in any case) and goes to the
     // first; an empty text takes the highlights away.
@@ -51,11 +64,18 @@ protected:
 
 private:
     void buildControls();
+    void showOutline();
+    void followScrolling();
+    // The box shows a line end as one character where the leaflet may hold CR LF.
+    qsizetype shownPosition(qsizetype leafletOffset) const;
+    qsizetype leafletOffset(qsizetype shownPosition) const;
     void showMatches();
     void rememberPlace() const;
 
     DrugLeaflet m_drug;
-    QTimer* m_placeKept = nullptr;    // the place is written a moment after the last move
-    QList<QPair<int, int>> m_matches; // where each match starts in the box's text, and its length
+    std::unique_ptr<LeafletSections> m_sections;
+    std::vector<qsizetype> m_crLfShownAt; // where each CR LF of the leaflet is in the box's text
+    QTimer* m_placeKept = nullptr;        // the place is written a moment after the last move
+    QList<QPair<int, int>> m_matches;     // where each match starts in the box's text, and its length
     int m_current = -1;
 };

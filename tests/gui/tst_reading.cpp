@@ -7,7 +7,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QtTest>
 
 class TestReading : public QObject {
@@ -18,6 +21,7 @@ private Q_SLOTS:
     void opensForTheChosenDrug();
     void findInTheLeaflet_data();
     void findInTheLeaflet();
+    void outlineOfSections();
     void followsChangesAndDeletes();
     void showsWhereTheFindWindowFoundIt();
     void keepsItsPlaceBetweenRuns();
@@ -118,6 +122,48 @@ void TestReading::findInTheLeaflet() {
     QCOMPARE(window.findResult->text(), QStringLiteral("第 %1 处，共 %1 处").arg(starts.size()));
     QCOMPARE(window.textBox->textCursor().position(), starts.last());
     QCOMPARE(window.textBox->text(), leaflet); // searching changes nothing
+}
+
+// The outline lists the sections once each in their order, jumps to a section's first heading
+// (a click, Alt+number) across CR LF line ends, and follows the text as it scrolls.
+void TestReading::outlineOfSections() {
+    QStringList lines{QStringLiteral("本品为示例。")};
+    for (const char* heading : {"【适应症】", "【用法用量】", "【注意事项】", "【禁忌】", "【注意事项】"}) {
+        lines.append(QString::fromUtf8(heading));
+        for (int i = 0; i < 40; ++i)
+            lines.append(QStringLiteral("第 %1 行。").arg(i));
+    }
+    ReadingWindow window({1, QStringLiteral("药"), QString(), lines.join(QStringLiteral("\r\n"))});
+    window.resize(600, 400);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QStringList items;
+    for (int i = 0; i < window.outlineList->count(); ++i)
+        items.append(window.outlineList->item(i)->text());
+    QCOMPARE(items,
+             (QStringList{QStringLiteral("1  （开头）"), QStringLiteral("2  适应症"), QStringLiteral("3  用法用量"),
+                          QStringLiteral("4  注意事项"), QStringLiteral("5  禁忌")}));
+    const auto lineAtCursor = [&window] {
+        return window.textBox->textCursor().block().text();
+    };
+    QTest::mouseClick(window.outlineList->viewport(), Qt::LeftButton, {},
+                      window.outlineList->visualItemRect(window.outlineList->item(2)).center());
+    QCOMPARE(lineAtCursor(), QStringLiteral("【用法用量】"));
+    QCOMPARE(window.textBox->cursorForPosition(QPoint(0, 0)).block().text(), QStringLiteral("【用法用量】"));
+    QTest::keyClick(&window, Qt::Key_4, Qt::AltModifier);
+    QCOMPARE(lineAtCursor(), QStringLiteral("【注意事项】"));
+    QCOMPARE(window.outlineList->currentRow(), 3);
+    // Scrolled by hand into the second 注意事项, past 禁忌: the outline follows.
+    window.textBox->verticalScrollBar()->setValue(window.textBox->verticalScrollBar()->maximum());
+    QCOMPARE(window.outlineList->currentRow(), 3);
+    window.jumpToSection(4);
+    QCOMPARE(window.outlineList->currentRow(), 4);
+    window.textBox->verticalScrollBar()->setValue(0);
+    QCOMPARE(window.outlineList->currentRow(), 0);
+
+    window.showDrug({1, QStringLiteral("药"), QString(), QStringLiteral("没有标题的说明书")});
+    QVERIFY(window.outlineList->isHidden());
 }
 
 void TestReading::followsChangesAndDeletes() {
