@@ -46,6 +46,7 @@ void FindWindow::buildControls() {
     textBox = ownMouse(new QLineEdit(this));
     textBox->setGeometry(twipsRect(120, 420, 4560, 375));
     textBox->setPlaceholderText(QStringLiteral("中文名、英文名的任意部分"));
+    textBox->setToolTip(QStringLiteral("找到的药品列在主窗口左边；双击其中一种，或点选后按 Ctrl+R，打开说明书阅读"));
 
     leafletsBox = ownMouse(new QCheckBox(QStringLiteral("同时查找说明书"), this));
     leafletsBox->setGeometry(twipsRect(120, 870, 2640, 300));
