@@ -3,6 +3,7 @@
 #include "app/Form19.h"
 #include "data/DrugFile.h"
 #include "pinyin/Cp936.h"
+#include "platform/SingleInstance.h"
 
 #include <QApplication>
 
@@ -31,9 +32,22 @@ int main(int argc, char* argv[]) {
     case CommandLine::Action::Run:
         break;
     }
+    DrugFile drugFile(programFolderBeforeApplication());
+    // One window per drug file: a second start brings the first one's window to the front.
+    // Asked before the key is derived, so that the second start ends at once.
+    SingleInstance instance(drugFile.path());
+    switch (instance.start()) {
+    case SingleInstance::Start::Activated:
+        std::fputs("西药手册已在运行，已将它的窗口调到最前面。\n", stdout);
+        return 0;
+    case SingleInstance::Start::NotAnswering:
+        std::fputs("西药手册已在运行（同一药品文件），但它没有回应。请切换到它的窗口，或结束它后再启动。\n", stderr);
+        return 1;
+    case SingleInstance::Start::First:
+        break;
+    }
     // The drug file's key takes longer to derive than anything before the window: it starts
     // first, and the window's load waits for it.
-    DrugFile drugFile(programFolderBeforeApplication());
     drugFile.beginOpening();
     prepareForDisplay();
     QApplication application(argc, argv);
@@ -50,6 +64,7 @@ int main(int argc, char* argv[]) {
     if (!form.isLoaded())
         return 1;
     platform.dialogs.setParent(&form);
+    instance.bringToFrontOnRequest(form);
     form.show();
     return QApplication::exec();
 }
