@@ -64,7 +64,7 @@ int main(int argc, char* argv[]) {
     if (!form.isLoaded())
         return 1;
     platform.dialogs.setParent(&form);
-    instance.bringToFrontOnRequest(form);
+    instance.bringToFrontOnRequest(form, platform.clock);
     form.show();
     return QApplication::exec();
 }

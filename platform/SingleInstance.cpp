@@ -1,10 +1,11 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/Seams.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <QWidget>
 
 #include <cerrno>
@@ -51,13 +52,13 @@ void bringToFront(QWidget& window) {
 // anything else, ends or stays silent. Reads only what is there, so the event loop never waits.
 class PendingRequest : public QObject {
 public:
-    PendingRequest(UniqueFd socket, QWidget& window, QObject* parent)
+    PendingRequest(UniqueFd socket, QWidget& window, Clock& clock, QObject* parent)
         : QObject(parent)
         , m_socket(std::move(socket))
         , m_notifier(m_socket.get(), QSocketNotifier::Read)
         , m_window(window) {
         connect(&m_notifier, &QSocketNotifier::activated, this, [this] { read(); });
-        QTimer::singleShot(RequestWithin, this, [this] { drop(); });
+        clock.after(RequestWithin, this, [this] { drop(); });
     }
 
 private:
@@ -177,14 +178,15 @@ bool SingleInstance::claimName() {
     return true;
 }
 
-void SingleInstance::bringToFrontOnRequest(QWidget& window) {
+void SingleInstance::bringToFrontOnRequest(QWidget& window, Clock& clock) {
     if (!m_listening.valid() || m_notifier)
         return;
     m_notifier = new QSocketNotifier(m_listening.get(), QSocketNotifier::Read, &window);
-    QObject::connect(m_notifier, &QSocketNotifier::activated, m_notifier, [this, &window] { acceptRequests(window); });
+    QObject::connect(m_notifier, &QSocketNotifier::activated, m_notifier,
+                     [this, &window, &clock] { acceptRequests(window, clock); });
 }
 
-void SingleInstance::acceptRequests(QWidget& window) {
+void SingleInstance::acceptRequests(QWidget& window, Clock& clock) {
     for (;;) {
         UniqueFd client(::accept4(m_listening.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!client.valid()) {
@@ -194,6 +196,6 @@ void SingleInstance::acceptRequests(QWidget& window) {
         }
         // Another user's program is closed unanswered.
         if (peerIsOurUser(client.get()))
-            new PendingRequest(std::move(client), window, m_notifier);
+            new PendingRequest(std::move(client), window, clock, m_notifier);
     }
 }

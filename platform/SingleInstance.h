@@ -8,6 +8,7 @@
 
 #include <chrono>
 
+class Clock;
 class QSocketNotifier;
 class QWidget;
 
@@ -40,8 +41,9 @@ public:
     bool isListening() const { return m_listening.valid(); }
 
     // Once the application object exists: each later start for the file brings window to the
-    // front. Stops with the window or with this object, whichever goes first.
-    void bringToFrontOnRequest(QWidget& window);
+    // front. Stops with the window or with this object, whichever goes first. A start that says
+    // nothing is dropped after a while by clock.
+    void bringToFrontOnRequest(QWidget& window, Clock& clock);
 
 private:
     // What asking the name's holder gave: its window came forward; no answer in time; nobody
@@ -50,7 +52,7 @@ private:
     enum class Answer { Activated, Silent, Gone, NotOurs };
     Answer askRunningProgram(std::chrono::steady_clock::time_point deadline) const;
     bool claimName();
-    void acceptRequests(QWidget& window);
+    void acceptRequests(QWidget& window, Clock& clock);
 
     QByteArray m_name;
     UniqueFd m_listening;

@@ -5,9 +5,27 @@
 #include "data/Statement.h"
 
 #include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+// A new drug file costs a key derivation (tens of milliseconds, on purpose); the tests make
+// hundreds. Each starts as a copy of one made per test program.
+QString emptyDrugFile() {
+    static QTemporaryDir folder;
+    static const QString path = [] {
+        const QString made = folder.filePath(DrugFileName);
+        DrugConnection::create(made, DrugPassword);
+        return made;
+    }();
+    return path;
+}
+
+} // namespace
 
 DrugFileFixture::DrugFileFixture() {
-    DrugConnection::create(path(), DrugPassword);
+    if (!QFile::copy(emptyDrugFile(), path()))
+        qFatal("cannot copy the empty drug file");
 }
 
 DrugFileFixture::~DrugFileFixture() = default;
