@@ -65,7 +65,7 @@ void Form19::openReadingWindow() {
         m_platform.dialogs.inform(QStringLiteral("选中的药品已不存在，可能已被删除。请重新查找后再点选。"));
         return;
     }
-    auto* window = new ReadingWindow(*drug);
+    auto* window = new ReadingWindow(*drug, m_platform);
     m_readingWindows.removeAll(nullptr);
     m_readingWindows.append(window);
     if (!m_leafletFindText.isEmpty())

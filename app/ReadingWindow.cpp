@@ -29,7 +29,8 @@ const QString PlaceKey = QStringLiteral("reading-window/geometry");
 
 } // namespace
 
-ReadingWindow::ReadingWindow(const DrugLeaflet& drug) {
+ReadingWindow::ReadingWindow(const DrugLeaflet& drug, Platform& platform)
+    : m_platform(platform) {
     setAttribute(Qt::WA_DeleteOnClose);
     m_placeKept = new QTimer(this);
     m_placeKept->setSingleShot(true);

@@ -9,6 +9,7 @@
 #include <vector>
 
 class LeafletBox;
+struct Platform;
 class QLabel;
 class QListWidget;
 class QLineEdit;
@@ -30,7 +31,8 @@ class ReadingWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit ReadingWindow(const DrugLeaflet& drug);
+    // platform (its messages, and what else leaves the process) must outlive the window.
+    ReadingWindow(const DrugLeaflet& drug, Platform& platform);
     ~ReadingWindow() override;
 
     qint64 drugKey() const { return m_drug.key; }
@@ -72,6 +74,7 @@ private:
     void showMatches();
     void rememberPlace() const;
 
+    Platform& m_platform;
     DrugLeaflet m_drug;
     std::unique_ptr<LeafletSections> m_sections;
     std::vector<qsizetype> m_crLfShownAt; // where each CR LF of the leaflet is in the box's text

@@ -28,6 +28,7 @@ private Q_SLOTS:
 
 private:
     QTemporaryDir m_config;
+    FakePlatform m_fakes;
 };
 
 void TestReading::initTestCase() {
@@ -97,7 +98,7 @@ void TestReading::findInTheLeaflet() {
     QFETCH(QString, leaflet);
     QFETCH(QString, text);
     QFETCH(QList<int>, starts);
-    ReadingWindow window({1, QStringLiteral("药"), QString(), leaflet});
+    ReadingWindow window({1, QStringLiteral("药"), QString(), leaflet}, m_fakes.platform);
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -133,7 +134,7 @@ void TestReading::outlineOfSections() {
         for (int i = 0; i < 40; ++i)
             lines.append(QStringLiteral("第 %1 行。").arg(i));
     }
-    ReadingWindow window({1, QStringLiteral("药"), QString(), lines.join(QStringLiteral("\r\n"))});
+    ReadingWindow window({1, QStringLiteral("药"), QString(), lines.join(QStringLiteral("\r\n"))}, m_fakes.platform);
     window.resize(600, 400);
     window.show();
     window.activateWindow();
@@ -220,13 +221,13 @@ void TestReading::showsWhereTheFindWindowFoundIt() {
 void TestReading::keepsItsPlaceBetweenRuns() {
     const QRect place(123, 134, 640, 480);
     {
-        ReadingWindow window({1, QStringLiteral("药"), QString(), QStringLiteral("说明书")});
+        ReadingWindow window({1, QStringLiteral("药"), QString(), QStringLiteral("说明书")}, m_fakes.platform);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.setGeometry(place);
     } // closed before the moment passed: written as it goes
     QVERIFY(QFile::exists(m_config.filePath(QStringLiteral("xiyao/xiyao.ini"))));
-    ReadingWindow again({2, QStringLiteral("药"), QString(), QString()});
+    ReadingWindow again({2, QStringLiteral("药"), QString(), QString()}, m_fakes.platform);
     QCOMPARE(again.geometry(), place);
 }
 
