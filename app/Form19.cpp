@@ -1,5 +1,6 @@
 #include "app/Form19.h"
 
+#include "app/CompareWindow.h"
 #include "app/FindWindow.h"
 #include "app/ReadingWindow.h"
 #include "data/DatabaseError.h"
@@ -74,6 +75,8 @@ Form19::~Form19() {
     delete m_keypad.data();
     delete m_findWindow.data();
     for (const QPointer<ReadingWindow>& window : std::as_const(m_readingWindows))
+        delete window.data();
+    for (const QPointer<CompareWindow>& window : std::as_const(m_compareWindows))
         delete window.data();
 }
 

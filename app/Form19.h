@@ -19,6 +19,9 @@
 #include <vector>
 
 class DrugFile;
+class CompareWindow;
+class DrugPicker;
+struct DrugLeaflet;
 class FindWindow;
 class ReadingWindow;
 class Form2;
@@ -141,6 +144,11 @@ public:
     // in a window of its own, one window per drug.
     void openReadingWindow();
     QList<ReadingWindow*> readingWindows() const;
+    // 对比 in a reading window: a second drug picked by its name or pinyin, then both leaflets
+    // side by side.
+    void compareWith(ReadingWindow* window);
+    DrugPicker* drugPicker() const;
+    QList<CompareWindow*> compareWindows() const;
 
     // Adding, changing and deleting drugs
     void Image13_Click();
@@ -184,6 +192,7 @@ private:
     // The reading windows of a drug just changed or deleted show it as the file now holds it.
     void refreshReadingWindows(qint64 key);
     void showLeafletMenu(const QPoint& at);
+    QList<DrugLeaflet> findDrugsToCompare(const QString& text);
     void reloadWholeTable();
 
     Platform& m_platform;
@@ -200,6 +209,8 @@ private:
     QPointer<FindWindow> m_findWindow;
     ClickLabel* m_findHint = nullptr;
     QList<QPointer<ReadingWindow>> m_readingWindows;
+    QPointer<DrugPicker> m_drugPicker;
+    QList<QPointer<CompareWindow>> m_compareWindows;
     QString m_leafletFindText; // what the list's drugs were found by in their leaflets
     int m_wheelAngle = 0;      // what the wheel turned short of a notch
 };

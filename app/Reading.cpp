@@ -1,5 +1,6 @@
 // The reading windows: the chosen drug's leaflet in a window of its own.
 
+#include "app/CompareWindow.h"
 #include "app/Form19.h"
 #include "app/ReadingWindow.h"
 
@@ -66,6 +67,7 @@ void Form19::openReadingWindow() {
         return;
     }
     auto* window = new ReadingWindow(*drug, m_platform);
+    connect(window, &ReadingWindow::compareRequested, this, [this, window] { compareWith(window); });
     m_readingWindows.removeAll(nullptr);
     m_readingWindows.append(window);
     if (!m_leafletFindText.isEmpty())
@@ -73,6 +75,38 @@ void Form19::openReadingWindow() {
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+DrugPicker* Form19::drugPicker() const {
+    return m_drugPicker.data();
+}
+
+QList<CompareWindow*> Form19::compareWindows() const {
+    QList<CompareWindow*> windows;
+    for (const QPointer<CompareWindow>& window : m_compareWindows) {
+        if (window && window->isVisible())
+            windows.append(window.data());
+    }
+    return windows;
+}
+
+void Form19::compareWith(ReadingWindow* window) {
+    delete m_drugPicker.data(); // one question at a time
+    m_drugPicker = new DrugPicker(window, [this](const QString& text) { return findDrugsToCompare(text); });
+    const QPointer<ReadingWindow> reading(window);
+    connect(m_drugPicker, &DrugPicker::picked, this, [this, reading](const DrugLeaflet& other) {
+        if (!reading)
+            return;
+        auto* compare = new CompareWindow(reading->drug(), other);
+        m_compareWindows.removeAll(nullptr);
+        m_compareWindows.append(compare);
+        compare->show();
+        compare->raise();
+        compare->activateWindow();
+    });
+    m_drugPicker->show();
+    m_drugPicker->raise();
+    m_drugPicker->activateWindow();
 }
 
 void Form19::refreshReadingWindows(qint64 key) {

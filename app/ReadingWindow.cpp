@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
@@ -65,8 +66,13 @@ void ReadingWindow::buildControls() {
     findBox->setPlaceholderText(QStringLiteral("在说明书中查找（Ctrl+F；回车或 F3 下一处，Shift+F3 上一处）"));
     findBox->setClearButtonEnabled(true);
     findResult = new QLabel(this);
+    compareButton = new QPushButton(QStringLiteral("对比…"), this);
+    compareButton->setToolTip(QStringLiteral("和另一种药品的说明书逐节对照（Ctrl+Shift+C）"));
+    compareButton->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    connect(compareButton, &QPushButton::clicked, this, &ReadingWindow::compareRequested);
     findRow->addWidget(findBox, 1);
     findRow->addWidget(findResult);
+    findRow->addWidget(compareButton);
     layout->addLayout(findRow);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);

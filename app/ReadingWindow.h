@@ -12,6 +12,7 @@ class LeafletBox;
 struct Platform;
 class QLabel;
 class QListWidget;
+class QPushButton;
 class QLineEdit;
 class QTimer;
 
@@ -46,6 +47,7 @@ public:
     // The leaflet's sections by their 【…】 headings, in their order; follows the text as it
     // scrolls.
     QListWidget* outlineList = nullptr;
+    QPushButton* compareButton = nullptr; // 对比…
 
     // Scrolls the text to the first part of outline entry index (a click, Alt+number).
     void jumpToSection(int index);
@@ -58,6 +60,10 @@ public:
     void findPrevious();
     int matchCount() const { return int(m_matches.size()); }
     int currentMatch() const { return m_current; } // from 0; -1 with none
+
+Q_SIGNALS:
+    // 对比…: the user wants this drug beside another.
+    void compareRequested();
 
 protected:
     void moveEvent(QMoveEvent* event) override;

@@ -3,9 +3,11 @@
 
 #include "app/FindWindow.h"
 #include "app/Form19.h"
+#include "app/ReadingWindow.h"
 
 #include "data/DatabaseError.h"
 #include "data/DrugFile.h"
+#include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "data/Statement.h"
 #include "keypad/Form2.h"
@@ -87,6 +89,27 @@ void Form19::openFindWindow() {
     m_findWindow->activateWindow();
     m_findWindow->textBox->setFocus();
     m_findWindow->textBox->selectAll();
+}
+
+QList<DrugLeaflet> Form19::findDrugsToCompare(const QString& text) {
+    // As the find window finds them by name and pinyin, the best first, without the main list.
+    constexpr qsizetype Shown = 200;
+    QList<DrugLeaflet> found;
+    if (text.isEmpty() || !QStringView(text).isValidUtf16())
+        return found;
+    DrugRecordset& recordset = m_drugFile.recordset();
+    try {
+        defineFindRank(m_drugFile.connection());
+        recordset.Open(RankedFindInNamesQuery, m_drugFile.connection(), adOpenKeyset, adLockReadOnly, {Cell(text)});
+        for (; !recordset.atEnd() && found.size() < Shown; recordset.MoveNext())
+            found.append({recordset.field(KeyColumn).integer().value_or(0), recordset.field(ChineseNameColumn).toText(),
+                          recordset.field(EnglishNameColumn).toText(), recordset.field(LeafletColumn).toText()});
+        recordset.Close();
+    } catch (const DatabaseError& error) {
+        recordset.Close();
+        reportDatabaseError(error.message());
+    }
+    return found;
 }
 
 QString Form19::findDrugs(const QString& text, bool inLeaflets) {

@@ -1,3 +1,4 @@
+#include "app/CompareWindow.h"
 #include "app/Controls.h"
 #include "app/FindWindow.h"
 #include "app/ReadingWindow.h"
@@ -9,8 +10,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextBrowser>
 #include <QtTest>
 
 class TestReading : public QObject {
@@ -25,6 +28,9 @@ private Q_SLOTS:
     void followsChangesAndDeletes();
     void showsWhereTheFindWindowFoundIt();
     void keepsItsPlaceBetweenRuns();
+    void sideBySide_data();
+    void sideBySide();
+    void compareWithADrugFoundByPinyin();
 
 private:
     QTemporaryDir m_config;
@@ -229,6 +235,70 @@ void TestReading::keepsItsPlaceBetweenRuns() {
     QVERIFY(QFile::exists(m_config.filePath(QStringLiteral("xiyao/xiyao.ini"))));
     ReadingWindow again({2, QStringLiteral("药"), QString(), QString()}, m_fakes.platform);
     QCOMPARE(again.geometry(), place);
+}
+
+using Rows = QList<QStringList>; // heading, left, right; "-" where a leaflet lacks the section
+
+void TestReading::sideBySide_data() {
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<QString>("right");
+    QTest::addColumn<Rows>("rows");
+    QTest::newRow("the standard order, whatever each leaflet's")
+        << QStringLiteral("【用法用量】口服。\r\n【适应症】感冒。")
+        << QStringLiteral("【禁忌】孕妇禁用。\n【用法用量】饭后。")
+        << Rows{{QStringLiteral("适应症"), QStringLiteral("感冒。"), QStringLiteral("-")},
+                {QStringLiteral("用法用量"), QStringLiteral("口服。"), QStringLiteral("饭后。")},
+                {QStringLiteral("禁忌"), QStringLiteral("-"), QStringLiteral("孕妇禁用。")}};
+    QTest::newRow("variants, repeats, openings and unknown sections")
+        << QStringLiteral("示例。\r\n〖适应证〗：发热。\r\n【注意事项】甲。\r\n【药理作用】抑制。\r\n【注意事项】乙。")
+        << QStringLiteral("【注意事项】丙。\r\n【其他】丁。")
+        << Rows{{QStringLiteral("（开头）"), QStringLiteral("示例。"), QStringLiteral("-")},
+                {QStringLiteral("适应症"), QStringLiteral("发热。"), QStringLiteral("-")},
+                {QStringLiteral("注意事项"), QStringLiteral("甲。\n乙。"), QStringLiteral("丙。")},
+                {QStringLiteral("药理作用"), QStringLiteral("抑制。"), QStringLiteral("-")},
+                {QStringLiteral("其他"), QStringLiteral("-"), QStringLiteral("丁。")}};
+    QTest::newRow("no headings") << QStringLiteral("只有一段。") << QString()
+                                 << Rows{{QStringLiteral("（开头）"), QStringLiteral("只有一段。"),
+                                          QStringLiteral("-")}};
+}
+
+void TestReading::sideBySide() {
+    QFETCH(QString, left);
+    QFETCH(QString, right);
+    QFETCH(Rows, rows);
+    Rows given;
+    for (const CompareRow& row : compareRows(left, right))
+        given.append({row.heading, row.left.value_or(QStringLiteral("-")), row.right.value_or(QStringLiteral("-"))});
+    QCOMPARE(given, rows);
+}
+
+// 对比… in a reading window: a second drug found by its pinyin, then both side by side.
+void TestReading::compareWithADrugFoundByPinyin() {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
+                        QStringLiteral("【用法用量】口服。"));
+    fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")), QStringLiteral("Ibuprofen"),
+                        QStringLiteral("【禁忌】对本品过敏者禁用。"));
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    form.Label4_Click(0);
+    form.openReadingWindow();
+    ReadingWindow* reading = form.readingWindows().constFirst();
+    QTest::mouseClick(reading->compareButton, Qt::LeftButton);
+    DrugPicker* picker = form.drugPicker();
+    QVERIFY(picker && picker->isVisible());
+    picker->textBox->setText(QStringLiteral("blf"));
+    QTest::keyClick(picker->textBox, Qt::Key_Return);
+    QCOMPARE(picker->resultList->count(), 1);
+    QCOMPARE(picker->resultList->item(0)->text(), QStringLiteral("布洛芬　Ibuprofen"));
+    QTest::keyClick(picker->resultList, Qt::Key_Return);
+    QTRY_COMPARE(form.compareWindows().size(), 1);
+    CompareWindow* compare = form.compareWindows().constFirst();
+    QVERIFY(compare->windowTitle().contains(QStringLiteral("阿莫西林 与 布洛芬")));
+    QCOMPARE(compare->rows().size(), 2);
+    QVERIFY(compare->textBox->toPlainText().contains(QStringLiteral("（没有这一节）")));
+    QVERIFY(fixture.fakes.dialogs.messages.isEmpty());
+    QCOMPARE(form.Label4[0]->caption(), QStringLiteral("阿莫西林")); // the main list is left as it was
 }
 
 QTEST_MAIN(TestReading)
