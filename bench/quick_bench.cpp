@@ -5,6 +5,7 @@
 
 #include "app/Application.h"
 #include "app/Form19.h"
+#include "app/ReadingWindow.h"
 #include "bench/BenchFile.h"
 #include "bench/Floor.h"
 #include "data/DatabaseError.h"
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTextDocument>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -525,7 +527,78 @@ public:
         return median(times);
     }
 
+    // The reading window on a 1 MB leaflet, opened and painted, over the floor of a bare
+    // QTextDocument laid out with the same text at the window's width.
+    double readerOpenRatio() {
+        const QString leaflet = megabyteLeaflet();
+        return readerRatio([&] {
+            ReadingWindow window({1, QStringLiteral("药"), QString(), leaflet}, m_fakes.platform);
+            window.show();
+            QApplication::processEvents();
+        });
+    }
+    // Every match of a two-letter text in that leaflet highlighted, over the same floor.
+    double readerHighlightRatio() {
+        const QString leaflet = megabyteLeaflet();
+        ReadingWindow window({1, QStringLiteral("药"), QString(), leaflet}, m_fakes.platform);
+        window.show();
+        QApplication::processEvents();
+        const QString text = commonestPair(leaflet);
+        const double ratio = readerRatio([&] {
+            window.findInLeaflet(QString());
+            window.findInLeaflet(text);
+            QApplication::processEvents();
+        });
+        if (window.matchCount() < 100)
+            throw CannotRun("too few matches of " + text.toStdString());
+        note("  \"%s\": %d matches\n", qPrintable(text), window.matchCount());
+        return ratio;
+    }
+
 private:
+    // The two letters that come together most often in text: a search with many matches.
+    static QString commonestPair(const QString& text) {
+        QHash<QString, int> counts;
+        for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+            if (text[i].isLetter() && text[i + 1].isLetter())
+                ++counts[text.mid(i, 2)];
+        }
+        QString best;
+        int most = 0;
+        for (auto pair = counts.cbegin(); pair != counts.cend(); ++pair) {
+            if (pair.value() > most || (pair.value() == most && pair.key() < best)) {
+                best = pair.key();
+                most = pair.value();
+            }
+        }
+        return best;
+    }
+
+    QString megabyteLeaflet() {
+        qsizetype headings = 0;
+        return generatedLongLeaflet(1, headings);
+    }
+
+    double readerRatio(const std::function<void()>& work) {
+        const QString leaflet = megabyteLeaflet();
+        const auto floor = [&leaflet] {
+            QTextDocument document;
+            document.setPlainText(leaflet);
+            document.setTextWidth(550);
+            return document.size().height();
+        };
+        std::vector<double> ratios, programMs, floorMs;
+        for (int pair = 0; pair < 5; ++pair) {
+            const double program = timeMs(work);
+            const double bare = timeMs(floor);
+            programMs.push_back(program);
+            floorMs.push_back(bare);
+            ratios.push_back(program / bare);
+        }
+        note("  program %.1f ms, floor %.1f ms\n", median(programMs), median(floorMs));
+        return median(ratios);
+    }
+
     Paths m_paths;
     QStringList m_names;
     FakePlatform m_fakes;
@@ -551,6 +624,8 @@ constexpr QuickBench::Key Keys[] = {
     {"find_ratio", 3, &QuickBench::findRatio},
     {"pinyin_find_ratio", 3, &QuickBench::pinyinFindRatio},
     {"reader_sections_ms", 1, &QuickBench::readerSectionsMs},
+    {"reader_open_ratio", 3, &QuickBench::readerOpenRatio},
+    {"reader_highlight_ratio", 3, &QuickBench::readerHighlightRatio},
 };
 
 Paths prepareRun(const QString& self) {
