@@ -10,8 +10,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QtTest>
@@ -28,6 +30,7 @@ private Q_SLOTS:
     void followsChangesAndDeletes();
     void showsWhereTheFindWindowFoundIt();
     void keepsItsPlaceBetweenRuns();
+    void shortcutsOnX();
     void sideBySide_data();
     void sideBySide();
     void compareWithADrugFoundByPinyin();
@@ -235,6 +238,42 @@ void TestReading::keepsItsPlaceBetweenRuns() {
     QVERIFY(QFile::exists(m_config.filePath(QStringLiteral("xiyao/xiyao.ini"))));
     ReadingWindow again({2, QStringLiteral("药"), QString(), QString()}, m_fakes.platform);
     QCOMPARE(again.geometry(), place);
+}
+
+// The window's keys as an X server sends them.
+void TestReading::shortcutsOnX() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X display; tst_reading_xvfb runs it under Xvfb");
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        QSKIP("跳过：本机缺少 xdotool（scripts/deps 会安装）");
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
+                        QStringLiteral("【适应症】Amoxicillin.\r\n【用法用量】amox 250 mg, AMOX 500 mg."));
+    Form19& form = fixture.open();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.FillDrugList(FullTableQuery);
+    form.Label4_Click(0);
+    const auto keys = [](const char* keys) {
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QLatin1String(keys)}), 0);
+    };
+    keys("ctrl+r");
+    QTRY_COMPARE(form.readingWindows().size(), 1);
+    ReadingWindow* window = form.readingWindows().constFirst();
+    QTRY_VERIFY(window->isActiveWindow());
+    keys("ctrl+f");
+    QTRY_VERIFY(window->findBox->hasFocus());
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("AMOX")}), 0);
+    QTRY_COMPARE(window->findResult->text(), QStringLiteral("第 1 处，共 3 处"));
+    keys("F3");
+    QTRY_COMPARE(window->currentMatch(), 1);
+    keys("Return");
+    QTRY_COMPARE(window->currentMatch(), 2);
+    keys("shift+F3");
+    QTRY_COMPARE(window->currentMatch(), 1);
+    keys("alt+2");
+    QTRY_COMPARE(window->textBox->textCursor().block().text(), QStringLiteral("【用法用量】amox 250 mg, AMOX 500 mg."));
+    keys("Escape");
+    QTRY_VERIFY(form.readingWindows().isEmpty());
 }
 
 using Rows = QList<QStringList>; // heading, left, right; "-" where a leaflet lacks the section
