@@ -93,7 +93,10 @@ void ReadingWindow::buildControls() {
             [this](QListWidgetItem* item) { jumpToSection(outlineList->row(item)); });
     connect(outlineList, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { jumpToSection(outlineList->row(item)); });
-    connect(textBox->verticalScrollBar(), &QScrollBar::valueChanged, this, &ReadingWindow::followScrolling);
+    connect(textBox->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        followScrolling();
+        markVisibleMatches();
+    });
     for (int number = 1; number <= 10; ++number) {
         auto* jump = new QShortcut(QKeySequence(Qt::ALT | (Qt::Key_0 + number % 10)), this);
         connect(jump, &QShortcut::activated, this, [this, number] { jumpToSection(number - 1); });
@@ -219,25 +222,39 @@ void ReadingWindow::findPrevious() {
     showMatches();
 }
 
-void ReadingWindow::showMatches() {
+void ReadingWindow::markVisibleMatches() {
+    // Only the places in view are marked: a long leaflet may hold hundreds of thousands, and
+    // the marks follow the text as it scrolls.
     QList<QTextEdit::ExtraSelection> marks;
-    QTextCharFormat all;
-    all.setBackground(QColor(0xFF, 0xE8, 0x70));
-    QTextCharFormat current;
-    current.setBackground(QColor(0xFF, 0x96, 0x32));
-    for (int i = 0; i < m_matches.size(); ++i) {
-        QTextCursor cursor(textBox->document());
-        cursor.setPosition(m_matches[i].first);
-        cursor.setPosition(m_matches[i].first + m_matches[i].second, QTextCursor::KeepAnchor);
-        marks.append({cursor, i == m_current ? current : all});
+    if (!m_matches.isEmpty()) {
+        QTextCharFormat all;
+        all.setBackground(QColor(0xFF, 0xE8, 0x70));
+        QTextCharFormat current;
+        current.setBackground(QColor(0xFF, 0x96, 0x32));
+        const QWidget* view = textBox->viewport();
+        const int length = m_matches.constFirst().second;
+        const int top = textBox->cursorForPosition(QPoint(0, 0)).position() - length;
+        const int bottom = textBox->cursorForPosition(QPoint(view->width(), view->height())).position();
+        auto match = std::lower_bound(m_matches.cbegin(), m_matches.cend(), top,
+                                      [](const QPair<int, int>& place, int at) { return place.first < at; });
+        for (; match != m_matches.cend() && match->first <= bottom; ++match) {
+            QTextCursor cursor(textBox->document());
+            cursor.setPosition(match->first);
+            cursor.setPosition(match->first + match->second, QTextCursor::KeepAnchor);
+            marks.append({cursor, match - m_matches.cbegin() == m_current ? current : all});
+        }
     }
     textBox->setExtraSelections(marks);
+}
+
+void ReadingWindow::showMatches() {
     if (m_current >= 0) {
         QTextCursor cursor(textBox->document());
         cursor.setPosition(m_matches[m_current].first);
         textBox->setTextCursor(cursor);
         textBox->ensureCursorVisible();
     }
+    markVisibleMatches();
     if (findBox->text().isEmpty())
         findResult->clear();
     else if (m_matches.isEmpty())
@@ -271,6 +288,7 @@ void ReadingWindow::moveEvent(QMoveEvent* event) {
 
 void ReadingWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    markVisibleMatches();
     if (isVisible())
         m_placeKept->start();
 }

@@ -78,6 +78,7 @@ private:
     qsizetype shownPosition(qsizetype leafletOffset) const;
     qsizetype leafletOffset(qsizetype shownPosition) const;
     void showMatches();
+    void markVisibleMatches();
     void rememberPlace() const;
 
     Platform& m_platform;

@@ -172,6 +172,19 @@ void TestReading::outlineOfSections() {
     window.textBox->verticalScrollBar()->setValue(0);
     QCOMPARE(window.outlineList->currentRow(), 0);
 
+    // Found on every line: the places in view are marked, and the marks follow the scrolling.
+    window.findBox->setText(QStringLiteral("行"));
+    QCOMPARE(window.matchCount(), 200);
+    const auto marked = [&window] {
+        QList<int> starts;
+        for (const QTextEdit::ExtraSelection& mark : window.textBox->extraSelections())
+            starts.append(mark.cursor.selectionStart());
+        return starts;
+    };
+    QVERIFY(!marked().isEmpty() && marked().size() < 100);
+    window.textBox->verticalScrollBar()->setValue(window.textBox->verticalScrollBar()->maximum());
+    QVERIFY(marked().contains(window.textBox->document()->characterCount() - 3));
+    QVERIFY(marked().size() < 100);
     window.showDrug({1, QStringLiteral("药"), QString(), QStringLiteral("没有标题的说明书")});
     QVERIFY(window.outlineList->isHidden());
 }
