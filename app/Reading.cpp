@@ -66,7 +66,12 @@ void Form19::openReadingWindow() {
         m_platform.dialogs.inform(QStringLiteral("选中的药品已不存在，可能已被删除。请重新查找后再点选。"));
         return;
     }
+    const QList<ReadingWindow*> open = readingWindows();
     auto* window = new ReadingWindow(*drug, m_platform);
+    // Each window in the place the last one was left at, a new one beside an open one a step
+    // down and to the right, so that none hides another.
+    if (!open.isEmpty())
+        window->move(open.constLast()->pos() + QPoint(32, 32));
     connect(window, &ReadingWindow::compareRequested, this, [this, window] { compareWith(window); });
     m_readingWindows.removeAll(nullptr);
     m_readingWindows.append(window);
