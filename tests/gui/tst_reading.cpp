@@ -18,6 +18,20 @@
 #include <QTextBrowser>
 #include <QtTest>
 
+namespace {
+
+// 阿莫西林 and 布洛芬 with the given leaflets, in the file and in the window's list.
+Form19& listTwoDrugs(MainWindowFixture& fixture, const QString& amoxicillin, const QString& ibuprofen) {
+    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
+                        amoxicillin);
+    fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")), QStringLiteral("Ibuprofen"), ibuprofen);
+    Form19& form = fixture.open();
+    form.FillDrugList(FullTableQuery);
+    return form;
+}
+
+} // namespace
+
 class TestReading : public QObject {
     Q_OBJECT
 
@@ -48,17 +62,13 @@ void TestReading::initTestCase() {
 
 void TestReading::opensForTheChosenDrug() {
     MainWindowFixture fixture;
-    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
-                        QStringLiteral("【用法用量】口服。\r\n【禁忌】青霉素过敏者禁用。"));
-    fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")), QStringLiteral("Ibuprofen"),
-                        QStringLiteral("【用法用量】饭后服。"));
-    Form19& form = fixture.open();
-    form.openReadingWindow();
+    Form19& form = listTwoDrugs(fixture, QStringLiteral("【用法用量】口服。\r\n【禁忌】青霉素过敏者禁用。"),
+                                QStringLiteral("【用法用量】饭后服。"));
+    form.openReadingWindow(); // listed, none chosen yet
     QCOMPARE(fixture.fakes.dialogs.messages.size(), 1);
     QVERIFY(fixture.fakes.dialogs.messages[0].contains(QStringLiteral("没有选中药品")));
     QVERIFY(form.readingWindows().isEmpty());
 
-    form.FillDrugList(FullTableQuery);
     doubleClick(form.Label4[0]); // the first click chooses the drug, the double click opens it
     QCOMPARE(form.readingWindows().size(), 1);
     ReadingWindow* first = form.readingWindows()[0];
@@ -191,12 +201,7 @@ void TestReading::outlineOfSections() {
 
 void TestReading::followsChangesAndDeletes() {
     MainWindowFixture fixture;
-    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
-                        QStringLiteral("旧的说明书"));
-    fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")), QStringLiteral("Ibuprofen"),
-                        QStringLiteral("饭后服"));
-    Form19& form = fixture.open();
-    form.FillDrugList(FullTableQuery);
+    Form19& form = listTwoDrugs(fixture, QStringLiteral("旧的说明书"), QStringLiteral("饭后服"));
     form.Label4_Click(1);
     form.openReadingWindow();
     form.Label4_Click(0);
@@ -327,12 +332,8 @@ void TestReading::sideBySide() {
 // 对比… in a reading window: a second drug found by its pinyin, then both side by side.
 void TestReading::compareWithADrugFoundByPinyin() {
     MainWindowFixture fixture;
-    fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
-                        QStringLiteral("【用法用量】口服。"));
-    fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("BLF")), QStringLiteral("Ibuprofen"),
-                        QStringLiteral("【禁忌】对本品过敏者禁用。"));
-    Form19& form = fixture.open();
-    form.FillDrugList(FullTableQuery);
+    Form19& form =
+        listTwoDrugs(fixture, QStringLiteral("【用法用量】口服。"), QStringLiteral("【禁忌】对本品过敏者禁用。"));
     form.Label4_Click(0);
     form.openReadingWindow();
     ReadingWindow* reading = form.readingWindows().constFirst();
