@@ -67,6 +67,7 @@ void ReadingWindow::buildControls() {
     findResult = new QLabel(this);
     findRow->addWidget(findBox, 1);
     findRow->addWidget(findResult);
+    buildExportControls(findRow);
     layout->addLayout(findRow);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);

@@ -25,7 +25,10 @@ QStringList printLeaflet(const QString& leaflet, const QList<bool>& answers = {t
     fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
                         leaflet);
     LazyLeafletPrinter printer(module);
-    Platform platform{fixture.fakes.dialogs, printer, fixture.fakes.urls, fixture.fakes.process, fixture.fakes.clock};
+    Platform platform{fixture.fakes.dialogs, printer,
+                      fixture.fakes.urls,    fixture.fakes.process,
+                      fixture.fakes.clock,   fixture.fakes.paper,
+                      fixture.fakes.files};
     Form19 form(platform, fixture.drugFile);
     if (!form.isLoaded())
         return {QStringLiteral("the drug file did not open")};
