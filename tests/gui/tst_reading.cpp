@@ -286,12 +286,27 @@ void TestReading::exportedPdfHoldsTheLeaflet_data() {
                many + QStringLiteral("  【禁忌】 青霉素过敏者禁用。\n\n[注意事项]：无\r【贮藏】")
         << 2;
     QTest::newRow("no heading, one line") << QStringLiteral("口服，一次1粒。") << 1;
+    // Seconds of work: only in the slow run (tst_reading_slow).
+    QString large;
+    if (qEnvironmentVariableIsSet("XIYAO_SLOW_TESTS")) {
+        const QString rare = QStringLiteral("𬭩𠀀");
+        for (qsizetype line = 0, bytes = 0; bytes < 10 * 1024 * 1024; ++line) {
+            QString text = line % 50 == 0 ? QStringLiteral("【第%1节】\r\n").arg(line) : QString();
+            for (int i = 0; i < 1000; ++i)
+                text += i % 97 == 0 ? rare : QString(QChar(char16_t(0x4E00 + (line * 31 + i * 7) % 20000)));
+            large += text + QStringLiteral("\r\n");
+            bytes += text.toUtf8().size() + 2;
+        }
+    }
+    QTest::newRow("10 MB leaflet") << large << (large.isEmpty() ? -1 : 100);
     QTest::newRow("empty") << QString() << 1;
 }
 
 void TestReading::exportedPdfHoldsTheLeaflet() {
     QFETCH(QString, leaflet);
     QFETCH(int, pages);
+    if (pages < 0)
+        QSKIP("跳过：10 MB 的说明书只在 slow 测试（XIYAO_SLOW_TESTS=1）中导出");
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("out.pdf"));
     const QDate before = QDate::currentDate();
