@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/LazyLeafletPaper.h"
 #include "platform/LazyLeafletPrinter.h"
 #include "platform/QtPlatform.h"
 
@@ -30,5 +31,7 @@ struct RealPlatform {
     QtUrlOpener urls;
     QtProcessEnder process;
     SteadyClock clock;
-    Platform platform{dialogs, printer, urls, process, clock};
+    LazyLeafletPaper paper;
+    QtFileChooser files;
+    Platform platform{dialogs, printer, urls, process, clock, paper, files};
 };

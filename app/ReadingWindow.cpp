@@ -73,6 +73,7 @@ void ReadingWindow::buildControls() {
     findRow->addWidget(findBox, 1);
     findRow->addWidget(findResult);
     findRow->addWidget(compareButton);
+    buildExportControls(findRow);
     layout->addLayout(findRow);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);

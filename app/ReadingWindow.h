@@ -10,10 +10,12 @@
 
 class LeafletBox;
 struct Platform;
+class QBoxLayout;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QLineEdit;
+class QPushButton;
 class QTimer;
 
 // One drug as the reading window shows it.
@@ -39,6 +41,12 @@ public:
     qint64 drugKey() const { return m_drug.key; }
     const DrugLeaflet& drug() const { return m_drug; }
     void showDrug(const DrugLeaflet& drug);
+
+    // 导出 PDF… (Ctrl+Shift+E) and 打印… (Ctrl+P): the leaflet laid out on pages (ReadingExport.cpp).
+    QPushButton* exportButton = nullptr;
+    QPushButton* printButton = nullptr;
+    void exportPdf();
+    void printLeaflet();
 
     QLabel* titleLabel = nullptr;
     LeafletBox* textBox = nullptr;
@@ -72,6 +80,7 @@ protected:
 
 private:
     void buildControls();
+    void buildExportControls(QBoxLayout* row);
     void showOutline();
     void followScrolling();
     // The box shows a line end as one character where the leaflet may hold CR LF.

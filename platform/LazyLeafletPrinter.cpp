@@ -9,18 +9,23 @@ LazyLeafletPrinter::LazyLeafletPrinter(const QString& modulePath)
 // The module stays loaded: the printer's code must outlive the printer.
 LazyLeafletPrinter::~LazyLeafletPrinter() = default;
 
+QFunctionPointer resolveInPrintingModule(QLibrary& module, const QString& modulePath, const char* symbol,
+                                         QString& error) {
+    const QString path =
+        modulePath.isEmpty() ? QDir(QCoreApplication::applicationDirPath()).filePath(PrintingModuleName) : modulePath;
+    module.setFileName(path);
+    const QFunctionPointer found = module.load() ? module.resolve(symbol) : nullptr;
+    if (!found)
+        error = QStringLiteral("无法载入打印模块 %1：\n%2").arg(QDir::toNativeSeparators(path), module.errorString());
+    return found;
+}
+
 bool LazyLeafletPrinter::load() {
-    const QString path = m_modulePath.isEmpty()
-                             ? QDir(QCoreApplication::applicationDirPath()).filePath(PrintingModuleName)
-                             : m_modulePath;
-    m_module.setFileName(path);
     using Factory = LeafletPrinter* (*)();
-    const auto make = m_module.load() ? reinterpret_cast<Factory>(m_module.resolve(PrintingModuleFactory)) : nullptr;
-    if (!make) {
-        m_error =
-            QStringLiteral("无法载入打印模块 %1：\n%2").arg(QDir::toNativeSeparators(path), m_module.errorString());
+    const auto make =
+        reinterpret_cast<Factory>(resolveInPrintingModule(m_module, m_modulePath, PrintingModuleFactory, m_error));
+    if (!make)
         return false;
-    }
     m_printer.reset(make());
     return true;
 }

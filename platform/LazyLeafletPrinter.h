@@ -12,6 +12,11 @@ inline const QString PrintingModuleName = QStringLiteral("xiyao-printing.so");
 // What the module exports: a new printer, owned by the caller.
 inline constexpr char PrintingModuleFactory[] = "xiyao_make_leaflet_printer";
 
+// Loads the printing module at modulePath (by default the one in the program's folder) into
+// module and finds symbol in it; null with the reason, in Chinese, in error.
+QFunctionPointer resolveInPrintingModule(QLibrary& module, const QString& modulePath, const char* symbol,
+                                         QString& error);
+
 // The default printer, loaded from the printing module at the first line printed. A document
 // with no line loads nothing.
 class LazyLeafletPrinter : public LeafletPrinter {

@@ -188,3 +188,9 @@ bool QtLeafletPrinter::endDocument() {
     reset(); // also removes the file
     return sent;
 }
+
+bool QtLeafletPrinter::printDocument(const std::function<bool(QPagedPaintDevice&, QPainter&)>& paint) {
+    if (!m_failed && begin() && !paint(*m_printer, *m_painter))
+        fail(QStringLiteral("无法排好打印的页面，说明书没有送到打印机“%1”。").arg(m_printerName));
+    return endDocument();
+}

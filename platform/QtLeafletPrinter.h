@@ -4,8 +4,10 @@
 
 #include <QFont>
 
+#include <functional>
 #include <memory>
 
+class QPagedPaintDevice;
 class QPainter;
 class QPrinter;
 class QTemporaryFile;
@@ -25,6 +27,9 @@ public:
     bool printLine(int indent, const QString& text) override;
     bool endDocument() override;
     QString errorText() const override { return m_error; }
+
+    // A whole document of pages that paint draws (false when it could not), as one job.
+    bool printDocument(const std::function<bool(QPagedPaintDevice&, QPainter&)>& paint);
 
 private:
     struct DestinationDeleter {

@@ -1,6 +1,7 @@
 #include "platform/QtPlatform.h"
 
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -20,6 +21,11 @@ void QtDialogs::inform(const QString& message) {
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, message, QMessageBox::Ok, m_parent);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
+}
+
+QString QtFileChooser::saveFileName(const QString& caption, const QString& proposedPath, const QString& filter) {
+    return QFileDialog::getSaveFileName(m_parent, caption, proposedPath, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 void QtUrlOpener::open(const QString& address) {

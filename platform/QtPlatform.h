@@ -17,6 +17,18 @@ private:
     QWidget* m_parent;
 };
 
+// The desktop's own file dialog. It does not ask about a file that exists: the caller does,
+// through Dialogs.
+class QtFileChooser : public FileChooser {
+public:
+    explicit QtFileChooser(QWidget* parent = nullptr)
+        : m_parent(parent) {}
+    QString saveFileName(const QString& caption, const QString& proposedPath, const QString& filter) override;
+
+private:
+    QWidget* m_parent;
+};
+
 class QtUrlOpener : public UrlOpener {
 public:
     void open(const QString& address) override;

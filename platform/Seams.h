@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <chrono>
@@ -55,10 +56,43 @@ public:
     virtual void after(std::chrono::milliseconds delay, QObject* context, std::function<void()> work) = 0;
 };
 
+// One drug as it goes on paper.
+struct PaperLeaflet {
+    qint64 key = 0;
+    QString chineseName;
+    QString englishName;
+    QString leaflet;
+};
+
+// Leaflets laid out on pages, each drug from a new page: its names as a title, each section
+// under its heading, and the key, the date and the page number at the foot of every page.
+class LeafletPaper {
+public:
+    virtual ~LeafletPaper() = default;
+    // Writes them into a PDF at path, which is then whole or as it was before; false when it
+    // could not be written.
+    virtual bool writePdf(const QList<PaperLeaflet>& drugs, const QString& path) = 0;
+    // Sends them to the default printer as one job; false when the printer failed.
+    virtual bool print(const QList<PaperLeaflet>& drugs) = 0;
+    // Why the last call failed, in Chinese.
+    virtual QString errorText() const = 0;
+};
+
+// Asks the user where to save a file.
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    // The path chosen, or an empty string when the user cancelled. A file that exists is not
+    // questioned here: the caller asks before it replaces one.
+    virtual QString saveFileName(const QString& caption, const QString& proposedPath, const QString& filter) = 0;
+};
+
 struct Platform {
     Dialogs& dialogs;
     LeafletPrinter& printer;
     UrlOpener& urls;
     ProcessEnder& process;
     Clock& clock;
+    LeafletPaper& paper;
+    FileChooser& files;
 };

@@ -3,12 +3,14 @@
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
+#include "data/Statement.h"
 #include "exchange/Csv.h"
 #include "exchange/DrugCheck.h"
 #include "exchange/DrugExport.h"
 #include "exchange/DrugImport.h"
 #include "pinyin/Cp936.h"
 #include "pinyin/PinyinInitials.h"
+#include "platform/LeafletPages.h"
 
 #include <QDir>
 #include <QFile>
@@ -164,6 +166,63 @@ int pinyinCommand(ToolStreams& streams) {
 
 namespace {
 
+// The drug of each key, in the order given; or every drug, in the order of its key. The keys
+// no drug has go into missing. Throws DatabaseError.
+QList<PaperLeaflet> readLeaflets(DrugConnection& connection, const QList<qint64>& keys, QStringList& missing) {
+    const QString select =
+        QStringLiteral("SELECT %1, %2, %3, %4 FROM %5")
+            .arg(quotedIdentifier(KeyColumn), quotedIdentifier(ChineseNameColumn), quotedIdentifier(EnglishNameColumn),
+                 quotedIdentifier(LeafletColumn), quotedIdentifier(DrugTableName));
+    const auto row = [](const Statement& statement) {
+        return PaperLeaflet{statement.column(0).integer().value_or(0), statement.column(1).toText(),
+                            statement.column(2).toText(), statement.column(3).toText()};
+    };
+    QList<PaperLeaflet> drugs;
+    if (keys.isEmpty()) {
+        Statement all(connection, select + QStringLiteral(" ORDER BY %1").arg(quotedIdentifier(KeyColumn)));
+        while (all.step())
+            drugs.append(row(all));
+        return drugs;
+    }
+    Statement one(connection, select + QStringLiteral(" WHERE %1 = ?1").arg(quotedIdentifier(KeyColumn)));
+    for (const qint64 key : keys) {
+        one.reset();
+        one.bind(1, Cell(key));
+        if (one.step())
+            drugs.append(row(one));
+        else
+            missing.append(QString::number(key));
+    }
+    return drugs;
+}
+
+} // namespace
+
+int pdfCommand(const QString& file, const QString& pdf, const QList<qint64>& keys, ToolStreams& streams) {
+    QList<PaperLeaflet> drugs;
+    QStringList missing;
+    try {
+        DrugConnection connection;
+        connection.openFile(file, DrugPassword);
+        drugs = readLeaflets(connection, keys, missing);
+    } catch (const DatabaseError& error) {
+        return failOnFile(streams, file, error);
+    }
+    if (!missing.isEmpty()) {
+        return fail(streams, QStringLiteral("%1 中没有编号为 %2 的药品；没有写出 PDF")
+                                 .arg(native(file), missing.join(QStringLiteral("、"))));
+    }
+    if (drugs.isEmpty())
+        return fail(streams, QStringLiteral("%1 中没有药品；没有写出 PDF").arg(native(file)));
+    QString error;
+    if (!writeLeafletPdf(drugs, pdf, error))
+        return fail(streams, error);
+    streams.err << QStringLiteral("已把 %1 种药品的说明书写入 %2").arg(drugs.size()).arg(native(pdf)) << Qt::endl;
+    return 0;
+}
+
+namespace {
+
 const QString EncodingOption = QStringLiteral("--encoding");
 
 // Options may stand anywhere after the command; "--" ends them, so a file may begin with "-".
@@ -218,6 +277,8 @@ QString usage() {
                "      --encoding gb18030        写成 GB18030（GBK），中文 Windows 上的 Excel、WPS 可以直接打开\n"
                "  xiyao-db check 文件           检查数据库并列出拼音问题；数据库已损坏时退出状态为 1\n"
                "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n"
+               "  xiyao-db pdf 文件 PDF 编号…   把这些编号的药品说明书依次写成一个 PDF 文件，每种药品从新的一页开始\n"
+               "      --all                     写出全部药品，按编号的顺序\n"
                "选项写在文件的前面或后面都可以。\n")
         .arg(importedColumns().join(QStringLiteral("、")));
 }
@@ -268,6 +329,19 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
         return checkCommand(positional[1], streams);
     if (command == QStringLiteral("pinyin") && count == 1 && noOption)
         return pinyinCommand(streams);
+    if (command == QStringLiteral("pdf") && count >= 3 && !encodingGiven) {
+        const bool all = option == QStringLiteral("--all");
+        if ((all && count > 3) || (!all && (!noOwnOption || count == 3)))
+            return wrongArguments(streams, QStringLiteral("pdf 要跟编号，或 --all，二者只选其一"));
+        QList<qint64> keys;
+        for (const QString& text : positional.sliced(3)) {
+            bool number = false;
+            keys.append(text.toLongLong(&number));
+            if (!number)
+                return wrongArguments(streams, QStringLiteral("编号“%1”不是整数").arg(text));
+        }
+        return pdfCommand(positional[1], positional[2], keys, streams);
+    }
     if ((command == QStringLiteral("help") && count == 1 && noOption) ||
         (count == 0 && option == QStringLiteral("--help") && !encodingGiven)) {
         streams.err << usage();

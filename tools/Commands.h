@@ -23,3 +23,6 @@ int importCommand(const QString& file, const QString& csv, ImportMode mode, CsvE
 int exportCommand(const QString& file, CsvEncoding encoding, bool withBom, ToolStreams& streams);
 int checkCommand(const QString& file, ToolStreams& streams);
 int pinyinCommand(ToolStreams& streams);
+// keys: the drugs in the order given; none for every drug in the order of its key. Needs a
+// QGuiApplication (the fonts), on no display.
+int pdfCommand(const QString& file, const QString& pdf, const QList<qint64>& keys, ToolStreams& streams);

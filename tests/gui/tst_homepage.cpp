@@ -27,8 +27,8 @@ void TestHomePage::homePageThroughTheDesktop() {
 
     MainWindowFixture fixture;
     QtUrlOpener desktop;
-    Platform platform{fixture.fakes.dialogs, fixture.fakes.printer, desktop, fixture.fakes.process,
-                      fixture.fakes.clock};
+    Platform platform{fixture.fakes.dialogs, fixture.fakes.printer, desktop, fixture.fakes.process, fixture.fakes.clock,
+                      fixture.fakes.paper,   fixture.fakes.files};
     Form19 form(platform, fixture.drugFile);
     QVERIFY(form.isLoaded());
     form.Image10_Click();

@@ -50,8 +50,13 @@ enum class Messages { Recorded, Watched };
 struct Listed {
     MainWindowFixture fixture;
     WatchingDialogs watching;
-    Platform watchedPlatform{watching, fixture.fakes.printer, fixture.fakes.urls, fixture.fakes.process,
-                             fixture.fakes.clock};
+    Platform watchedPlatform{watching,
+                             fixture.fakes.printer,
+                             fixture.fakes.urls,
+                             fixture.fakes.process,
+                             fixture.fakes.clock,
+                             fixture.fakes.paper,
+                             fixture.fakes.files};
     std::unique_ptr<Form19> watchedWindow;
     Form19* form = nullptr;
 

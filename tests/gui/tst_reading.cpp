@@ -3,7 +3,10 @@
 #include "app/FindWindow.h"
 #include "app/ReadingWindow.h"
 #include "data/SqlTexts.h"
+#include "platform/LazyLeafletPaper.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/PdfCheck.h"
+#include "tests/support/ReadOnlyFile.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -30,6 +33,30 @@ Form19& listTwoDrugs(MainWindowFixture& fixture, const QString& amoxicillin, con
     return form;
 }
 
+// A reading window whose 导出 PDF… writes through the printing module beside the test, as the
+// program's does; the questions, messages and file dialog are doubles.
+struct ExportingWindow {
+    FakePlatform fakes;
+    LazyLeafletPaper paper;
+    Platform platform{fakes.dialogs, fakes.printer, fakes.urls, fakes.process, fakes.clock, paper, fakes.files};
+    ReadingWindow window;
+
+    explicit ExportingWindow(const DrugLeaflet& drug)
+        : window(drug, platform) {}
+    // Exports to path, with these answers to the questions; the messages shown.
+    QStringList exportTo(const QString& path, const QList<bool>& answers = {}) {
+        fakes.files.answers = {path};
+        fakes.dialogs.answers = answers;
+        window.exportButton->click();
+        return fakes.dialogs.messages;
+    }
+};
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(cannot be read)");
+}
+
 } // namespace
 
 class TestReading : public QObject {
@@ -48,6 +75,14 @@ private Q_SLOTS:
     void sideBySide_data();
     void sideBySide();
     void compareWithADrugFoundByPinyin();
+    void exportedPdfHoldsTheLeaflet_data();
+    void exportedPdfHoldsTheLeaflet();
+    void exportProposesTheDrugsName_data();
+    void exportProposesTheDrugsName();
+    void exportAsksBeforeReplacing_data();
+    void exportAsksBeforeReplacing();
+    void exportThatCannotBeWrittenIsTold_data();
+    void exportThatCannotBeWrittenIsTold();
 
 private:
     QTemporaryDir m_config;
@@ -356,3 +391,164 @@ void TestReading::compareWithADrugFoundByPinyin() {
 
 QTEST_MAIN(TestReading)
 #include "tst_reading.moc"
+
+void TestReading::exportedPdfHoldsTheLeaflet_data() {
+    QTest::addColumn<QString>("leaflet");
+    QTest::addColumn<int>("pages"); // at least
+    QString many;
+    for (int i = 0; i < 150; ++i)
+        many += QStringLiteral("第%1行：每日三次，饭后服用；儿童用量减半。\r\n").arg(i);
+    QTest::newRow("opening, sections, beyond the basic plane, pages")
+        << QStringLiteral("本品为白色胶囊𬭩𠀀。\r\n【成份】阿莫西林\r\n【用法用量】\r\n") +
+               many + QStringLiteral("  【禁忌】 青霉素过敏者禁用。\n\n[注意事项]：无\r【贮藏】")
+        << 2;
+    QTest::newRow("no heading, one line") << QStringLiteral("口服，一次1粒。") << 1;
+    // Seconds of work: only in the slow run (tst_reading_slow).
+    QString large;
+    if (qEnvironmentVariableIsSet("XIYAO_SLOW_TESTS")) {
+        const QString rare = QStringLiteral("𬭩𠀀");
+        for (qsizetype line = 0, bytes = 0; bytes < 10 * 1024 * 1024; ++line) {
+            QString text = line % 50 == 0 ? QStringLiteral("【第%1节】\r\n").arg(line) : QString();
+            for (int i = 0; i < 1000; ++i)
+                text += i % 97 == 0 ? rare : QString(QChar(char16_t(0x4E00 + (line * 31 + i * 7) % 20000)));
+            large += text + QStringLiteral("\r\n");
+            bytes += text.toUtf8().size() + 2;
+        }
+    }
+    QTest::newRow("10 MB leaflet") << large << (large.isEmpty() ? -1 : 100);
+    QTest::newRow("empty") << QString() << 1;
+}
+
+void TestReading::exportedPdfHoldsTheLeaflet() {
+    QFETCH(QString, leaflet);
+    QFETCH(int, pages);
+    if (pages < 0)
+        QSKIP("跳过：10 MB 的说明书只在 slow 测试（XIYAO_SLOW_TESTS=1）中导出");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.pdf"));
+    const QDate before = QDate::currentDate();
+    ExportingWindow exporting(DrugLeaflet{4711, QStringLiteral("阿莫西林"), QStringLiteral("Amoxicillin"), leaflet});
+    const QStringList messages = exporting.exportTo(path);
+    QCOMPARE(messages, QStringList{QStringLiteral("说明书已导出为 PDF：\n%1").arg(path)});
+
+    const QString text = pdfText(path);
+    QCOMPARE(fontsNotEmbedded(path), QStringList());
+    // The footer of each page: the key, the date, the page.
+    QStringList pageTexts = text.split(u'\f');
+    if (pageTexts.constLast().trimmed().isEmpty())
+        pageTexts.removeLast();
+    QVERIFY2(pageTexts.size() >= pages, qPrintable(text));
+    QString body;
+    for (int page = 0; page < pageTexts.size(); ++page) {
+        QString onPage = pageTexts[page];
+        const QString footerPage = QStringLiteral("第 %1 页").arg(page + 1);
+        const QString key = QStringLiteral("编号 4711");
+        QVERIFY2(onPage.contains(footerPage) && onPage.contains(key), qPrintable(onPage));
+        const QDate after = QDate::currentDate();
+        const QString date =
+            onPage.contains(before.toString(Qt::ISODate)) ? before.toString(Qt::ISODate) : after.toString(Qt::ISODate);
+        QVERIFY2(onPage.contains(date), qPrintable(onPage));
+        body += onPage.remove(footerPage).remove(key).remove(date);
+    }
+    // The names, then every character of the leaflet in its order: nothing lost, nothing twice.
+    QCOMPARE(withoutBlanks(body), withoutBlanks(QStringLiteral("阿莫西林Amoxicillin") + leaflet));
+}
+
+void TestReading::exportProposesTheDrugsName_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("proposed");
+    QTest::newRow("a name") << QStringLiteral("阿莫西林") << QStringLiteral("阿莫西林.pdf");
+    QTest::newRow("a slash and what Windows refuses")
+        << QStringLiteral("复方/氨酚:烷胺*片?") << QStringLiteral("复方_氨酚_烷胺_片_.pdf");
+    QTest::newRow("dots only") << QStringLiteral("..") << QStringLiteral("说明书.pdf");
+    QTest::newRow("too long for a file name")
+        << QString(120, QChar(u'药')) << QString(83, QChar(u'药')) + QStringLiteral(".pdf");
+}
+
+void TestReading::exportProposesTheDrugsName() {
+    QFETCH(QString, name);
+    QFETCH(QString, proposed);
+    ExportingWindow exporting(DrugLeaflet{1, name, QString(), QStringLiteral("口服。")});
+    exporting.window.exportButton->click(); // the dialog cancelled: nothing more happens
+    QCOMPARE(exporting.fakes.files.proposed.size(), 1);
+    const QFileInfo file(exporting.fakes.files.proposed[0]);
+    QCOMPARE(file.fileName(), proposed);
+    QCOMPARE(file.absolutePath(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    QVERIFY(exporting.fakes.dialogs.messages.isEmpty());
+    QVERIFY(exporting.fakes.dialogs.questions.isEmpty());
+}
+
+void TestReading::exportAsksBeforeReplacing_data() {
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("a new file: no question") << false << QList<bool>{} << true;
+    QTest::newRow("an old file, No: left as it was") << true << QList<bool>{false} << false;
+    QTest::newRow("an old file, Yes: replaced") << true << QList<bool>{true} << true;
+}
+
+void TestReading::exportAsksBeforeReplacing() {
+    QFETCH(bool, exists);
+    QFETCH(QList<bool>, answers);
+    QFETCH(bool, written);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("阿莫西林.pdf"));
+    if (exists) {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+    }
+    ExportingWindow exporting(DrugLeaflet{7, QStringLiteral("阿莫西林"), QString(), QStringLiteral("口服。")});
+    const QStringList messages = exporting.exportTo(path, answers);
+    QCOMPARE(exporting.fakes.dialogs.questions.size(), exists ? 1 : 0);
+    if (exists)
+        QVERIFY(exporting.fakes.dialogs.questions[0].contains(path));
+    QCOMPARE(contentOf(path).startsWith("%PDF"), written);
+    if (!written)
+        QCOMPARE(contentOf(path), QByteArray("old"));
+    QCOMPARE(messages, written ? QStringList{QStringLiteral("说明书已导出为 PDF：\n%1").arg(path)} : QStringList());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), written || exists ? 1 : 0);
+}
+
+void TestReading::exportThatCannotBeWrittenIsTold_data() {
+    QTest::addColumn<QString>("place");
+    QTest::newRow("a read-only folder") << QStringLiteral("read-only");
+    QTest::newRow("a folder's name") << QStringLiteral("folder");
+    QTest::newRow("a full disk") << QStringLiteral("full");
+}
+
+void TestReading::exportThatCannotBeWrittenIsTold() {
+    QFETCH(QString, place);
+    QTemporaryDir dir;
+    QString folder = dir.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(folder));
+    QString path = QDir(folder).filePath(QStringLiteral("说明书.pdf"));
+    std::unique_ptr<ReadOnlyFile> readOnly;
+    bool mounted = false;
+    if (place == QStringLiteral("read-only")) {
+        readOnly = std::make_unique<ReadOnlyFile>(folder);
+        QVERIFY(readOnly->done());
+    } else if (place == QStringLiteral("folder")) {
+        QVERIFY(QDir().mkpath(path));
+    } else {
+        mounted = QProcess::execute(QStringLiteral("mount"),
+                                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                     QStringLiteral("size=64k"), QStringLiteral("tmpfs"), folder}) == 0;
+        if (!mounted)
+            QSKIP("跳过：没有权限挂载一个小的 tmpfs");
+    }
+    // A leaflet whose PDF is far more than 64 KB.
+    QString leaflet;
+    for (int i = 0; i < 3000; ++i)
+        leaflet += QChar(char16_t(0x4E00 + i * 7));
+    ExportingWindow exporting(DrugLeaflet{9, QStringLiteral("说明书"), QString(), leaflet});
+    const QStringList messages = exporting.exportTo(path);
+    const QStringList left = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    if (mounted)
+        QProcess::execute(QStringLiteral("umount"), {folder});
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].startsWith(QStringLiteral("无法导出 PDF")) && messages[0].contains(path),
+             qPrintable(messages[0]));
+    // Nothing half written stays behind; a folder stays a folder.
+    QCOMPARE(left, place == QStringLiteral("folder") ? QStringList{QStringLiteral("说明书.pdf")} : QStringList());
+}

@@ -1,10 +1,14 @@
+#include "app/ReadingWindow.h"
 #include "data/SqlTexts.h"
+#include "platform/LazyLeafletPaper.h"
 #include "platform/LazyLeafletPrinter.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/PdfCheck.h"
 
 #include <QDir>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -25,7 +29,10 @@ QStringList printLeaflet(const QString& leaflet, const QList<bool>& answers = {t
     fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")), QStringLiteral("Amoxicillin"),
                         leaflet);
     LazyLeafletPrinter printer(module);
-    Platform platform{fixture.fakes.dialogs, printer, fixture.fakes.urls, fixture.fakes.process, fixture.fakes.clock};
+    Platform platform{fixture.fakes.dialogs, printer,
+                      fixture.fakes.urls,    fixture.fakes.process,
+                      fixture.fakes.clock,   fixture.fakes.paper,
+                      fixture.fakes.files};
     Form19 form(platform, fixture.drugFile);
     if (!form.isLoaded())
         return {QStringLiteral("the drug file did not open")};
@@ -47,6 +54,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void cleanup();
     void leafletReachesThePrintQueue();
+    void readingWindowPrintsItsPages();
     void queueThatWillNotPrintGivesItsReason_data();
     void queueThatWillNotPrintGivesItsReason();
     void noPrinterOrModuleGivesAMessage();
@@ -137,6 +145,33 @@ void TestCups::leafletReachesThePrintQueue() {
     const QStringList expected = {first, QStringLiteral("适应症"),
                                   QStringLiteral("对本品敏感的细菌所引起的各种感染均可使用请遵医嘱三"), rest};
     QCOMPARE(lines, expected);
+}
+
+void TestCups::readingWindowPrintsItsPages() {
+    QDir out(m_server.filePath(QStringLiteral("out")));
+    for (const QString& job : out.entryList({QStringLiteral("job-*")}, QDir::Files))
+        out.remove(job);
+    qputenv("LPDEST", "xiyao-test");
+    FakePlatform fakes;
+    LazyLeafletPaper paper;
+    Platform platform{fakes.dialogs, fakes.printer, fakes.urls, fakes.process, fakes.clock, paper, fakes.files};
+    const QString leaflet = QStringLiteral("胶囊剂。\r\n【用法用量】口服，一次1粒。\r\n【禁忌】青霉素过敏者禁用。");
+    ReadingWindow window(DrugLeaflet{31, QStringLiteral("阿莫西林"), QStringLiteral("Amoxicillin"), leaflet}, platform);
+    // No sends nothing: the one job is the Yes's.
+    fakes.dialogs.answers = {false, true};
+    window.printButton->click();
+    window.printButton->click();
+    QCOMPARE(fakes.dialogs.questions.size(), 2);
+    QVERIFY2(fakes.dialogs.messages.isEmpty(), qPrintable(fakes.dialogs.messages.join(u'\n')));
+    QVERIFY(fakes.printer.lines.isEmpty()); // the main window's line printer has nothing to do with it
+
+    // The export's pages: the names, the leaflet, its key and the page at the foot.
+    QString text = printedText();
+    QVERIFY2(text.contains(QStringLiteral("编号 31")) && text.contains(QStringLiteral("第 1 页")), qPrintable(text));
+    text.remove(QStringLiteral("编号 31"))
+        .remove(QStringLiteral("第 1 页"))
+        .remove(QRegularExpression(QStringLiteral("\\d{4}-\\d\\d-\\d\\d")));
+    QCOMPARE(withoutBlanks(text), withoutBlanks(QStringLiteral("阿莫西林Amoxicillin") + leaflet));
 }
 
 void TestCups::queueThatWillNotPrintGivesItsReason_data() {

@@ -43,6 +43,37 @@ public:
     QString errorText() const override { return failing ? QStringLiteral("打印机出错") : QString(); }
 };
 
+class RecordingPaper : public LeafletPaper {
+public:
+    QList<QList<PaperLeaflet>> printed;
+    QList<QPair<QString, QList<PaperLeaflet>>> written; // each path with its drugs
+    bool failing = false;
+
+    bool writePdf(const QList<PaperLeaflet>& drugs, const QString& path) override {
+        written.append({path, drugs});
+        return !failing;
+    }
+    bool print(const QList<PaperLeaflet>& drugs) override {
+        printed.append(drugs);
+        return !failing;
+    }
+    QString errorText() const override { return failing ? QStringLiteral("打印机出错") : QString(); }
+};
+
+// Answers with the paths queued, an empty one (cancelled) when none is; records what it proposed.
+class FakeFileChooser : public FileChooser {
+public:
+    QStringList answers;
+    QStringList proposed;
+    QStringList filters;
+
+    QString saveFileName(const QString&, const QString& proposedPath, const QString& filter) override {
+        proposed.append(proposedPath);
+        filters.append(filter);
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+};
+
 class RecordingUrlOpener : public UrlOpener {
 public:
     QStringList opened;
@@ -90,5 +121,7 @@ struct FakePlatform {
     RecordingUrlOpener urls;
     RecordingProcessEnder process;
     ManualClock clock;
-    Platform platform{dialogs, printer, urls, process, clock};
+    RecordingPaper paper;
+    FakeFileChooser files;
+    Platform platform{dialogs, printer, urls, process, clock, paper, files};
 };

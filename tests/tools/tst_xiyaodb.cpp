@@ -4,6 +4,7 @@
 #include "data/SqlTexts.h"
 #include "data/Statement.h"
 #include "tests/support/DrugFileFixture.h"
+#include "tests/support/PdfCheck.h"
 #include "tests/support/ProgramRun.h"
 
 #include <QProcess>
@@ -49,6 +50,8 @@ private Q_SLOTS:
     void checkFailsOnADamagedFile();
     void pinyinFilter();
     void sampleListImports();
+    void pdfOfDrugsWithoutADisplay_data();
+    void pdfOfDrugsWithoutADisplay();
     void usage_data();
     void usage();
     void outputThatCannotBeWrittenFails_data();
@@ -297,6 +300,64 @@ void TestXiyaoDb::sampleListImports() {
     QVERIFY(recordset.RecordCount() >= 60);
 }
 
+void TestXiyaoDb::pdfOfDrugsWithoutADisplay_data() {
+    QTest::addColumn<QStringList>("chosen"); // the keys given by name, or --all
+    QTest::addColumn<QStringList>("names");  // the drugs the PDF holds, in its order; none: refused
+    QTest::newRow("two keys, in the order given") << QStringList{QStringLiteral("布洛芬"), QStringLiteral("阿莫西林")}
+                                                  << QStringList{QStringLiteral("布洛芬"), QStringLiteral("阿莫西林")};
+    QTest::newRow("--all, in the keys' order")
+        << QStringList{QStringLiteral("--all")}
+        << QStringList{QStringLiteral("阿莫西林"), QStringLiteral("头孢𠀀"), QStringLiteral("布洛芬")};
+    QTest::newRow("an unknown key: nothing written")
+        << QStringList{QStringLiteral("阿莫西林"), QStringLiteral("9999")} << QStringList{};
+}
+
+void TestXiyaoDb::pdfOfDrugsWithoutADisplay() {
+    QFETCH(QStringList, chosen);
+    QFETCH(QStringList, names);
+    DrugFileFixture file;
+    QHash<QString, QString> leaflets{
+        {QStringLiteral("阿莫西林"), QStringLiteral("【用法用量】口服。\r\n【禁忌】青霉素过敏者禁用。")},
+        {QStringLiteral("头孢𠀀"), QStringLiteral("𬭩开头\n【贮藏】密封。")},
+        {QStringLiteral("布洛芬"), QStringLiteral("饭后服。")},
+    };
+    QHash<QString, qint64> keys;
+    for (const QString& name : {QStringLiteral("阿莫西林"), QStringLiteral("头孢𠀀"), QStringLiteral("布洛芬")})
+        keys.insert(name, file.insert(name, Cell(QStringLiteral("X")), QStringLiteral("E"), leaflets[name]));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    QStringList arguments{QStringLiteral("pdf"), file.path(), pdf};
+    for (const QString& name : chosen)
+        arguments.append(keys.contains(name) ? QString::number(keys[name]) : name);
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+    noDisplay.remove(QStringLiteral("DISPLAY"));
+    noDisplay.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    noDisplay.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    const Run run = runTool(arguments, {}, noDisplay);
+    if (names.isEmpty()) {
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("没有编号为 9999 的药品")), qPrintable(run.err));
+        QVERIFY(!QFile::exists(pdf));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+        return;
+    }
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(fontsNotEmbedded(pdf), QStringList());
+    // Each drug from a page of its own (these fit on one), its key at the foot.
+    QStringList pages = pdfText(pdf).split(u'\f');
+    pages.removeAll(QString());
+    QCOMPARE(pages.size(), names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QString page = pages[i];
+        const QString key = QStringLiteral("编号 %1").arg(keys[names[i]]);
+        QVERIFY2(page.contains(key) && page.contains(QStringLiteral("第 %1 页").arg(i + 1)), qPrintable(page));
+        page.remove(key)
+            .remove(QStringLiteral("第 %1 页").arg(i + 1))
+            .remove(QRegularExpression(QStringLiteral("\\d{4}-\\d\\d-\\d\\d")));
+        QCOMPARE(withoutBlanks(page), names[i] + QStringLiteral("E") + withoutBlanks(leaflets[names[i]]));
+    }
+}
+
 void TestXiyaoDb::usage_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
@@ -319,6 +380,12 @@ void TestXiyaoDb::usage_data() {
         << QStringList{QStringLiteral("export"), QStringLiteral("--bom"), QStringLiteral("DB"),
                        QStringLiteral("--encoding"), QStringLiteral("gb18030")}
         << 2;
+    QTest::newRow("pdf: keys and --all") << QStringList{QStringLiteral("pdf"), QStringLiteral("DB"),
+                                                        QStringLiteral("OUT"), QStringLiteral("1"),
+                                                        QStringLiteral("--all")}
+                                         << 2;
+    QTest::newRow("pdf: a key that is no number")
+        << QStringList{QStringLiteral("pdf"), QStringLiteral("DB"), QStringLiteral("OUT"), QStringLiteral("x")} << 2;
     QTest::newRow("check: unknown option")
         << QStringList{QStringLiteral("check"), QStringLiteral("--bom"), QStringLiteral("DB")} << 2;
     QTest::newRow("help") << QStringList{QStringLiteral("help")} << 0;
