@@ -30,6 +30,20 @@ inline const QString DrugTableSchema =
     QStringLiteral("CREATE TABLE 西药 (编号 INTEGER PRIMARY KEY AUTOINCREMENT, 中文名 TEXT, 英文名 TEXT, 拼音 TEXT, "
                    "类别 TEXT, 规格 TEXT, 用量 TEXT, 用法 TEXT, 剂型 TEXT, 药物说明书 TEXT)");
 
+// The file's own information beside the drug table: which edition of the data it holds. A file
+// without the table is valid; the table is made when something is first written to it.
+inline const QString DataInfoTableName = QStringLiteral("数据信息");
+inline const QString DataInfoItemColumn = QStringLiteral("项目");
+inline const QString DataInfoValueColumn = QStringLiteral("内容");
+inline const QString DataInfoTableSchema =
+    QStringLiteral("CREATE TABLE IF NOT EXISTS 数据信息 (项目 TEXT PRIMARY KEY, 内容 TEXT)");
+// Its items. The maintainer sets the first three; the import and the program keep the others.
+inline const QString DataVersionItem = QStringLiteral("数据版本");
+inline const QString RevisionDateItem = QStringLiteral("修订日期");
+inline const QString SourceItem = QStringLiteral("来源");
+inline const QString ImportDateItem = QStringLiteral("导入日期");
+inline const QString LocalChangesItem = QStringLiteral("本地修改次数");
+
 // Every column of the drug table, in the order in which the companion tool exchanges them.
 QStringList drugColumns();
 
