@@ -1,7 +1,9 @@
-// Adding, changing and deleting drugs. Nothing is reported as stored unless it is on the disk.
+// Adding, changing and deleting drugs. Nothing is reported as stored unless it is on the disk,
+// and each stored change counts as one local change of the file's data.
 
 #include "app/Maintenance.h"
 
+#include "data/DataInfo.h"
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
 #include "data/DrugFile.h"
@@ -55,20 +57,13 @@ QString Maintenance::failureText(const QString& message) const {
 }
 
 bool Maintenance::add(const DrugTexts& texts) {
-    DrugRecordset& recordset = m_drugFile.recordset();
-    try {
+    return store(QStringLiteral("加入失败，没有保存任何内容：\n%1"), [&](DrugRecordset& recordset) {
         recordset.Open(FullTableQuery, m_drugFile.connection(), adOpenKeyset, adLockOptimistic);
         recordset.AddNew();
         writeTexts(recordset, texts);
         recordset.Update();
-    } catch (const DatabaseError& error) {
-        recordset.Close();
-        m_dialogs.inform(QStringLiteral("加入失败，没有保存任何内容：\n%1").arg(failureText(error.message())));
-        return false;
-    }
-    m_dialogs.inform(Stored);
-    recordset.Close();
-    return true;
+        return true;
+    });
 }
 
 bool Maintenance::change(qint64 key, const DrugTexts& texts) {
@@ -82,19 +77,38 @@ bool Maintenance::remove(qint64 key) {
 }
 
 bool Maintenance::changeDrug(qint64 key, const QString& failure, const std::function<void(DrugRecordset&)>& change) {
-    DrugRecordset& recordset = m_drugFile.recordset();
-    try {
+    return store(failure, [&](DrugRecordset& recordset) {
         recordset.Open(keyQuery(key), m_drugFile.connection(), adOpenKeyset, adLockOptimistic);
-        if (recordset.RecordCount() == 0) {
-            recordset.Close();
-            m_dialogs.inform(DrugGone);
+        if (recordset.RecordCount() == 0)
             return false;
-        }
         change(recordset);
         recordset.Update();
+        return true;
+    });
+}
+
+bool Maintenance::store(const QString& failure, const std::function<bool(DrugRecordset&)>& write) {
+    DrugConnection& connection = m_drugFile.connection();
+    DrugRecordset& recordset = m_drugFile.recordset();
+    // The change and its count are one transaction: both reach the disk, or neither does.
+    bool found = false;
+    try {
+        connection.beginTransaction();
+        // Counted first: once the drug is written, nothing but the commit may fail.
+        countLocalChange(connection);
+        found = write(recordset);
+        if (found)
+            connection.commit();
     } catch (const DatabaseError& error) {
+        connection.rollback();
         recordset.Close();
         m_dialogs.inform(failure.arg(failureText(error.message())));
+        return false;
+    }
+    if (!found) {
+        connection.rollback();
+        recordset.Close();
+        m_dialogs.inform(DrugGone);
         return false;
     }
     m_dialogs.inform(Stored);

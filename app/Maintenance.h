@@ -16,7 +16,8 @@ struct DrugTexts {
 };
 
 // Adding, changing and deleting drugs in the drug file, each saying how it went: "ok ！" only
-// when the row is on the disk, else why nothing was stored.
+// when the row is on the disk, else why nothing was stored. Each stored change adds one to the
+// file's count of local changes (DataInfo), in the change's own transaction.
 class Maintenance {
 public:
     Maintenance(Dialogs& dialogs, DrugFile& drugFile)
@@ -35,6 +36,8 @@ private:
     // happened and what to do.
     QString failureText(const QString& message) const;
     bool changeDrug(qint64 key, const QString& failure, const std::function<void(DrugRecordset&)>& change);
+    // Runs write (false: the drug is gone) and the count in one transaction and says how it went.
+    bool store(const QString& failure, const std::function<bool(DrugRecordset&)>& write);
 
     Dialogs& m_dialogs;
     DrugFile& m_drugFile;

@@ -22,7 +22,8 @@ constexpr int adLockOptimistic = 3;
 
 // The program's one recordset: the rows a query selected when it opened (so RecordCount is
 // true from the start), walked in the store's order. In the optimistic lock mode the rows
-// can be changed, deleted and added; each change is on the disk when Update() returns.
+// can be changed, deleted and added; each change is on the disk when Update() returns (outside a
+// transaction of the connection; inside one, at its commit).
 // In the optimistic mode the rows are read when first needed, so adding a drug to a large
 // table does not read the table.
 // Any failed step throws DatabaseError, drops what was pending and leaves the recordset

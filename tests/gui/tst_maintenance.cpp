@@ -1,6 +1,8 @@
+#include "data/DataInfo.h"
 #include "data/DrugFile.h"
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
+#include "data/Statement.h"
 #include "keypad/Form2.h"
 #include "platform/QtPlatform.h"
 #include "tests/support/MainWindowFixture.h"
@@ -129,6 +131,8 @@ private Q_SLOTS:
     void deleteRemovesTheDrug();
     void deleteTheOnlyDrug();
     void deleteWithNoDrugChosenOrGone();
+    void eachStoredChangeCountsOnce_data();
+    void eachStoredChangeCountsOnce();
     void hostileTextStoredExactlyOrRefused_data();
     void hostileTextStoredExactlyOrRefused();
 };
@@ -192,9 +196,10 @@ void TestMaintenance::addIsReportedStoredWhateverFollows() {
     } refusal;
     sqlite3_set_authorizer(
         engineHandle(listed.fixture.drugFile.connection()),
-        [](void* state, int action, const char*, const char*, const char*, const char*) {
+        [](void* state, int action, const char* table, const char*, const char*, const char*) {
             auto* refusal = static_cast<Refusal*>(state);
-            if (action == SQLITE_INSERT)
+            // The drug's row, not the count of local changes written before it.
+            if (action == SQLITE_INSERT && QString::fromUtf8(table) == DrugTableName)
                 refusal->inserted = true;
             return refusal->inserted && (action == SQLITE_READ || action == SQLITE_SELECT) ? SQLITE_DENY : SQLITE_OK;
         },
@@ -448,6 +453,54 @@ void TestMaintenance::deleteWithNoDrugChosenOrGone() {
     QCOMPARE(listed.stored().size(), 1);
     QCOMPARE(listed.form->Text11->text(), QStringLiteral("药1"));
     QCOMPARE(listed.form->resultList().ListCount.toNumber(), 2.0); // no reload
+}
+
+void TestMaintenance::eachStoredChangeCountsOnce_data() {
+    QTest::addColumn<QString>("handler");
+    QTest::addColumn<QString>(
+        "file"); // no table, counted (5 local changes), gone (counted, the drug deleted), other table
+    QTest::addColumn<int>("count"); // -1: the other table is left as it was
+    for (const QString& handler : {QStringLiteral("add"), QStringLiteral("modify"), QStringLiteral("delete")}) {
+        QTest::addRow("%s, a file without the table", qPrintable(handler))
+            << handler << QStringLiteral("no table") << 1;
+        QTest::addRow("%s, counted before", qPrintable(handler)) << handler << QStringLiteral("counted") << 6;
+        QTest::addRow("%s, a table of another shape", qPrintable(handler))
+            << handler << QStringLiteral("other table") << -1;
+    }
+    QTest::newRow("modify of a drug that is gone") << QStringLiteral("modify") << QStringLiteral("gone") << 5;
+    QTest::newRow("delete of a drug that is gone") << QStringLiteral("delete") << QStringLiteral("gone") << 5;
+}
+
+// A stored change is a local change of the data, and only a stored one.
+void TestMaintenance::eachStoredChangeCountsOnce() {
+    QFETCH(QString, handler);
+    QFETCH(QString, file);
+    QFETCH(int, count);
+    Listed listed(1);
+    DrugConnection& connection = listed.fixture.file.connection();
+    if (file == QStringLiteral("other table"))
+        connection.execute(QStringLiteral("CREATE TABLE 数据信息 (名称 TEXT)"));
+    const int countedBefore = file == QStringLiteral("counted") || file == QStringLiteral("gone") ? 5 : 0;
+    for (int i = 0; i < countedBefore; ++i)
+        countLocalChange(connection);
+    listed.form->Label4_Click(0);
+    if (file == QStringLiteral("gone"))
+        connection.execute(QStringLiteral("DELETE FROM 西药"));
+    if (handler == QStringLiteral("add"))
+        listed.form->Image13_Click();
+    else if (handler == QStringLiteral("modify"))
+        listed.form->Image7_Click();
+    else
+        listed.form->Image11_Click();
+    QCOMPARE(listed.dialogs().messages.size(), 1);
+    QCOMPARE(listed.dialogs().messages[0] == Ok, file != QStringLiteral("gone"));
+    if (count >= 0) {
+        QCOMPARE(readDataInfo(connection).localChanges, count);
+    } else {
+        Statement rows(connection, QStringLiteral("SELECT count(*) FROM 数据信息"));
+        rows.step();
+        QCOMPARE(rows.column(0).integer(), std::optional<qint64>(0));
+    }
 }
 
 void TestMaintenance::hostileTextStoredExactlyOrRefused_data() {
