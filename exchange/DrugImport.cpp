@@ -1,5 +1,6 @@
 #include "exchange/DrugImport.h"
 
+#include "data/DataInfo.h"
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
@@ -8,6 +9,7 @@
 #include "pinyin/PinyinInitials.h"
 
 #include <QBuffer>
+#include <QDate>
 #include <QSet>
 
 #include <algorithm>
@@ -360,6 +362,7 @@ ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode 
         }
         insertRows(text, encoding, connection, mode == ImportMode::SkipExisting ? stored : QSet<QString>(),
                    result.imported, firstKey, progress);
+        recordImportDate(connection, QDate::currentDate());
         connection.commit();
         return result;
     } catch (...) {

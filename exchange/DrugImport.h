@@ -51,6 +51,7 @@ QStringList importedColumns();
 // computed from the Chinese name, and new drugs get keys above every key the file ever gave.
 // Every row is checked before the first is written, and all are written in one transaction:
 // a bad row throws CsvError with its line (Gb18030TextError when a UTF-8 text is GB18030), a
-// failing engine throws DatabaseError, and either way the drug file keeps what it had.
+// failing engine throws DatabaseError, and either way the drug file keeps what it had. The import's
+// date goes into the file's information table (DataInfo) in the same transaction.
 ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode mode = ImportMode::Add,
                          const ImportProgress& progress = {}, CsvEncoding encoding = CsvEncoding::Utf8);

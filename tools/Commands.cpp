@@ -1,5 +1,6 @@
 #include "tools/Commands.h"
 
+#include "data/DataInfo.h"
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
@@ -150,6 +151,74 @@ int checkCommand(const QString& file, ToolStreams& streams) {
     }
 }
 
+int infoCommand(const QString& file, ToolStreams& streams) {
+    try {
+        DrugConnection connection;
+        connection.openFile(file, DrugPassword);
+        const DataInfo info = readDataInfo(connection);
+        streams.out.write((dataInfoLines(info, drugCount(connection)).join(u'\n') + u'\n').toUtf8());
+        return 0;
+    } catch (const DatabaseError& error) {
+        return failOnFile(streams, file, error);
+    }
+}
+
+namespace {
+
+// The items of "项目=内容" settings, or why they cannot be written.
+std::optional<QList<std::pair<QString, QString>>> settingItems(const QStringList& settings, QString& fault) {
+    QList<std::pair<QString, QString>> items;
+    for (const QString& setting : settings) {
+        const qsizetype equals = setting.indexOf(u'=');
+        const QString item = setting.left(equals);
+        const QString value = equals < 0 ? QString() : setting.mid(equals + 1);
+        if (item == LocalChangesItem) {
+            fault = QStringLiteral("%1由程序记录，不能设置；发布新版本前可用 --reset-changes 把它归零").arg(item);
+            return std::nullopt;
+        }
+        if (equals < 0 || !settableDataInfoItems().contains(item)) {
+            fault = QStringLiteral("不能设置“%1”：应写成 项目=内容，项目是 %2 之一")
+                        .arg(setting, settableDataInfoItems().join(QStringLiteral("、")));
+            return std::nullopt;
+        }
+        if (item == RevisionDateItem) {
+            if (const std::optional<QString> dateFault = revisionDateFault(value)) {
+                fault = *dateFault;
+                return std::nullopt;
+            }
+        }
+        items.append({item, value});
+    }
+    return items;
+}
+
+} // namespace
+
+int setInfoCommand(const QString& file, const QStringList& settings, bool resetChanges, ToolStreams& streams) {
+    QString fault;
+    std::optional<QList<std::pair<QString, QString>>> items = settingItems(settings, fault);
+    if (!items)
+        return fail(streams, fault + QStringLiteral("；数据库没有改动"));
+    if (resetChanges)
+        items->append({LocalChangesItem, QStringLiteral("0")});
+    try {
+        DrugConnection connection;
+        connection.openFile(file, DrugPassword);
+        connection.beginTransaction();
+        try {
+            writeDataInfo(connection, *items);
+            connection.commit();
+        } catch (const DatabaseError&) {
+            connection.rollback();
+            throw;
+        }
+    } catch (const DatabaseError& error) {
+        return failOnFile(streams, file, error, QStringLiteral("；数据库没有改动"));
+    }
+    streams.err << QStringLiteral("已写入数据信息：%1").arg(native(file)) << Qt::endl;
+    return 0;
+}
+
 int pinyinCommand(ToolStreams& streams) {
     if (!initialsAvailable(streams))
         return 1;
@@ -224,13 +293,15 @@ int pdfCommand(const QString& file, const QString& pdf, const QList<qint64>& key
 namespace {
 
 const QString EncodingOption = QStringLiteral("--encoding");
+const QString SetOption = QStringLiteral("--set");
 
 // Options may stand anywhere after the command; "--" ends them, so a file may begin with "-".
-// --encoding takes the argument after it as its value.
+// --encoding and --set take the argument after them as their value.
 struct Arguments {
     QStringList positional;
     QStringList options;
     QStringList encodings; // the values of --encoding
+    QStringList settings;  // the values of --set
     bool valueMissing = false;
 };
 
@@ -243,7 +314,9 @@ Arguments splitArguments(const QStringList& arguments) {
             optionsEnded = true;
         else if (!optionsEnded && argument == EncodingOption && i + 1 < arguments.size())
             split.encodings.append(arguments[++i]);
-        else if (!optionsEnded && argument == EncodingOption)
+        else if (!optionsEnded && argument == SetOption && i + 1 < arguments.size())
+            split.settings.append(arguments[++i]);
+        else if (!optionsEnded && (argument == EncodingOption || argument == SetOption))
             split.valueMissing = true;
         else if (!optionsEnded && argument.size() > 1 && argument.startsWith(u'-'))
             split.options.append(argument);
@@ -276,6 +349,12 @@ QString usage() {
                "      --bom                     先写 UTF-8 字节顺序标记（BOM），电子表格程序据此认出编码\n"
                "      --encoding gb18030        写成 GB18030（GBK），中文 Windows 上的 Excel、WPS 可以直接打开\n"
                "  xiyao-db check 文件           检查数据库并列出拼音问题；数据库已损坏时退出状态为 1\n"
+               "  xiyao-db info 文件            "
+               "列出数据信息（数据版本、修订日期、来源、导入日期、本地修改次数）和药品数\n"
+               "      --set 项目=内容           写入数据信息，可以重复，全部在一个事务中：项目是数据版本、修订日期"
+               "（YYYY-MM-DD）或来源\n"
+               "      --reset-changes           把本地修改次数归零（发布新版本前）；本地修改次数不能用 --set 设置\n"
+               "      导入时记下导入日期；程序中的加入、修改、删除各算一次本地修改。\n"
                "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n"
                "  xiyao-db pdf 文件 PDF 编号…   把这些编号的药品说明书依次写成一个 PDF 文件，每种药品从新的一页开始\n"
                "      --all                     写出全部药品，按编号的顺序\n"
@@ -308,6 +387,8 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
     }
     const QStringList& positional = split.positional;
     const QString command = positional.value(0);
+    if (!split.settings.isEmpty() && command != QStringLiteral("info"))
+        return wrongArguments(streams, QStringLiteral("只有 info 命令有 %1").arg(SetOption));
     const qsizetype count = positional.size();
     // A command takes at most one option of its own besides --encoding: the import's two
     // exclude each other, and a GB18030 text has no byte order mark.
@@ -327,6 +408,14 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
         return exportCommand(positional[1], *encoding, option == bom, streams);
     if (command == QStringLiteral("check") && count == 2 && noOption)
         return checkCommand(positional[1], streams);
+    if (command == QStringLiteral("info") && count == 2 && !encodingGiven) {
+        const bool reset = option == QStringLiteral("--reset-changes");
+        if (!noOwnOption && !reset)
+            return wrongArguments(streams);
+        if (split.settings.isEmpty() && !reset)
+            return infoCommand(positional[1], streams);
+        return setInfoCommand(positional[1], split.settings, reset, streams);
+    }
     if (command == QStringLiteral("pinyin") && count == 1 && noOption)
         return pinyinCommand(streams);
     if (command == QStringLiteral("pdf") && count >= 3 && !encodingGiven) {

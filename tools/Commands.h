@@ -22,6 +22,9 @@ int createCommand(const QString& file, ToolStreams& streams);
 int importCommand(const QString& file, const QString& csv, ImportMode mode, CsvEncoding encoding, ToolStreams& streams);
 int exportCommand(const QString& file, CsvEncoding encoding, bool withBom, ToolStreams& streams);
 int checkCommand(const QString& file, ToolStreams& streams);
+int infoCommand(const QString& file, ToolStreams& streams);
+// settings: "项目=内容" each; resetChanges sets the count of local changes back to 0.
+int setInfoCommand(const QString& file, const QStringList& settings, bool resetChanges, ToolStreams& streams);
 int pinyinCommand(ToolStreams& streams);
 // keys: the drugs in the order given; none for every drug in the order of its key. Needs a
 // QGuiApplication (the fonts), on no display.

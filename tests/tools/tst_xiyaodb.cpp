@@ -1,3 +1,4 @@
+#include "data/DataInfo.h"
 #include "data/DrugConnection.h"
 #include "data/DrugRecordset.h"
 #include "data/DrugSchema.h"
@@ -6,9 +7,12 @@
 #include "tests/support/DrugFileFixture.h"
 #include "tests/support/PdfCheck.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/ReadOnlyFile.h"
 
 #include <QProcess>
 #include <QtTest>
+
+#include <optional>
 
 namespace {
 
@@ -48,6 +52,8 @@ private Q_SLOTS:
     void missingFileFails();
     void checkFailsOnADamagedFile_data();
     void checkFailsOnADamagedFile();
+    void infoShowsAndSetsTheDataVersion_data();
+    void infoShowsAndSetsTheDataVersion();
     void pinyinFilter();
     void sampleListImports();
     void pdfOfDrugsWithoutADisplay_data();
@@ -91,6 +97,12 @@ void TestXiyaoDb::importThenExportThroughTheTool() {
     QCOMPARE(exported.out, Header + "1,头孢呋辛,\"Cefuroxime, oral\",,TbfX,,,,,\r\n2,维生素B1,,,WSSB,,,,,\r\n");
     QCOMPARE(runTool({QStringLiteral("export"), file.path(), QStringLiteral("--bom")}).out,
              "\xEF\xBB\xBF" + exported.out);
+    // The import noted its date, and the file with its information table is still sound.
+    const QStringList days{QDate::currentDate().toString(Qt::ISODate),
+                           QDate::currentDate().addDays(-1).toString(Qt::ISODate)};
+    const QString importDate = readDataInfo(file.connection()).importDate;
+    QVERIFY2(days.contains(importDate), qPrintable(importDate));
+    QCOMPARE(runTool({QStringLiteral("check"), file.path()}).status, 0);
 }
 
 void TestXiyaoDb::importOptionsTreatExistingNames_data() {
@@ -278,6 +290,80 @@ void TestXiyaoDb::checkFailsOnADamagedFile() {
     QVERIFY2(QString::fromUtf8(run.out).contains(report), run.out.constData());
 }
 
+void TestXiyaoDb::infoShowsAndSetsTheDataVersion_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("file"); // new, counted (4 local changes), read-only, other table
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said"); // what info shows afterwards, or the message of a failure
+    const QString unknown =
+        QStringLiteral("数据版本：未知\n修订日期：未知\n来源：未知\n导入日期：未知\n本地修改次数：0\n药品数：1\n");
+    const QString set = QStringLiteral("--set");
+    QTest::newRow("a file without the table") << QStringList{} << QStringLiteral("new") << 0 << unknown;
+    QTest::newRow("set") << QStringList{set, QStringLiteral("数据版本=2026.1"),
+                                        set, QStringLiteral("修订日期=2024-02-29"),
+                                        set, QStringLiteral("来源=国家药典 2025 年版")}
+                         << QStringLiteral("new") << 0
+                         << QStringLiteral(
+                                "数据版本：2026.1\n修订日期：2024-02-29\n来源：国家药典 2025 年版\n导入日期：未知\n"
+                                "本地修改次数：0\n药品数：1\n");
+    QTest::newRow("the count reset when publishing")
+        << QStringList{set, QStringLiteral("数据版本=2"), QStringLiteral("--reset-changes")}
+        << QStringLiteral("counted") << 0
+        << QStringLiteral("数据版本：2\n修订日期：未知\n来源：未知\n导入日期：未知\n本地修改次数：0\n药品数：1\n");
+    QTest::newRow("no such day, nothing written")
+        << QStringList{set, QStringLiteral("数据版本=2026.1"), set, QStringLiteral("修订日期=2026-02-30")}
+        << QStringLiteral("new") << 1 << QStringLiteral("修订日期“2026-02-30”不是真实的日期");
+    QTest::newRow("a date in another form") << QStringList{set, QStringLiteral("修订日期=2026-2-3")}
+                                            << QStringLiteral("new") << 1 << QStringLiteral("不是真实的日期");
+    QTest::newRow("unknown item") << QStringList{set, QStringLiteral("作者=张三")} << QStringLiteral("new") << 1
+                                  << QStringLiteral("不能设置“作者=张三”");
+    QTest::newRow("the count by hand") << QStringList{set, QStringLiteral("本地修改次数=0")}
+                                       << QStringLiteral("counted") << 1 << QStringLiteral("不能设置；");
+    QTest::newRow("read-only file shows its info") << QStringList{} << QStringLiteral("read-only") << 0 << unknown;
+    QTest::newRow("read-only file refuses a setting")
+        << QStringList{set, QStringLiteral("数据版本=2")} << QStringLiteral("read-only") << 1
+        << QStringLiteral("文件是只读的");
+    QTest::newRow("a table of another shape, shown")
+        << QStringList{} << QStringLiteral("other table") << 1 << QStringLiteral("不是本程序的数据信息表");
+    QTest::newRow("a table of another shape, set")
+        << QStringList{set, QStringLiteral("数据版本=2")} << QStringLiteral("other table") << 1
+        << QStringLiteral("不是本程序的数据信息表");
+}
+
+void TestXiyaoDb::infoShowsAndSetsTheDataVersion() {
+    QFETCH(QStringList, options);
+    QFETCH(QString, file);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    DrugFileFixture drugs;
+    drugs.insert(QStringLiteral("阿莫西林"));
+    if (file == QStringLiteral("counted")) {
+        for (int i = 0; i < 4; ++i)
+            countLocalChange(drugs.connection());
+    } else if (file == QStringLiteral("other table")) {
+        drugs.connection().execute(QStringLiteral("CREATE TABLE 数据信息 (名称 TEXT, 值 TEXT)"));
+    }
+    const QByteArray before = drugs.bytes();
+    std::optional<ReadOnlyFile> readOnly;
+    if (file == QStringLiteral("read-only")) {
+        readOnly.emplace(drugs.path());
+        QVERIFY(readOnly->done());
+    }
+    const Run run = runTool(QStringList{QStringLiteral("info")} + options + QStringList{drugs.path()});
+    QVERIFY2(run.status == status, qPrintable(run.err));
+    if (status != 0) {
+        QVERIFY2(run.err.contains(said), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+    } else if (options.isEmpty()) {
+        QCOMPARE(QString::fromUtf8(run.out), said);
+    } else {
+        QCOMPARE(QString::fromUtf8(runTool({QStringLiteral("info"), drugs.path()}).out), said);
+    }
+    // Only a setting that succeeded writes; a read never makes the table.
+    if (status != 0 || options.isEmpty())
+        QCOMPARE(drugs.bytes(), before);
+}
+
 void TestXiyaoDb::pinyinFilter() {
     const Run run = runTool({QStringLiteral("pinyin")}, "阿莫西林\r\n\n头孢呋辛\n[a]{z}");
     QCOMPARE(run.status, 0);
@@ -388,6 +474,11 @@ void TestXiyaoDb::usage_data() {
         << QStringList{QStringLiteral("pdf"), QStringLiteral("DB"), QStringLiteral("OUT"), QStringLiteral("x")} << 2;
     QTest::newRow("check: unknown option")
         << QStringList{QStringLiteral("check"), QStringLiteral("--bom"), QStringLiteral("DB")} << 2;
+    QTest::newRow("--set with another command") << QStringList{QStringLiteral("export"), QStringLiteral("DB"),
+                                                               QStringLiteral("--set"), QStringLiteral("数据版本=1")}
+                                                << 2;
+    QTest::newRow("info: --set without its value")
+        << QStringList{QStringLiteral("info"), QStringLiteral("DB"), QStringLiteral("--set")} << 2;
     QTest::newRow("help") << QStringList{QStringLiteral("help")} << 0;
     QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0;
 }
