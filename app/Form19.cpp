@@ -1,5 +1,6 @@
 #include "app/Form19.h"
 
+#include "app/AboutWindow.h"
 #include "app/CompareWindow.h"
 #include "app/FindWindow.h"
 #include "app/ReadingWindow.h"
@@ -61,6 +62,10 @@ Form19::Form19(Platform& platform, DrugFile& drugFile)
     connect(find, &QShortcut::activated, this, &Form19::openFindWindow);
     auto* read = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
     connect(read, &QShortcut::activated, this, &Form19::openReadingWindow);
+    // F1 opens 关于 from the find and reading windows too, without their having to know it.
+    auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    about->setContext(Qt::ApplicationShortcut);
+    connect(about, &QShortcut::activated, this, &Form19::openAboutWindow);
     Text1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Text1, &QWidget::customContextMenuRequested, this, &Form19::showLeafletMenu);
 
@@ -74,6 +79,7 @@ Form19::~Form19() {
     qApp->removeEventFilter(this);
     delete m_keypad.data();
     delete m_findWindow.data();
+    delete m_aboutWindow.data();
     for (const QPointer<ReadingWindow>& window : std::as_const(m_readingWindows))
         delete window.data();
     for (const QPointer<CompareWindow>& window : std::as_const(m_compareWindows))

@@ -22,6 +22,7 @@ class DrugFile;
 class CompareWindow;
 class DrugPicker;
 struct DrugLeaflet;
+class AboutWindow;
 class FindWindow;
 class ReadingWindow;
 class Form2;
@@ -150,6 +151,11 @@ public:
     DrugPicker* drugPicker() const;
     QList<CompareWindow*> compareWindows() const;
 
+    // 关于 (F1, in any of the program's windows): the versions, the data's edition, the shortcuts
+    // and the notices; read afresh each time, brought to the front when open.
+    void openAboutWindow();
+    AboutWindow* aboutWindow() const;
+
     // Adding, changing and deleting drugs
     void Image13_Click();
     void Image7_Click();
@@ -207,6 +213,7 @@ private:
     KeypadHandOver m_handOver;
     QPointer<Form2> m_keypad;
     QPointer<FindWindow> m_findWindow;
+    QPointer<AboutWindow> m_aboutWindow;
     ClickLabel* m_findHint = nullptr;
     QList<QPointer<ReadingWindow>> m_readingWindows;
     QPointer<DrugPicker> m_drugPicker;

@@ -3,6 +3,7 @@
 
 #include "app/Form19.h"
 
+#include "app/AboutWindow.h"
 #include "platform/Twips.h"
 
 #include <QMouseEvent>
@@ -28,4 +29,20 @@ void Form19::Image6_Click() {
 
 void Form19::mouseDoubleClickEvent(QMouseEvent*) {
     Form_DblClick();
+}
+
+void Form19::openAboutWindow() {
+    if (!m_aboutWindow) {
+        m_aboutWindow = new AboutWindow(m_drugFile);
+        m_aboutWindow->setAttribute(Qt::WA_DeleteOnClose);
+    } else {
+        m_aboutWindow->refresh();
+    }
+    m_aboutWindow->show();
+    m_aboutWindow->raise();
+    m_aboutWindow->activateWindow();
+}
+
+AboutWindow* Form19::aboutWindow() const {
+    return m_aboutWindow;
 }

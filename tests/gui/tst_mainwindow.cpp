@@ -1,4 +1,8 @@
+#include "app/AboutWindow.h"
+#include "app/FindWindow.h"
+#include "data/DataInfo.h"
 #include "data/DrugFile.h"
+#include "data/DrugSchema.h"
 #include "keypad/Form2.h"
 #include "pinyin/PinyinInitials.h"
 #include "tests/support/MainWindowFixture.h"
@@ -24,7 +28,46 @@ private Q_SLOTS:
     void sameLettersAgainReturnToTheFirstEntry();
     void comingBackFromAnotherWindowRunsNothing();
     void clickIntoTheMainWindowRefillsBeforeTheClick();
+    void aboutShowsTheVersions();
 };
+
+void TestMainWindow::aboutShowsTheVersions() {
+    MainWindowFixture fixture;
+    fixture.file.insert(QStringLiteral("阿莫西林"));
+    DrugConnection& connection = fixture.file.connection();
+    connection.beginTransaction();
+    writeDataInfo(connection,
+                  {{DataVersionItem, QStringLiteral("2026.1")}, {RevisionDateItem, QStringLiteral("2026-02-28")}});
+    connection.commit();
+    Form19& form = fixture.open();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const QList<QWidget*> controls = form.findChildren<QWidget*>();
+    QTest::keyClick(&form, Qt::Key_F1);
+    QVERIFY(form.aboutWindow());
+    const QString text = form.aboutWindow()->text();
+    for (const QString& shown :
+         {QStringLiteral("西药手册 xiyao " XIYAO_VERSION_TEXT "\n"), QStringLiteral("数据版本：2026.1\n"),
+          QStringLiteral("修订日期：2026-02-28\n"), QStringLiteral("来源：未知\n"), QStringLiteral("本地修改次数：0\n"),
+          QStringLiteral("药品数：1\n"), fixture.file.path(), QStringLiteral("LGPLv3"),
+          QStringLiteral("Unicode 许可证")})
+        QVERIFY2(text.contains(shown), qPrintable(shown));
+    // The main window keeps its controls and its size.
+    QCOMPARE(form.findChildren<QWidget*>(), controls);
+    QCOMPARE(form.size(), QSize(778, 633));
+
+    // From the find window too, read afresh.
+    form.aboutWindow()->close();
+    QTRY_VERIFY(!form.aboutWindow());
+    connection.beginTransaction();
+    countLocalChange(connection);
+    connection.commit();
+    form.openFindWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.findWindow()));
+    QTest::keyClick(form.findWindow()->textBox, Qt::Key_F1);
+    QVERIFY(form.aboutWindow());
+    QVERIFY(form.aboutWindow()->text().contains(QStringLiteral("本地修改次数：1\n")));
+}
 
 void TestMainWindow::layout() {
     MainWindowFixture fixture;
