@@ -6,7 +6,6 @@
 
 #include "data/DatabaseError.h"
 #include "data/DrugFile.h"
-#include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 
 #include <QMenu>
@@ -20,8 +19,7 @@ std::optional<DrugLeaflet> readDrug(DrugFile& file, qint64 key) {
         recordset.Open(keyQuery(key), file.connection(), adOpenKeyset, adLockReadOnly);
         std::optional<DrugLeaflet> drug;
         if (!recordset.atEnd())
-            drug = DrugLeaflet{key, recordset.field(ChineseNameColumn).toText(),
-                               recordset.field(EnglishNameColumn).toText(), recordset.field(LeafletColumn).toText()};
+            drug = drugLeafletAt(recordset);
         recordset.Close();
         return drug;
     } catch (const DatabaseError&) {
@@ -30,16 +28,20 @@ std::optional<DrugLeaflet> readDrug(DrugFile& file, qint64 key) {
     }
 }
 
+// The windows still on screen: one closed a moment ago is gone, though it is deleted only later.
+template <typename Window> QList<Window*> shownWindows(const QList<QPointer<Window>>& windows) {
+    QList<Window*> shown;
+    for (const QPointer<Window>& window : windows) {
+        if (window && window->isVisible())
+            shown.append(window.data());
+    }
+    return shown;
+}
+
 } // namespace
 
 QList<ReadingWindow*> Form19::readingWindows() const {
-    QList<ReadingWindow*> windows;
-    // A window closed a moment ago is gone, though it is deleted only later.
-    for (const QPointer<ReadingWindow>& window : m_readingWindows) {
-        if (window && window->isVisible())
-            windows.append(window.data());
-    }
-    return windows;
+    return shownWindows(m_readingWindows);
 }
 
 void Form19::openReadingWindow() {
@@ -87,12 +89,7 @@ DrugPicker* Form19::drugPicker() const {
 }
 
 QList<CompareWindow*> Form19::compareWindows() const {
-    QList<CompareWindow*> windows;
-    for (const QPointer<CompareWindow>& window : m_compareWindows) {
-        if (window && window->isVisible())
-            windows.append(window.data());
-    }
-    return windows;
+    return shownWindows(m_compareWindows);
 }
 
 void Form19::compareWith(ReadingWindow* window) {

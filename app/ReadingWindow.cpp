@@ -1,6 +1,8 @@
 #include "app/ReadingWindow.h"
 
 #include "app/Controls.h"
+#include "data/DrugRecordset.h"
+#include "data/DrugSchema.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <ranges>
 
 namespace {
 
@@ -29,6 +32,11 @@ QSettings userSettings() {
 const QString PlaceKey = QStringLiteral("reading-window/geometry");
 
 } // namespace
+
+DrugLeaflet drugLeafletAt(DrugRecordset& recordset) {
+    return {recordset.field(KeyColumn).integer().value_or(0), recordset.field(ChineseNameColumn).toText(),
+            recordset.field(EnglishNameColumn).toText(), recordset.field(LeafletColumn).toText()};
+}
 
 ReadingWindow::ReadingWindow(const DrugLeaflet& drug, Platform& platform)
     : m_platform(platform) {
@@ -135,17 +143,11 @@ void ReadingWindow::showDrug(const DrugLeaflet& drug) {
 }
 
 qsizetype ReadingWindow::shownPosition(qsizetype leafletOffset) const {
-    // Each CR LF before the offset is one character fewer in the box.
-    qsizetype before = 0;
-    for (qsizetype low = 0, high = qsizetype(m_crLfShownAt.size()); low < high;) {
-        const qsizetype middle = (low + high) / 2;
-        if (m_crLfShownAt[middle] + middle < leafletOffset) {
-            before = middle + 1;
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
+    // Each CR LF before the offset is one character fewer in the box; CR LF number i is at
+    // m_crLfShownAt[i] + i in the leaflet.
+    const auto pairs = std::views::iota(qsizetype(0), qsizetype(m_crLfShownAt.size()));
+    const qsizetype before =
+        *std::ranges::partition_point(pairs, [&](qsizetype i) { return m_crLfShownAt[i] + i < leafletOffset; });
     return leafletOffset - before;
 }
 

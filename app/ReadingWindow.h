@@ -26,6 +26,11 @@ struct DrugLeaflet {
     QString leaflet;
 };
 
+class DrugRecordset;
+
+// The drug at the open recordset's current row. Throws DatabaseError.
+DrugLeaflet drugLeafletAt(DrugRecordset& recordset);
+
 // 说明书阅读: one drug's leaflet in a window of its own, to read at a comfortable size, select and
 // copy, and search (Ctrl+F). It keeps showing its drug whatever the main list does; the main
 // window updates it when the drug changes and closes it when the drug is deleted. Its size and

@@ -7,7 +7,6 @@
 
 #include "data/DatabaseError.h"
 #include "data/DrugFile.h"
-#include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "data/Statement.h"
 #include "keypad/Form2.h"
@@ -102,8 +101,7 @@ QList<DrugLeaflet> Form19::findDrugsToCompare(const QString& text) {
         defineFindRank(m_drugFile.connection());
         recordset.Open(RankedFindInNamesQuery, m_drugFile.connection(), adOpenKeyset, adLockReadOnly, {Cell(text)});
         for (; !recordset.atEnd() && found.size() < Shown; recordset.MoveNext())
-            found.append({recordset.field(KeyColumn).integer().value_or(0), recordset.field(ChineseNameColumn).toText(),
-                          recordset.field(EnglishNameColumn).toText(), recordset.field(LeafletColumn).toText()});
+            found.append(drugLeafletAt(recordset));
         recordset.Close();
     } catch (const DatabaseError& error) {
         recordset.Close();

@@ -7,10 +7,7 @@ void installSongSubstitution() {
 }
 
 QFont songFont(double points, bool bold) {
-    QFont font(SongFaceName);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
+    return sizedFont(SongFaceName, points, bold);
 }
 
 QFont latinLetterFont(double points, bool bold) {

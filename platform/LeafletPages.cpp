@@ -20,15 +20,6 @@ namespace {
 // next piece, so that a paragraph of megabytes never becomes one layout.
 constexpr qsizetype PieceLength = 2000;
 
-QFont paperFont(double points, bool bold) {
-    // The Song face by its own name: xiyao-db has no substitution for 宋体. Characters it lacks
-    // (beyond the basic plane) come from whichever installed face has them.
-    QFont font(InstalledSongFace);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
-
 // Where the line end at from ends, or from when there is none.
 qsizetype afterLineEnd(QStringView text, qsizetype from) {
     if (from < text.size() && text[from] == u'\r')
@@ -47,10 +38,12 @@ LeafletPages::LeafletPages(QPagedPaintDevice& device, QPainter& painter, QDate d
     , m_painter(painter)
     , m_date(date)
     , m_record(record)
-    , m_titleFont(paperFont(16, true))
-    , m_textFont(paperFont(11, false))
-    , m_headingFont(paperFont(11, true))
-    , m_footerFont(paperFont(9, false)) {
+    // The Song face by its own name: xiyao-db has no substitution for 宋体. Characters it lacks
+    // (beyond the basic plane) come from whichever installed face has them.
+    , m_titleFont(installedSongFont(16, true))
+    , m_textFont(installedSongFont(11, false))
+    , m_headingFont(installedSongFont(11, true))
+    , m_footerFont(installedSongFont(9, false)) {
     // The painter's origin is the paintable area's corner; width() and height() its size.
     const double footer = QFontMetricsF(m_footerFont, &device).lineSpacing() * 2;
     m_area = QRectF(0, 0, device.width(), device.height() - footer);
