@@ -260,6 +260,27 @@ void DrugConnection::create(const QString& path, const QString& password) {
     }
 }
 
+void DrugConnection::openUserFile(const QString& path) {
+    close();
+    DrugConnection pending;
+    try {
+        const QByteArray nativePath = QFile::encodeName(path);
+        refuseSpecialFile(nativePath);
+        if (sqlite3_open_v2(nativePath.constData(), &pending.m_db,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK)
+            throw DatabaseError(engineMessage(pending.m_db));
+        sqlite3_busy_timeout(pending.m_db, static_cast<int>(m_busyTimeout.count()));
+        // The log lets another program read while this one writes; FULL puts each commit on
+        // the disk before the statement returns.
+        exec(pending, QStringLiteral("PRAGMA journal_mode = WAL"));
+        applyDurability(pending);
+    } catch (const DatabaseError& error) {
+        throw DatabaseError(fileFailureMessage(path, error.message(), FileKind::User));
+    }
+    m_db = std::exchange(pending.m_db, nullptr);
+    m_path = path;
+}
+
 void DrugConnection::setBusyTimeout(std::chrono::milliseconds timeout) {
     m_busyTimeout = timeout;
     if (m_db)
@@ -284,7 +305,8 @@ void DrugConnection::rollback() noexcept {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-QString fileFailureMessage(const QString& path, const QString& message) {
+QString fileFailureMessage(const QString& path, const QString& message, FileKind kind) {
+    const bool drugs = kind == FileKind::Drugs;
     // The engine's messages begin with a Latin letter; this layer's are Chinese already.
     if (message.isEmpty() || !(message[0].isLetter() && message[0].unicode() < 128))
         return message;
@@ -296,11 +318,13 @@ QString fileFailureMessage(const QString& path, const QString& message) {
     if (!info.exists() && !info.isSymLink())
         reason = QStringLiteral("文件不存在");
     else if (info.isDir())
-        reason = QStringLiteral("这是一个文件夹，不是药品数据库文件");
+        reason = drugs ? QStringLiteral("这是一个文件夹，不是药品数据库文件")
+                       : QStringLiteral("这是一个文件夹，不是数据库文件");
     else if (!readable(path))
         reason = QStringLiteral("没有读取这个文件的权限");
     else if (says("file is encrypted") || says("file is not a database"))
-        reason = QStringLiteral("不是药品数据库，或文件已损坏");
+        reason =
+            drugs ? QStringLiteral("不是药品数据库，或文件已损坏") : QStringLiteral("不是本程序的数据库，或文件已损坏");
     else if (message.contains(QLatin1String("malformed")))
         reason = QStringLiteral("文件已损坏，无法读取");
     else if (says("attempt to write a readonly database"))
@@ -312,7 +336,7 @@ QString fileFailureMessage(const QString& path, const QString& message) {
     else if (says("disk I/O error"))
         reason = QStringLiteral("读写文件时出错");
     else if (says("no such table"))
-        reason = QStringLiteral("文件中没有药品表，不是药品数据库或文件已损坏");
+        reason = drugs ? QStringLiteral("文件中没有药品表，不是药品数据库或文件已损坏") : QStringLiteral("文件已损坏");
     else if (says("unable to open"))
         reason = QStringLiteral("无法打开文件");
     return QStringLiteral("%1（%2）").arg(reason, message);

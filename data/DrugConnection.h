@@ -27,6 +27,11 @@ public:
     void openFile(const QString& path, const QString& password);
     // Makes a new, empty drug file; refuses an existing file and a missing folder.
     static void create(const QString& path, const QString& password);
+    // Opens a file of the user's own (not a drug file: no key, no drug table), making it when
+    // missing. Each change is on the disk when its statement returns, and another program may
+    // use the file at the same time. Throws DatabaseError; a file that is no database shows at
+    // the first statement.
+    void openUserFile(const QString& path);
 
     bool isOpen() const { return m_db != nullptr; }
     void close();
@@ -76,6 +81,8 @@ private:
     std::chrono::milliseconds m_busyTimeout{1000};
 };
 
-// A failure of the engine on the drug file at path, said in Chinese first, the engine's own
-// words after it. A message already in Chinese is returned as it is.
-QString fileFailureMessage(const QString& path, const QString& message);
+// What a file is to the program, for the words of its failures.
+enum class FileKind { Drugs, User };
+// A failure of the engine on the file at path, said in Chinese first, the engine's own words
+// after it. A message already in Chinese is returned as it is.
+QString fileFailureMessage(const QString& path, const QString& message, FileKind kind = FileKind::Drugs);
