@@ -22,6 +22,11 @@ public:
 
     QLineEdit* textBox = nullptr;
     QCheckBox* leafletsBox = nullptr; // 同时查找说明书
+    QCheckBox* notesBox = nullptr;    // 同时查找我的笔记
+    // What the user keeps, one click away: 我的收藏, 最近查看, 我的笔记.
+    PictureButton* favouritesButton = nullptr;
+    PictureButton* recentButton = nullptr;
+    PictureButton* notesButton = nullptr;
     PictureButton* closeButton = nullptr;
     QLabel* resultLabel = nullptr; // how many drugs were found
 
@@ -30,7 +35,10 @@ public:
     void showResult(const QString& text);
 
 Q_SIGNALS:
-    void searchRequested(const QString& text, bool inLeaflets);
+    void searchRequested(const QString& text, bool inLeaflets, bool inNotes);
+    void favouritesRequested();
+    void recentRequested();
+    void notesRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,6 +3,7 @@
 #include "app/AboutWindow.h"
 #include "app/CompareWindow.h"
 #include "app/FindWindow.h"
+#include "app/NotesWindow.h"
 #include "app/ReadingWindow.h"
 #include "data/DatabaseError.h"
 #include "data/DrugFile.h"
@@ -41,10 +42,11 @@ template <typename Widget> Widget* placed(Widget* widget, double left, double to
 
 } // namespace
 
-Form19::Form19(Platform& platform, DrugFile& drugFile)
+Form19::Form19(Platform& platform, DrugFile& drugFile, UserFile& userFile)
     : SkinnedWindow()
     , m_platform(platform)
     , m_drugFile(drugFile)
+    , m_userFile(userFile)
     , m_maintenance(platform.dialogs, drugFile)
     , m_handOver(platform.clock) {
     setWindowTitle(ApplicationTitle);
@@ -66,6 +68,13 @@ Form19::Form19(Platform& platform, DrugFile& drugFile)
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     about->setContext(Qt::ApplicationShortcut);
     connect(about, &QShortcut::activated, this, &Form19::openAboutWindow);
+    const std::pair<QKeySequence, void (Form19::*)()> keeping[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_D), &Form19::toggleFavourite},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), &Form19::showFavourites},
+        {QKeySequence(Qt::CTRL | Qt::Key_H), &Form19::showRecent},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), &Form19::openNotesWindow}};
+    for (const auto& [keys, handler] : keeping)
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
     Text1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Text1, &QWidget::customContextMenuRequested, this, &Form19::showLeafletMenu);
 
@@ -80,6 +89,7 @@ Form19::~Form19() {
     delete m_keypad.data();
     delete m_findWindow.data();
     delete m_aboutWindow.data();
+    delete m_notesWindow.data();
     for (const QPointer<ReadingWindow>& window : std::as_const(m_readingWindows))
         delete window.data();
     for (const QPointer<CompareWindow>& window : std::as_const(m_compareWindows))
@@ -348,10 +358,21 @@ void Form19::Label4_Click(int index) {
     Label9->setCaption(chineseName);
     Text11->setText(chineseName);
     choose(m_list.RowId[*entry].integer());
+    m_chosenNames = DrugNames{chineseName, englishName};
+    // 最近查看 follows what was shown; a store that cannot be opened was said once already.
+    if (UserStore* store = userStore(true)) {
+        try {
+            store->recordViewed(*m_chosenNames);
+        } catch (const DatabaseError&) {
+            // the leaflet is shown all the same; 最近查看 says what is wrong when it is asked for
+        }
+    }
 }
 
 void Form19::choose(std::optional<qint64> key) {
     m_chosenDrug = key;
+    if (!key)
+        m_chosenNames.reset();
     Label2->setCaption(key ? QString::number(*key) : QString());
 }
 

@@ -5,6 +5,7 @@
 #include "app/Maintenance.h"
 #include "app/ResultList.h"
 #include "data/Cell.h"
+#include "data/UserStore.h"
 #include "keypad/KeypadHandOver.h"
 #include "keypad/KeypadState.h"
 #include "platform/Seams.h"
@@ -15,10 +16,13 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
 class DrugFile;
+class UserFile;
+class NotesWindow;
 class CompareWindow;
 class DrugPicker;
 struct DrugLeaflet;
@@ -51,8 +55,10 @@ public:
     static constexpr int RowCells = ResultList::Cells;
     static constexpr int VisibleRows = ResultList::VisibleRows;
 
-    // The window works on drugFile, which must outlive it; Form_Load opens it.
-    Form19(Platform& platform, DrugFile& drugFile);
+    // The window works on drugFile, and keeps the user's favourites, recently viewed drugs and
+    // notes in userFile; both must outlive it. Form_Load opens the drug file; the user's store
+    // is opened at its first use.
+    Form19(Platform& platform, DrugFile& drugFile, UserFile& userFile);
     ~Form19() override;
 
     // False when the drug file could not be opened; the window must then not be shown.
@@ -137,9 +143,9 @@ public:
     // The find window (Ctrl+F): opened beside this window, or brought to the front when open.
     void openFindWindow();
     FindWindow* findWindow() const;
-    // Fills the list with the drugs whose names, and with inLeaflets also whose leaflets, hold
-    // text; gives what the find window shows about it.
-    QString findDrugs(const QString& text, bool inLeaflets);
+    // Fills the list with the drugs whose names, with inLeaflets also whose leaflets, and with
+    // inNotes also whose notes of the user's hold text; gives what the find window shows about it.
+    QString findDrugs(const QString& text, bool inLeaflets, bool inNotes = false);
 
     // Reading (Ctrl+R, a double click on a row, the leaflet box's menu): the chosen drug's leaflet
     // in a window of its own, one window per drug.
@@ -155,6 +161,20 @@ public:
     // and the notices; read afresh each time, brought to the front when open.
     void openAboutWindow();
     AboutWindow* aboutWindow() const;
+
+    // What the user keeps (UserLists.cpp). 收藏 (Ctrl+D) marks or unmarks the chosen drug;
+    // 我的收藏 (Ctrl+Shift+D) and 最近查看 (Ctrl+H, the last drugs shown, the newest first) fill
+    // the list, leaving out what the drug file no longer holds, and say so. 我的笔记 (Ctrl+Shift+N)
+    // lists the notes, those whose drug is not found too.
+    void toggleFavourite();
+    void showFavourites();
+    void showRecent();
+    void openNotesWindow();
+    NotesWindow* notesWindow() const;
+    // The chosen drug's names, as its row showed them.
+    std::optional<DrugNames> chosenNames() const { return m_chosenNames; }
+    // What the last of these said (also shown as a tip over the list).
+    const QString& lastNotice() const { return m_lastNotice; }
 
     // Adding, changing and deleting drugs
     void Image13_Click();
@@ -200,9 +220,28 @@ private:
     void showLeafletMenu(const QPoint& at);
     QList<DrugLeaflet> findDrugsToCompare(const QString& text);
     void reloadWholeTable();
+    // The user's store, opened at the first use; none, said once in Chinese unless quiet, when it
+    // cannot be opened.
+    UserStore* userStore(bool quiet = false);
+    void notice(const QString& text);
+    void fillFromNames(const QList<DrugNames>& names, const QString& what, const QString& whenEmpty);
+    void keepInReadingWindow(ReadingWindow* window);
+    void setFavourite(const DrugNames& drug, bool favourite);
+    // Saves every open note; false when one could not be saved and the user chose to stay.
+    bool notesSavedBeforeLeaving();
+    // False when the notes could not be read (said).
+    bool refreshNotesWindow();
+    void attachNote(const UserNote& note);
+    // A change of the notes from 我的笔记; the windows that show a note follow it.
+    void changeNotes(const std::function<void(UserStore&)>& change);
 
     Platform& m_platform;
     DrugFile& m_drugFile;
+    UserFile& m_userFile;
+    bool m_userStoreFailed = false;
+    QString m_lastNotice;
+    std::optional<DrugNames> m_chosenNames;
+    QPointer<NotesWindow> m_notesWindow;
     bool m_loaded = false;
     ResultList m_list;
     DrugView m_view;

@@ -75,6 +75,14 @@ void Form19::openReadingWindow() {
     if (!open.isEmpty())
         window->move(open.constLast()->pos() + QPoint(32, 32));
     connect(window, &ReadingWindow::compareRequested, this, [this, window] { compareWith(window); });
+    connect(window, &ReadingWindow::favouriteRequested, this, [this, window](bool favourite) {
+        try {
+            setFavourite({window->drug().chineseName, window->drug().englishName}, favourite);
+        } catch (const DatabaseError& error) {
+            m_platform.dialogs.inform(QStringLiteral("收藏未能保存：\n%1").arg(error.message()));
+        }
+    });
+    keepInReadingWindow(window);
     m_readingWindows.removeAll(nullptr);
     m_readingWindows.append(window);
     if (!m_leafletFindText.isEmpty())
@@ -121,9 +129,10 @@ void Form19::refreshReadingWindows(qint64 key) {
     for (ReadingWindow* window : readingWindows()) {
         if (window->drugKey() != key)
             continue;
-        if (drug)
+        if (drug) {
             window->showDrug(*drug);
-        else
+            keepInReadingWindow(window); // its names may have changed
+        } else
             window->close();
     }
 }

@@ -1,8 +1,12 @@
 #include "app/ReadingWindow.h"
 
 #include "app/Controls.h"
+#include "app/NoteEditor.h"
 #include "data/DrugRecordset.h"
 #include "data/DrugSchema.h"
+#include "platform/Seams.h"
+
+#include <QCloseEvent>
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -78,8 +82,19 @@ void ReadingWindow::buildControls() {
     compareButton->setToolTip(QStringLiteral("和另一种药品的说明书逐节对照（Ctrl+Shift+C）"));
     compareButton->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     connect(compareButton, &QPushButton::clicked, this, &ReadingWindow::compareRequested);
+    favouriteButton = new QPushButton(QStringLiteral("收藏"), this);
+    favouriteButton->setCheckable(true);
+    favouriteButton->setToolTip(QStringLiteral("收藏这种药品，或取消收藏（Ctrl+D）；主窗口按 Ctrl+Shift+D 列出我的收藏"));
+    // The button shows what is stored: it changes when the main window says the change was stored.
+    connect(favouriteButton, &QPushButton::clicked, this, [this](bool checked) {
+        favouriteButton->setChecked(!checked);
+        Q_EMIT favouriteRequested(checked);
+    });
+    auto* favourite = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), this);
+    connect(favourite, &QShortcut::activated, favouriteButton, &QPushButton::click);
     findRow->addWidget(findBox, 1);
     findRow->addWidget(findResult);
+    findRow->addWidget(favouriteButton);
     findRow->addWidget(compareButton);
     buildExportControls(findRow);
     layout->addLayout(findRow);
@@ -97,7 +112,13 @@ void ReadingWindow::buildControls() {
     splitter->addWidget(textBox);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({170, 550});
-    layout->addWidget(splitter, 1);
+    auto* leafletAndNote = new QSplitter(Qt::Vertical, this);
+    leafletAndNote->addWidget(splitter);
+    noteEditor = new NoteEditor(leafletAndNote);
+    leafletAndNote->addWidget(noteEditor);
+    leafletAndNote->setStretchFactor(0, 1);
+    leafletAndNote->setSizes({480, 120});
+    layout->addWidget(leafletAndNote, 1);
     connect(outlineList, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { jumpToSection(outlineList->row(item)); });
     connect(outlineList, &QListWidget::itemActivated, this,
@@ -276,6 +297,16 @@ bool ReadingWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void ReadingWindow::closeEvent(QCloseEvent* event) {
+    if (!noteEditor->saveNow() &&
+        !m_platform.dialogs.askYesNo(QStringLiteral("您对“%1”的笔记未能保存（原因见笔记下方）。仍要关闭吗？关闭后这次写的笔记会丢失。")
+                                         .arg(m_drug.chineseName))) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void ReadingWindow::rememberPlace() const {

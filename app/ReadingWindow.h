@@ -9,6 +9,7 @@
 #include <vector>
 
 class LeafletBox;
+class NoteEditor;
 struct Platform;
 class QBoxLayout;
 class QLabel;
@@ -61,6 +62,9 @@ public:
     // scrolls.
     QListWidget* outlineList = nullptr;
     QPushButton* compareButton = nullptr; // 对比…
+    QPushButton* favouriteButton = nullptr; // 收藏 (Ctrl+D), checked for a favourite
+    // The user's note on the drug, under the leaflet; the main window gives it its note.
+    NoteEditor* noteEditor = nullptr;
 
     // Scrolls the text to the first part of outline entry index (a click, Alt+number).
     void jumpToSection(int index);
@@ -77,8 +81,12 @@ public:
 Q_SIGNALS:
     // 对比…: the user wants this drug beside another.
     void compareRequested();
+    // 收藏 (Ctrl+D): the user wants the drug marked, or unmarked, as a favourite.
+    void favouriteRequested(bool favourite);
 
 protected:
+    // A note that cannot be saved is not given up without asking.
+    void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

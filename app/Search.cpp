@@ -7,6 +7,7 @@
 
 #include "data/DatabaseError.h"
 #include "data/DrugFile.h"
+#include "data/NamesList.h"
 #include "data/SqlTexts.h"
 #include "data/Statement.h"
 #include "keypad/Form2.h"
@@ -19,6 +20,16 @@
 namespace {
 
 static_assert(int(FindRank::None) == FindRankNone);
+
+// The drugs whose notes hold text, Latin letters in any case.
+QList<DrugNames> notedDrugs(UserStore& store, const QString& text) {
+    QList<DrugNames> names;
+    for (const UserNote& note : store.notes()) {
+        if (note.text.contains(text, Qt::CaseInsensitive))
+            names.append(note.drug);
+    }
+    return names;
+}
 
 // The find window's ranking inside the query: the text is bound, and prepared once per search.
 void defineFindRank(DrugConnection& connection) {
@@ -74,9 +85,13 @@ FindWindow* Form19::findWindow() const {
 void Form19::openFindWindow() {
     if (!m_findWindow) {
         m_findWindow = new FindWindow();
-        connect(m_findWindow, &FindWindow::searchRequested, this, [this](const QString& text, bool inLeaflets) {
-            m_findWindow->showResult(findDrugs(text, inLeaflets));
-        });
+        connect(m_findWindow, &FindWindow::searchRequested, this,
+                [this](const QString& text, bool inLeaflets, bool inNotes) {
+                    m_findWindow->showResult(findDrugs(text, inLeaflets, inNotes));
+                });
+        connect(m_findWindow, &FindWindow::favouritesRequested, this, &Form19::showFavourites);
+        connect(m_findWindow, &FindWindow::recentRequested, this, &Form19::showRecent);
+        connect(m_findWindow, &FindWindow::notesRequested, this, &Form19::openNotesWindow);
         const QRect leaflet(mapToGlobal(Text1->geometry().topLeft()), Text1->size());
         const QScreen* screen = this->screen();
         const QPoint place = findWindowPlace(frameGeometry(), leaflet, m_findWindow->frameGeometry().size(),
@@ -110,14 +125,35 @@ QList<DrugLeaflet> Form19::findDrugsToCompare(const QString& text) {
     return found;
 }
 
-QString Form19::findDrugs(const QString& text, bool inLeaflets) {
+QString Form19::findDrugs(const QString& text, bool inLeaflets, bool inNotes) {
     if (text.isEmpty())
         return QStringLiteral("请输入要查找的文字");
     if (!QStringView(text).isValidUtf16())
         return QStringLiteral("要查找的文字中有无法识别的字符（不成对的 UTF-16 代理项），请删去后再试");
+    std::optional<QList<DrugNames>> noted;
+    if (inNotes) {
+        UserStore* store = userStore();
+        if (!store)
+            return QStringLiteral("无法打开您的笔记，没有查找");
+        try {
+            noted = notedDrugs(*store, text);
+        } catch (const DatabaseError& error) {
+            reportDatabaseError(error.message());
+            return QStringLiteral("查找失败");
+        }
+    }
     try {
         defineFindRank(m_drugFile.connection());
-        if (inLeaflets) {
+        if (noted) {
+            defineListedFunction(m_drugFile.connection());
+            const Cell names(namesListText(*noted));
+            if (inLeaflets)
+                FillDrugList(RankedFindInNamesLeafletsAndNotesQuery, {Cell(text), Cell(likePattern(text)), names});
+            else
+                FillDrugList(RankedFindInNamesAndNotesQuery, {Cell(text), Cell(), names});
+            if (inLeaflets)
+                m_leafletFindText = text;
+        } else if (inLeaflets) {
             FillDrugList(RankedFindInNamesAndLeafletsQuery, {Cell(text), Cell(likePattern(text))});
             m_leafletFindText = text; // a reading window opened on one of them shows where
         } else {

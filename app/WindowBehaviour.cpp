@@ -24,6 +24,9 @@ void Form19::Image10_Click() {
 }
 
 void Form19::Image6_Click() {
+    // The process ends at once: no window's note may be left unsaved.
+    if (!notesSavedBeforeLeaving())
+        return;
     m_platform.process.endProcess(0);
 }
 

@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/Form19.h"
 #include "data/DrugFile.h"
+#include "data/UserFile.h"
 #include "pinyin/Cp936.h"
 #include "platform/SingleInstance.h"
 
@@ -60,7 +61,9 @@ int main(int argc, char* argv[]) {
         platform.dialogs.inform(message);
         return 1;
     }
-    Form19 form(platform.platform, drugFile);
+    // The user's favourites and notes: in the user's own folder, opened at their first use.
+    UserFile userFile(UserStore::defaultPath());
+    Form19 form(platform.platform, drugFile, userFile);
     if (!form.isLoaded())
         return 1;
     platform.dialogs.setParent(&form);

@@ -11,6 +11,7 @@
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
 #include "data/DrugFile.h"
+#include "data/UserFile.h"
 #include "data/DrugSchema.h"
 #include "data/Engine.h"
 #include "data/SqlTexts.h"
@@ -20,6 +21,7 @@
 #include "tests/support/FakePlatform.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QDir>
 #include <QFile>
 #include <QTextDocument>
@@ -227,8 +229,10 @@ int peakMemoryChild(int argc, char* argv[], const QString& folder, const QString
     QApplication application(argc, argv);
     prepareApplication();
     DrugFile drugFile(folder);
+    const QTemporaryDir userFolder;
+    UserFile userFile(userFolder.filePath(QStringLiteral("user-store.db")));
     FakePlatform fakes;
-    Form19 form(fakes.platform, drugFile);
+    Form19 form(fakes.platform, drugFile, userFile);
     if (!form.isLoaded())
         return 1;
     form.show();
@@ -249,7 +253,8 @@ public:
         : m_paths(paths)
         , m_names(bench::generatedNames())
         , m_drugFile(paths.runFolder)
-        , m_form(m_fakes.platform, m_drugFile) {
+        , m_userFile(m_userFolder.filePath(QStringLiteral("user-store.db")))
+        , m_form(m_fakes.platform, m_drugFile, m_userFile) {
         if (!m_form.isLoaded())
             throw CannotRun("the main window could not open " + bench100k.toStdString());
         m_form.show();
@@ -603,6 +608,8 @@ private:
     QStringList m_names;
     FakePlatform m_fakes;
     DrugFile m_drugFile;
+    QTemporaryDir m_userFolder;
+    UserFile m_userFile;
     Form19 m_form;
     DrugConnection m_ours;
     sqlite3* m_defaultLayout = nullptr;

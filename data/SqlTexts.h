@@ -36,5 +36,26 @@ inline const QString RankedFindInNamesAndLeafletsQuery =
         .arg(FindRankFunction)
         .arg(FindRankNone);
 
+// Drugs named in the list bound as parameter 1 (namesListText, NamesList.h), in the list's order:
+// the function ListedFunction gives a row's place in the list, -1 for none.
+inline const QString ListedFunction = QStringLiteral("xiyao_listed");
+inline const QString ListedDrugsQuery =
+    QStringLiteral("SELECT * FROM 西药 WHERE %1(中文名, 英文名, ?1) >= 0 ORDER BY %1(中文名, 英文名, ?1), 编号")
+        .arg(ListedFunction);
+// The find window's searches that also take the drugs whose notes hold the text: their names are
+// the list bound as parameter 3. They come after the drugs found by name, as leaflets do.
+inline const QString RankedFindInNamesAndNotesQuery =
+    QStringLiteral("SELECT * FROM 西药 WHERE %1(中文名, 英文名, ?1) < %2 OR %3(中文名, 英文名, ?3) >= 0"
+                   " ORDER BY %1(中文名, 英文名, ?1), 编号")
+        .arg(FindRankFunction)
+        .arg(FindRankNone)
+        .arg(ListedFunction);
+inline const QString RankedFindInNamesLeafletsAndNotesQuery =
+    QStringLiteral("SELECT * FROM 西药 WHERE %1(中文名, 英文名, ?1) < %2 OR 药物说明书 LIKE ?2 ESCAPE '\\'"
+                   " OR %3(中文名, 英文名, ?3) >= 0 ORDER BY %1(中文名, 英文名, ?1), 编号")
+        .arg(FindRankFunction)
+        .arg(FindRankNone)
+        .arg(ListedFunction);
+
 // The LIKE pattern that matches text anywhere, its %, _ and \ standing for themselves.
 QString likePattern(const QString& text);

@@ -257,8 +257,10 @@ void TestFind::window() {
     QCOMPARE(find->windowTitle(), QStringLiteral("查找药品"));
     QVERIFY(find->windowFlags() & Qt::FramelessWindowHint);
     QTRY_VERIFY(find->textBox->hasFocus());
-    // Tab order: text box, check box, close button.
-    for (QWidget* next : std::initializer_list<QWidget*>{find->leafletsBox, find->closeButton, find->textBox}) {
+    // Tab order: text box, check boxes, close button, then what the user keeps.
+    for (QWidget* next : std::initializer_list<QWidget*>{find->leafletsBox, find->notesBox, find->closeButton,
+                                                         find->favouritesButton, find->recentButton,
+                                                         find->notesButton, find->textBox}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }

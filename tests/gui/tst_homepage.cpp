@@ -29,7 +29,7 @@ void TestHomePage::homePageThroughTheDesktop() {
     QtUrlOpener desktop;
     Platform platform{fixture.fakes.dialogs, fixture.fakes.printer, desktop, fixture.fakes.process, fixture.fakes.clock,
                       fixture.fakes.paper,   fixture.fakes.files};
-    Form19 form(platform, fixture.drugFile);
+    Form19 form(platform, fixture.drugFile, fixture.userFile);
     QVERIFY(form.isLoaded());
     form.Image10_Click();
     const auto recorded = [&record] {

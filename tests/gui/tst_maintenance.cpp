@@ -67,7 +67,7 @@ struct Listed {
             fixture.file.insert(QStringLiteral("药%1").arg(i), Cell(QStringLiteral("Y")), QStringLiteral("E%1").arg(i),
                                 QStringLiteral("说明%1\r\n第二行").arg(i));
         if (messages == Messages::Watched) {
-            watchedWindow = std::make_unique<Form19>(watchedPlatform, fixture.drugFile);
+            watchedWindow = std::make_unique<Form19>(watchedPlatform, fixture.drugFile, fixture.userFile);
             form = watchedWindow.get();
             watching.form = form;
         } else {

@@ -33,7 +33,7 @@ QStringList printLeaflet(const QString& leaflet, const QList<bool>& answers = {t
                       fixture.fakes.urls,    fixture.fakes.process,
                       fixture.fakes.clock,   fixture.fakes.paper,
                       fixture.fakes.files};
-    Form19 form(platform, fixture.drugFile);
+    Form19 form(platform, fixture.drugFile, fixture.userFile);
     if (!form.isLoaded())
         return {QStringLiteral("the drug file did not open")};
     form.FillDrugList(FullTableQuery);

@@ -666,7 +666,7 @@ void TestReliability::startUpBesideAnotherProgram() {
         });
     }
     fixture.drugFile.connection().setBusyTimeout(std::chrono::seconds(10));
-    Form19 form(fixture.fakes.platform, fixture.drugFile);
+    Form19 form(fixture.fakes.platform, fixture.drugFile, fixture.userFile);
     if (committer.joinable())
         committer.join();
     QVERIFY2(form.isLoaded(), qPrintable(fixture.fakes.dialogs.messages.join(u'\n')));

@@ -13,7 +13,7 @@ MainWindowFixture::MainWindowFixture() {
 }
 
 Form19& MainWindowFixture::open() {
-    m_form = std::make_unique<Form19>(fakes.platform, drugFile);
+    m_form = std::make_unique<Form19>(fakes.platform, drugFile, userFile);
     if (m_form->isLoaded()) {
         m_form->show();
         m_form->activateWindow();

@@ -2,10 +2,12 @@
 
 #include "app/Form19.h"
 #include "data/DrugFile.h"
+#include "data/UserFile.h"
 #include "tests/support/DrugFileFixture.h"
 #include "tests/support/FakePlatform.h"
 
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -19,6 +21,10 @@ public:
     FakePlatform fakes;
     // What the window works on: the file above, as the program hands it its own.
     DrugFile drugFile{file.folder()};
+    // The user's store, in a temporary folder of its own: a test never reaches the user's, and
+    // the program folder holds only what the drug file does.
+    QTemporaryDir userFolder;
+    UserFile userFile{userFolder.filePath(QStringLiteral("xiyao/user-store.db"))};
 
     // Opens the window on the file as it is now; the drugs must be in the file before.
     Form19& open();
