@@ -31,6 +31,11 @@ namespace {
 
 constexpr double kClientWidth = 11670;
 constexpr double kClientHeight = 9495;
+// Over the empty list after a keypad search found nothing.
+const QString KeypadFoundNothing =
+    QStringLiteral("没有找到。字母键盘只按拼音首字母查找，名称中有“嗪、酯、唑”等字的药品它找不到。\n\n"
+                   "按 Ctrl+F（或点这里）打开“查找药品”，可按完整拼音或名称的任意部分查找。");
+
 constexpr std::array<int, Form19::VisibleRows> kRowTops = {720,  1035, 1335, 1650, 1965, 2280, 2580, 2895,
                                                            3210, 3525, 3825, 4140, 4455, 4770, 5070, 5385,
                                                            5700, 6000, 6315, 6630, 6945, 7245, 7560};
@@ -154,9 +159,6 @@ void Form19::buildControls() {
     m_findHint = placed(new ClickLabel(this), 840, 1035, 3000, 2200);
     m_findHint->setWordWrap(true);
     m_findHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_findHint->setText(
-        QStringLiteral("没有找到。字母键盘只按拼音首字母查找，名称中有“嗪、酯、唑”等字的药品它找不到。\n\n"
-                       "按 Ctrl+F（或点这里）打开“查找药品”，可按完整拼音或名称的任意部分查找。"));
     m_findHint->setCursor(Qt::PointingHandCursor);
     m_findHint->hide();
     connect(m_findHint, &ClickLabel::clicked, this, &Form19::openFindWindow);
@@ -461,6 +463,7 @@ void Form19::Form_Activate() {
         reportDatabaseError(error.message());
         return;
     }
+    m_findHint->setText(KeypadFoundNothing);
     m_findHint->setVisible(m_list.resultSize() == 0);
 }
 
