@@ -837,7 +837,6 @@ void TestExchange::userDataRejects_data() {
         << gb18030(good) << qint64(1)
         << QStringLiteral("表头不是有效的 UTF-8 文本；整个文件是有效的 GB18030（GBK）文本，中文 Windows 上的 "
                           "Excel、WPS 保存的 CSV 就是这种编码");
-    QTest::newRow("empty file") << QByteArray() << qint64(1) << QStringLiteral("文件是空的，缺少表头");
 }
 
 void TestExchange::userDataRejects() {
