@@ -6,6 +6,7 @@
 #include "data/DrugSchema.h"
 #include "data/Statement.h"
 #include "exchange/Csv.h"
+#include "exchange/CsvTable.h"
 #include "pinyin/PinyinInitials.h"
 
 #include <QBuffer>
@@ -20,19 +21,9 @@ namespace {
 
 // Which CSV field goes into which table column.
 struct ImportPlan {
-    // The header's cells up to its last named one; spreadsheet programs leave empty cells after
-    // it, up to cellCount, and empty fields under them in the rows.
-    qsizetype fieldCount = 0;
-    qsizetype cellCount = 0;
     qsizetype chineseNameField = -1;
     QList<qsizetype> sourceFields;
     QStringList targetColumns;
-};
-
-// A field that is not UTF-8: the text may be GB18030 throughout.
-class NotUtf8Error : public CsvError {
-public:
-    using CsvError::CsvError;
 };
 
 // The drug rows of a CSV text, decoded and checked against its header.
@@ -40,101 +31,31 @@ class DrugRowReader {
 public:
     // Reads the header; throws CsvError.
     DrugRowReader(QIODevice& csv, CsvEncoding encoding)
-        : m_reader(csv)
-        , m_encoding(encoding)
-        , m_decoder(encoding)
+        : m_table(csv, encoding, {drugColumns(), {ChineseNameColumn}, importedColumns()})
         , m_plan(readPlan()) {}
 
     const ImportPlan& plan() const { return m_plan; }
     // The rows without any text passed over so far, blank lines included.
-    qint64 emptyRows() const { return m_emptyRows + m_reader.blankLines(); }
+    qint64 emptyRows() const { return m_table.emptyRows(); }
 
     // The next row's fields as text; false after the last. Throws CsvError for a row that
     // must not be imported.
     bool next(QStringList& texts) {
-        do {
-            if (!m_reader.next(m_fields))
-                return false;
-        } while (passedOverAsEmpty());
-        checkFieldCount();
-        texts.clear();
-        for (qsizetype i = 0; i < m_plan.fieldCount; ++i)
-            texts.append(decoded(m_fields[i], QString()));
+        if (!m_table.next(texts))
+            return false;
         if (texts[m_plan.chineseNameField].trimmed().isEmpty())
-            throw CsvError(m_reader.recordLine(), QStringLiteral("缺少中文名"));
+            throw CsvError(m_table.recordLine(), QStringLiteral("缺少中文名"));
         return true;
     }
 
 private:
-    // Spreadsheet programs write a row of empty cells as a row of empty fields; it holds nothing.
-    bool passedOverAsEmpty() {
-        if (!std::all_of(m_fields.cbegin(), m_fields.cend(), [](const QByteArray& field) { return field.isEmpty(); }))
-            return false;
-        ++m_emptyRows;
-        return true;
-    }
-
-    // Fields under the header's empty end cells may be there, but only empty.
-    void checkFieldCount() const {
-        const qsizetype count = m_fields.size();
-        if (count < m_plan.fieldCount || count > m_plan.cellCount)
-            throw CsvError(m_reader.recordLine(),
-                           QStringLiteral("有 %1 个字段，表头有 %2 个")
-                               .arg(count)
-                               .arg(count < m_plan.fieldCount ? m_plan.fieldCount : m_plan.cellCount));
-        for (qsizetype i = m_plan.fieldCount; i < count; ++i) {
-            if (!m_fields[i].isEmpty())
-                throw CsvError(m_reader.recordLine(),
-                               QStringLiteral("第 %1 个字段不是空的，但表头中这一列是空的").arg(i + 1));
-        }
-    }
-
-    // what names the part of the text in the complaint ("表头"), or is empty for a row.
-    QString decoded(const QByteArray& field, const QString& what) {
-        std::optional<QString> text = m_decoder.decode(field);
-        if (text)
-            return *std::move(text);
-        const QString message = what + QStringLiteral("不是有效的 %1 文本").arg(encodingName(m_encoding));
-        if (m_encoding == CsvEncoding::Utf8)
-            throw NotUtf8Error(m_reader.recordLine(), message);
-        throw CsvError(m_reader.recordLine(), message);
-    }
-
-    // The header's names, without the empty cells at its end.
-    QStringList headerNames() {
-        if (!m_reader.next(m_fields))
-            throw CsvError(1, QStringLiteral("文件是空的，缺少表头"));
-        QStringList names;
-        for (const QByteArray& field : std::as_const(m_fields))
-            names.append(decoded(field, QStringLiteral("表头")).trimmed());
-        while (!names.isEmpty() && names.constLast().isEmpty())
-            names.removeLast();
-        return names;
-    }
-
-    void checkColumnName(const QString& name, qsizetype index, const QSet<QString>& seen) const {
-        if (name.isEmpty())
-            throw CsvError(m_reader.recordLine(), QStringLiteral("表头的第 %1 列是空的").arg(index + 1));
-        if (!drugColumns().contains(name))
-            throw CsvError(
-                m_reader.recordLine(),
-                QStringLiteral("未知的列：“%1”；可用的列：%2").arg(name, importedColumns().join(QStringLiteral("、"))));
-        if (seen.contains(name))
-            throw CsvError(m_reader.recordLine(), QStringLiteral("列“%1”出现了两次").arg(name));
-    }
-
     // The key and the initials are never taken from the text: the file numbers its drugs
     // itself, and initials are always computed from the name.
-    ImportPlan readPlan() {
-        const QStringList names = headerNames();
+    ImportPlan readPlan() const {
+        const QStringList& names = m_table.names();
         ImportPlan plan;
-        plan.fieldCount = names.size();
-        plan.cellCount = m_fields.size();
-        QSet<QString> seen;
         for (qsizetype i = 0; i < names.size(); ++i) {
             const QString& name = names[i];
-            checkColumnName(name, i, seen);
-            seen.insert(name);
             if (name == ChineseNameColumn)
                 plan.chineseNameField = i;
             if (name == KeyColumn || name == InitialsColumn)
@@ -142,16 +63,10 @@ private:
             plan.sourceFields.append(i);
             plan.targetColumns.append(name);
         }
-        if (plan.chineseNameField < 0)
-            throw CsvError(m_reader.recordLine(), QStringLiteral("表头中缺少“%1”列").arg(ChineseNameColumn));
         return plan;
     }
 
-    CsvReader m_reader;
-    const CsvEncoding m_encoding;
-    FieldDecoder m_decoder;
-    QList<QByteArray> m_fields;
-    qint64 m_emptyRows = 0;
+    CsvTableReader m_table;
     ImportPlan m_plan;
 };
 
@@ -192,36 +107,14 @@ ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored, CsvEncoding
     return result;
 }
 
-// Whether every field of the text decodes as GB18030.
-bool readsAsGb18030(QIODevice& csv) {
-    CsvReader reader(csv);
-    FieldDecoder decoder(CsvEncoding::Gb18030);
-    QList<QByteArray> fields;
-    try {
-        while (reader.next(fields)) {
-            for (const QByteArray& field : std::as_const(fields)) {
-                if (!decoder.decode(field))
-                    return false;
-            }
-        }
-    } catch (const CsvError&) {
-        return false;
-    }
-    return true;
-}
-
 // The first pass. A text that is not UTF-8 may be what spreadsheet programs on Chinese Windows
 // save; then the complaint says so.
 ImportResult surveyText(QIODevice& text, qint64 start, const QSet<QString>& stored, CsvEncoding encoding) {
     try {
         return surveyRows(text, stored, encoding);
     } catch (const NotUtf8Error& error) {
-        text.seek(start);
-        if (!readsAsGb18030(text))
-            throw;
-        throw Gb18030TextError(error.line(),
-                               error.message() + QStringLiteral("；整个文件是有效的 GB18030（GBK）文本，中文 Windows "
-                                                                "上的 Excel、WPS 保存的 CSV 就是这种编码"));
+        throwIfGb18030(text, start, error);
+        throw;
     }
 }
 

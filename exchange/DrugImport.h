@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exchange/Csv.h"
+#include "exchange/CsvTable.h"
 
 #include <QStringList>
 #include <QtGlobal>
@@ -32,13 +32,6 @@ struct ImportResult {
     QStringList existingNames;
     qint64 deleted = 0;   // drugs that Replace took out of the file
     qint64 emptyRows = 0; // rows without any text and blank lines, passed over
-};
-
-// A text that is not UTF-8 but is GB18030 throughout; its message says so, and the caller
-// names its way of reading GB18030.
-class Gb18030TextError : public CsvError {
-public:
-    using CsvError::CsvError;
 };
 
 // The columns whose text an import takes, in the order of drugColumns(). A header may name

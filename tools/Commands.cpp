@@ -5,16 +5,20 @@
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
 #include "data/Statement.h"
+#include "data/UserStore.h"
 #include "exchange/Csv.h"
 #include "exchange/DrugCheck.h"
 #include "exchange/DrugExport.h"
 #include "exchange/DrugImport.h"
+#include "exchange/UserDataExchange.h"
 #include "pinyin/Cp936.h"
 #include "pinyin/PinyinInitials.h"
 #include "platform/LeafletPages.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <optional>
@@ -78,11 +82,14 @@ void reportImport(const ImportResult& result, ImportMode mode, ToolStreams& stre
     streams.err << QStringLiteral("已导入 %1 种药品").arg(result.imported) << Qt::endl;
 }
 
-int failOnCsv(ToolStreams& streams, const QString& csv, const CsvError& error, const QString& remedy = {}) {
-    return fail(streams, QStringLiteral("%1 第 %2 行：%3%4；数据库没有改动")
-                             .arg(native(csv))
-                             .arg(error.line())
-                             .arg(error.message(), remedy));
+const QString DrugFileUnchanged = QStringLiteral("；数据库没有改动");
+const QString StoreUnchanged = QStringLiteral("；收藏和笔记没有改动");
+
+int failOnCsv(ToolStreams& streams, const QString& csv, const CsvError& error, const QString& remedy = {},
+              const QString& unchanged = DrugFileUnchanged) {
+    return fail(streams,
+                QStringLiteral("%1 第 %2 行：%3%4").arg(native(csv)).arg(error.line()).arg(error.message(), remedy) +
+                    unchanged);
 }
 
 } // namespace
@@ -117,7 +124,7 @@ int importCommand(const QString& file, const QString& csv, ImportMode mode, CsvE
     } catch (const CsvError& error) {
         return failOnCsv(streams, csv, error);
     } catch (const DatabaseError& error) {
-        return failOnFile(streams, file, error, QStringLiteral("；数据库没有改动"));
+        return failOnFile(streams, file, error, DrugFileUnchanged);
     }
 }
 
@@ -198,7 +205,7 @@ int setInfoCommand(const QString& file, const QStringList& settings, bool resetC
     QString fault;
     std::optional<QList<std::pair<QString, QString>>> items = settingItems(settings, fault);
     if (!items)
-        return fail(streams, fault + QStringLiteral("；数据库没有改动"));
+        return fail(streams, fault + DrugFileUnchanged);
     if (resetChanges)
         items->append({LocalChangesItem, QStringLiteral("0")});
     try {
@@ -213,7 +220,7 @@ int setInfoCommand(const QString& file, const QStringList& settings, bool resetC
             throw;
         }
     } catch (const DatabaseError& error) {
-        return failOnFile(streams, file, error, QStringLiteral("；数据库没有改动"));
+        return failOnFile(streams, file, error, DrugFileUnchanged);
     }
     streams.err << QStringLiteral("已写入数据信息：%1").arg(native(file)) << Qt::endl;
     return 0;
@@ -292,16 +299,128 @@ int pdfCommand(const QString& file, const QString& pdf, const QList<qint64>& key
 
 namespace {
 
+// The user's CSV file must be a plain one: a folder is none, and a named pipe or a device would
+// keep the tool waiting for another program.
+std::optional<QString> notAPlainFile(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QStringLiteral("%1 是一个文件夹，不是 CSV 文件").arg(native(path));
+    if (info.exists() && !info.isFile())
+        return QStringLiteral("%1 不是普通文件（是命名管道、设备或套接字）").arg(native(path));
+    return std::nullopt;
+}
+
+void warnOfSetAside(const UserStore& store, ToolStreams& streams) {
+    if (!store.setAside().isEmpty())
+        streams.err << QStringLiteral("xiyao-db：警告：") << store.setAside() << Qt::endl;
+}
+
+void reportMerge(const UserDataMerge& merge, ToolStreams& streams) {
+    streams.err
+        << QStringLiteral("收藏：加入 %1 个，已有 %2 个").arg(merge.favouritesAdded).arg(merge.favouritesPresent)
+        << Qt::endl
+        << QStringLiteral("笔记：加入 %1 条，接在原有笔记之后 %2 条，原有笔记已包含而跳过 %3 条")
+               .arg(merge.notesAdded)
+               .arg(merge.notesAppended)
+               .arg(merge.notesPresent)
+        << Qt::endl;
+    if (merge.notesEmpty > 0)
+        streams.err << QStringLiteral("跳过了 %1 条没有内容的笔记").arg(merge.notesEmpty) << Qt::endl;
+    if (!merge.changed())
+        streams.err << QStringLiteral("没有新的内容，收藏和笔记没有改动") << Qt::endl;
+}
+
+} // namespace
+
+int notesExportCommand(const QString& storePath, const QString& csv, bool withBom, ToolStreams& streams) {
+    const QString notWritten = QStringLiteral("；没有导出");
+    if (const std::optional<QString> fault = notAPlainFile(csv))
+        return fail(streams, *fault + notWritten);
+    const QFileInfo storeInfo(storePath);
+    // The file written takes the place of the one there: never the store's own.
+    if (storeInfo.exists() && QFileInfo(csv).canonicalFilePath() == storeInfo.canonicalFilePath())
+        return fail(streams, QStringLiteral("%1 就是收藏和笔记文件本身").arg(native(csv)) + notWritten);
+    QList<DrugNames> favourites;
+    QList<UserNote> notes;
+    // An export only reads: a store not made yet is not made for it.
+    if (storeInfo.exists()) {
+        try {
+            UserStore store(storePath);
+            warnOfSetAside(store, streams);
+            favourites = store.favourites();
+            notes = store.notes();
+        } catch (const DatabaseError& error) {
+            return fail(streams, error.message() + notWritten);
+        }
+    } else {
+        streams.err << QStringLiteral("还没有收藏和笔记（%1 不存在），导出的文件只有表头").arg(native(storePath))
+                    << Qt::endl;
+    }
+    const bool existed = QFileInfo::exists(csv);
+    // Written whole or not at all: a file there is replaced only once the new one is complete.
+    QSaveFile out(csv);
+    if (!out.open(QIODevice::WriteOnly))
+        return fail(streams, QStringLiteral("无法写入 %1：%2").arg(native(csv), out.errorString()) + notWritten);
+    // Notes are the user's own, as private as the store.
+    if (!existed)
+        out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!writeUserData(out, favourites, notes, withBom) || !out.commit())
+        return fail(streams, QStringLiteral("无法写入 %1：%2").arg(native(csv), out.errorString()) + notWritten);
+    streams.err << QStringLiteral("已把 %1 个收藏和 %2 条笔记导出到 %3")
+                       .arg(favourites.size())
+                       .arg(notes.size())
+                       .arg(native(csv))
+                << Qt::endl;
+    return 0;
+}
+
+int notesImportCommand(const QString& storePath, const QString& csv, ToolStreams& streams) {
+    if (const std::optional<QString> fault = notAPlainFile(csv))
+        return fail(streams, *fault + StoreUnchanged);
+    QFile input(csv);
+    if (!input.open(QIODevice::ReadOnly))
+        return fail(streams, QStringLiteral("无法读取 %1：%2").arg(native(csv), input.errorString()) + StoreUnchanged);
+    // Every row is read and checked before the store is opened: a bad file makes no store either.
+    QList<UserDataRow> rows;
+    try {
+        rows = readUserData(input);
+    } catch (const Gb18030TextError& error) {
+        return failOnCsv(streams, csv, error,
+                         QStringLiteral("；请在 Excel 或 WPS 中另存为“CSV UTF-8（逗号分隔）”后再导入"), StoreUnchanged);
+    } catch (const CsvError& error) {
+        return failOnCsv(streams, csv, error, {}, StoreUnchanged);
+    }
+    std::optional<UserStore> store;
+    try {
+        store.emplace(storePath);
+    } catch (const DatabaseError& error) {
+        return fail(streams, error.message() + StoreUnchanged);
+    }
+    warnOfSetAside(*store, streams);
+    try {
+        reportMerge(mergeUserData(*store, rows), streams);
+    } catch (const DatabaseError& error) {
+        return fail(streams,
+                    error.message() +
+                        QStringLiteral("；可能只导入了一部分，再导入一次即可补全（已有的收藏和笔记不会重复）"));
+    }
+    return 0;
+}
+
+namespace {
+
 const QString EncodingOption = QStringLiteral("--encoding");
 const QString SetOption = QStringLiteral("--set");
+const QString StoreOption = QStringLiteral("--store");
 
 // Options may stand anywhere after the command; "--" ends them, so a file may begin with "-".
-// --encoding and --set take the argument after them as their value.
+// --encoding, --set and --store take the argument after them as their value.
 struct Arguments {
     QStringList positional;
     QStringList options;
     QStringList encodings; // the values of --encoding
     QStringList settings;  // the values of --set
+    QStringList stores;    // the values of --store
     bool valueMissing = false;
 };
 
@@ -316,7 +435,9 @@ Arguments splitArguments(const QStringList& arguments) {
             split.encodings.append(arguments[++i]);
         else if (!optionsEnded && argument == SetOption && i + 1 < arguments.size())
             split.settings.append(arguments[++i]);
-        else if (!optionsEnded && (argument == EncodingOption || argument == SetOption))
+        else if (!optionsEnded && argument == StoreOption && i + 1 < arguments.size())
+            split.stores.append(arguments[++i]);
+        else if (!optionsEnded && (argument == EncodingOption || argument == SetOption || argument == StoreOption))
             split.valueMissing = true;
         else if (!optionsEnded && argument.size() > 1 && argument.startsWith(u'-'))
             split.options.append(argument);
@@ -358,8 +479,19 @@ QString usage() {
                "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n"
                "  xiyao-db pdf 文件 PDF 编号…   把这些编号的药品说明书依次写成一个 PDF 文件，每种药品从新的一页开始\n"
                "      --all                     写出全部药品，按编号的顺序\n"
+               "  xiyao-db notes export CSV     把您的收藏和笔记写成 CSV 文件（UTF-8）：先收藏后笔记，"
+               "最近查看的药品不导出；\n"
+               "                                还没有收藏和笔记文件时不新建它，写出的文件只有表头\n"
+               "      --bom                     先写 UTF-8 字节顺序标记（BOM），电子表格程序据此认出编码\n"
+               "  xiyao-db notes import CSV     把 CSV 文件中的收藏和笔记合并进来，不会重复：已有的收藏不变；"
+               "药品还没有笔记就加上，\n"
+               "                                原有笔记已包含的跳过，其余接在原有笔记之后（空一行）；"
+               "文件有错时什么都不改\n"
+               "      --store 文件              导出、导入都用这个收藏和笔记文件，不用您自己的（%2）\n"
+               "      CSV 的第一行是列名：%3；类型是“%4”（内容为空）或“%5”。\n"
                "选项写在文件的前面或后面都可以。\n")
-        .arg(importedColumns().join(QStringLiteral("、")));
+        .arg(importedColumns().join(QStringLiteral("、")), QDir::toNativeSeparators(UserStore::defaultPath()),
+             userDataColumns().join(QStringLiteral("、")), FavouriteKind, NoteKind);
 }
 
 // why: what is wrong, when more can be said than that.
@@ -389,6 +521,10 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
     const QString command = positional.value(0);
     if (!split.settings.isEmpty() && command != QStringLiteral("info"))
         return wrongArguments(streams, QStringLiteral("只有 info 命令有 %1").arg(SetOption));
+    if (!split.stores.isEmpty() && command != QStringLiteral("notes"))
+        return wrongArguments(streams, QStringLiteral("只有 notes 命令有 %1").arg(StoreOption));
+    if (split.stores.size() > 1 || split.stores.contains(QString()))
+        return wrongArguments(streams, QStringLiteral("%1 要跟一个文件").arg(StoreOption));
     const qsizetype count = positional.size();
     // A command takes at most one option of its own besides --encoding: the import's two
     // exclude each other, and a GB18030 text has no byte order mark.
@@ -430,6 +566,13 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
                 return wrongArguments(streams, QStringLiteral("编号“%1”不是整数").arg(text));
         }
         return pdfCommand(positional[1], positional[2], keys, streams);
+    }
+    if (command == QStringLiteral("notes") && count == 3 && !encodingGiven) {
+        const QString store = split.stores.isEmpty() ? UserStore::defaultPath() : split.stores[0];
+        if (positional[1] == QStringLiteral("export") && (noOwnOption || option == bom))
+            return notesExportCommand(store, positional[2], option == bom, streams);
+        if (positional[1] == QStringLiteral("import") && noOwnOption)
+            return notesImportCommand(store, positional[2], streams);
     }
     if ((command == QStringLiteral("help") && count == 1 && noOption) ||
         (count == 0 && option == QStringLiteral("--help") && !encodingGiven)) {

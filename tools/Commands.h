@@ -26,6 +26,9 @@ int infoCommand(const QString& file, ToolStreams& streams);
 // settings: "项目=内容" each; resetChanges sets the count of local changes back to 0.
 int setInfoCommand(const QString& file, const QStringList& settings, bool resetChanges, ToolStreams& streams);
 int pinyinCommand(ToolStreams& streams);
+// store: the user's favourites and notes (UserStore); csv: the file written or read.
+int notesExportCommand(const QString& store, const QString& csv, bool withBom, ToolStreams& streams);
+int notesImportCommand(const QString& store, const QString& csv, ToolStreams& streams);
 // keys: the drugs in the order given; none for every drug in the order of its key. Needs a
 // QGuiApplication (the fonts), on no display.
 int pdfCommand(const QString& file, const QString& pdf, const QList<qint64>& keys, ToolStreams& streams);

@@ -6,6 +6,7 @@
 #include "exchange/DrugCheck.h"
 #include "exchange/DrugExport.h"
 #include "exchange/DrugImport.h"
+#include "exchange/UserDataExchange.h"
 #include "pinyin/PinyinInitials.h"
 #include "tests/support/DrugFileFixture.h"
 #include "tests/support/ProgramRun.h"
@@ -99,6 +100,26 @@ QStringList texts(const DrugFileFixture::Drug& drug) {
     return {drug.chineseName.toText(), drug.initials.toText(), drug.englishName.toText(), drug.leaflet.toText()};
 }
 
+QByteArray userDataText(UserStore& store, bool withBom = false) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!writeUserData(buffer, store.favourites(), store.notes(), withBom))
+        return "export refused";
+    return buffer.data();
+}
+
+UserDataMerge importUserText(UserStore& store, const QByteArray& csv) {
+    QBuffer buffer;
+    openText(buffer, csv);
+    return mergeUserData(store, readUserData(buffer));
+}
+
+// The merge's counts in the order of UserDataMerge.
+QList<qint64> counts(const UserDataMerge& merge) {
+    return {merge.favouritesAdded, merge.favouritesPresent, merge.notesAdded,
+            merge.notesAppended,   merge.notesPresent,      merge.notesEmpty};
+}
+
 } // namespace
 
 class TestExchange : public QObject {
@@ -134,6 +155,13 @@ private Q_SLOTS:
     void exportImportRoundTrip();
 
     void checkListsWrongInitialsAndUnreachableNames();
+
+    void userDataRoundTrip_data();
+    void userDataRoundTrip();
+    void userDataMergeLosesNothing_data();
+    void userDataMergeLosesNothing();
+    void userDataRejects_data();
+    void userDataRejects();
 };
 
 void TestExchange::readsRecords_data() {
@@ -700,6 +728,130 @@ void TestExchange::checkListsWrongInitialsAndUnreachableNames() {
                                     "药品数：5\n"
                                     "名称中有字符得不到字母的药品数：3\n"
                                     "其中查找药品窗口按完整首字母能找到的药品数：3\n"));
+}
+
+void TestExchange::userDataRoundTrip_data() {
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<bool>("withBom");
+    QTest::newRow("line ends, commas, quotes, beyond the BMP")
+        << QStringLiteral("一日三次，饭后\n“慎用”, \"引号\"\r\n\r\n𠀀😀 ") << false;
+    QTest::newRow("BOM; U+FEFF first, a lone CR, outer spaces") << QStringLiteral("\uFEFF  头孢\r不与酒同服  ") << true;
+}
+
+void TestExchange::userDataRoundTrip() {
+    QFETCH(QString, note);
+    QFETCH(bool, withBom);
+    QTemporaryDir dir;
+    UserStore first(dir.filePath(QStringLiteral("first.db")));
+    const DrugNames amoxicillin{QStringLiteral("阿莫西林"), QStringLiteral("Amoxicillin, \" oral\"")};
+    const DrugNames ibuprofen{QStringLiteral("布洛芬"), QString()};
+    const DrugNames cefuroxime{QStringLiteral("头孢呋辛"), QStringLiteral("Cefuroxime")};
+    for (const DrugNames& drug : {ibuprofen, cefuroxime, amoxicillin})
+        first.setFavourite(drug, true);
+    first.recordViewed(ibuprofen);
+    first.setNote(cefuroxime, QStringLiteral("第一条"));
+    first.setNote(ibuprofen, note);
+    const QByteArray exported = userDataText(first, withBom);
+    QVERIFY(exported.startsWith((withBom ? Utf8Bom : QByteArray()) + "类型,中文名,英文名,内容\r\n收藏,阿莫西林,"));
+
+    UserStore second(dir.filePath(QStringLiteral("second.db")));
+    QCOMPARE(counts(importUserText(second, exported)), (QList<qint64>{3, 0, 2, 0, 0, 0}));
+    QCOMPARE(second.favourites(), first.favourites());
+    QCOMPARE(second.notes().size(), 2);
+    QCOMPARE(second.note(ibuprofen), note);
+    QCOMPARE(second.notes().constFirst().drug, cefuroxime);
+    QVERIFY(second.recent().isEmpty());
+    QCOMPARE(userDataText(second, withBom), exported);
+    // Again: everything is there already.
+    const UserDataMerge again = importUserText(second, exported);
+    QCOMPARE(counts(again), (QList<qint64>{0, 3, 0, 0, 2, 0}));
+    QVERIFY(!again.changed());
+    QCOMPARE(userDataText(second, withBom), exported);
+}
+
+void TestExchange::userDataMergeLosesNothing_data() {
+    QTest::addColumn<QString>("there");        // the store's note; empty for none
+    QTest::addColumn<QString>("imported");     // the text's note
+    QTest::addColumn<QString>("kept");         // the store's note afterwards
+    QTest::addColumn<QList<qint64>>("merged"); // the notes added, appended, present, empty
+    QTest::newRow("no note there") << QString() << QStringLiteral("饭后服") << QStringLiteral("饭后服")
+                                   << QList<qint64>{1, 0, 0, 0};
+    QTest::newRow("the same note") << QStringLiteral("饭后服\n多喝水") << QStringLiteral("饭后服\n多喝水")
+                                   << QStringLiteral("饭后服\n多喝水") << QList<qint64>{0, 0, 1, 0};
+    QTest::newRow("held inside the note there") << QStringLiteral("早上：饭后服\n多喝水") << QStringLiteral("饭后服")
+                                                << QStringLiteral("早上：饭后服\n多喝水") << QList<qint64>{0, 0, 1, 0};
+    QTest::newRow("another note: appended after a blank line")
+        << QStringLiteral("饭后服") << QStringLiteral("忌酒") << QStringLiteral("饭后服\n\n忌酒")
+        << QList<qint64>{0, 1, 0, 0};
+    QTest::newRow("the imported holds the note there: both kept")
+        << QStringLiteral("饭后服") << QStringLiteral("饭后服，忌酒") << QStringLiteral("饭后服\n\n饭后服，忌酒")
+        << QList<qint64>{0, 1, 0, 0};
+    QTest::newRow("differs by case only")
+        << QStringLiteral("Take with food") << QStringLiteral("take with food")
+        << QStringLiteral("Take with food\n\ntake with food") << QList<qint64>{0, 1, 0, 0};
+    QTest::newRow("an empty note takes nothing away")
+        << QStringLiteral("饭后服") << QString() << QStringLiteral("饭后服") << QList<qint64>{0, 0, 0, 1};
+}
+
+void TestExchange::userDataMergeLosesNothing() {
+    QFETCH(QString, there);
+    QFETCH(QString, imported);
+    QFETCH(QString, kept);
+    QFETCH(QList<qint64>, merged);
+    QTemporaryDir dir;
+    UserStore store(dir.filePath(QStringLiteral("store.db")));
+    const DrugNames drug{QStringLiteral("阿莫西林"), QStringLiteral("Amoxicillin")};
+    const DrugNames other{QStringLiteral("阿莫西林"), QString()};
+    store.setNote(drug, there);
+    store.setFavourite(other, true);
+    // Favourites: one there already; the new ones listed in the text's order, above it.
+    QByteArray csv = "内容,类型,英文名,中文名\r\n,收藏,,青霉素\r\n,收藏,,阿莫西林\r\n,收藏,,头孢呋辛\r\n";
+    csv += csvRecord(QStringList{imported, NoteKind, drug.englishName, drug.chineseName});
+    QCOMPARE(counts(importUserText(store, csv)), (QList<qint64>{2, 1} + merged));
+    QCOMPARE(store.note(drug), kept);
+    QCOMPARE(store.note(other), QString());
+    QCOMPARE(store.favourites(),
+             (QList<DrugNames>{{QStringLiteral("青霉素"), QString()}, {QStringLiteral("头孢呋辛"), QString()}, other}));
+}
+
+void TestExchange::userDataRejects_data() {
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<qint64>("line");
+    QTest::addColumn<QString>("message");
+    const QByteArray good = "类型,中文名,英文名,内容\r\n收藏,阿莫西林,,\r\n";
+    QTest::newRow("unknown kind") << good + "最近,布洛芬,,\r\n"
+                                  << qint64(3) << QStringLiteral("未知的类型“最近”：应当是“收藏”或“笔记”");
+    QTest::newRow("no kind") << good + ",布洛芬,,饭后服\r\n"
+                             << qint64(3) << QStringLiteral("未知的类型“”：应当是“收藏”或“笔记”");
+    QTest::newRow("missing column") << QByteArray("类型,中文名,英文名\r\n收藏,阿莫西林,\r\n") << qint64(1)
+                                    << QStringLiteral("表头中缺少“内容”列");
+    QTest::newRow("a drug's column") << QByteArray("类型,中文名,英文名,内容,药物说明书\r\n") << qint64(1)
+                                     << QStringLiteral("未知的列：“药物说明书”；可用的列：类型、中文名、英文名、内容");
+    QTest::newRow("no Chinese name") << good + "笔记, ,Aspirin,饭后服\r\n" << qint64(3) << QStringLiteral("缺少中文名");
+    QTest::newRow("a favourite with text, below a multi-line note")
+        << good + "笔记,布洛芬,,\"一\r\n二\"\r\n收藏,布洛芬,,饭后服\r\n"
+        << qint64(5) << QStringLiteral("收藏的内容应当是空的；笔记的类型应当是“笔记”");
+    QTest::newRow("invalid UTF-8") << good + "笔记,布洛芬,,\xE5\xB8\r\n"
+                                   << qint64(3) << QStringLiteral("不是有效的 UTF-8 文本");
+    QTest::newRow("GB18030, as Excel saves it")
+        << gb18030(good) << qint64(1)
+        << QStringLiteral("表头不是有效的 UTF-8 文本；整个文件是有效的 GB18030（GBK）文本，中文 Windows 上的 "
+                          "Excel、WPS 保存的 CSV 就是这种编码");
+}
+
+void TestExchange::userDataRejects() {
+    QFETCH(QByteArray, csv);
+    QFETCH(qint64, line);
+    QFETCH(QString, message);
+    QBuffer buffer;
+    openText(buffer, csv);
+    try {
+        readUserData(buffer);
+        QFAIL("a bad text was read");
+    } catch (const CsvError& error) {
+        QCOMPARE(error.message(), message);
+        QCOMPARE(error.line(), line);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestExchange)

@@ -4,6 +4,7 @@
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "data/Statement.h"
+#include "data/UserStore.h"
 #include "tests/support/DrugFileFixture.h"
 #include "tests/support/PdfCheck.h"
 #include "tests/support/ProgramRun.h"
@@ -32,6 +33,26 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
 }
 
 const QByteArray Header = "编号,中文名,英文名,药物说明书,拼音,类别,规格,用量,用法,剂型\r\n";
+
+const QByteArray NotesHeader = "类型,中文名,英文名,内容\r\n";
+
+// The tool's environment with its own data folder, where the user's store is by default.
+QProcessEnvironment withDataHome(const QString& folder) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), folder);
+    return environment;
+}
+
+// A store's favourites and notes, to compare.
+QStringList storeContent(const QString& path) {
+    UserStore store(path);
+    QStringList content;
+    for (const DrugNames& drug : store.favourites())
+        content.append(QStringLiteral("收藏 %1|%2").arg(drug.chineseName, drug.englishName));
+    for (const UserNote& note : store.notes())
+        content.append(QStringLiteral("笔记 %1|%2|%3").arg(note.drug.chineseName, note.drug.englishName, note.text));
+    return content;
+}
 
 } // namespace
 
@@ -64,6 +85,9 @@ private Q_SLOTS:
     void outputThatCannotBeWrittenFails();
     void commandsNeedingInitialsRefuseWithoutTheConverter_data();
     void commandsNeedingInitialsRefuseWithoutTheConverter();
+    void notesMoveToAnotherStore();
+    void notesFailuresChangeNothing_data();
+    void notesFailuresChangeNothing();
 };
 
 void TestXiyaoDb::createRefusesExistingAndMissingFolder() {
@@ -479,6 +503,17 @@ void TestXiyaoDb::usage_data() {
                                                 << 2;
     QTest::newRow("info: --set without its value")
         << QStringList{QStringLiteral("info"), QStringLiteral("DB"), QStringLiteral("--set")} << 2;
+    QTest::newRow("notes: unknown action")
+        << QStringList{QStringLiteral("notes"), QStringLiteral("list"), QStringLiteral("CSV")} << 2;
+    QTest::newRow("notes import: --bom") << QStringList{QStringLiteral("notes"), QStringLiteral("import"),
+                                                        QStringLiteral("CSV"), QStringLiteral("--bom")}
+                                         << 2;
+    QTest::newRow("notes: --store without its value") << QStringList{QStringLiteral("notes"), QStringLiteral("export"),
+                                                                     QStringLiteral("CSV"), QStringLiteral("--store")}
+                                                      << 2;
+    QTest::newRow("--store with another command")
+        << QStringList{QStringLiteral("export"), QStringLiteral("DB"), QStringLiteral("--store"), QStringLiteral("S")}
+        << 2;
     QTest::newRow("help") << QStringList{QStringLiteral("help")} << 0;
     QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0;
 }
@@ -552,6 +587,112 @@ void TestXiyaoDb::commandsNeedingInitialsRefuseWithoutTheConverter() {
         QVERIFY2(run.status == 0, qPrintable(run.err));
         QVERIFY(run.out.contains("阿莫西林"));
     }
+}
+
+void TestXiyaoDb::notesMoveToAnotherStore() {
+    QTemporaryDir dir;
+    const QString home = dir.filePath(QStringLiteral("data"));
+    const QString mine = home + QStringLiteral("/xiyao/user-store.db");
+    const QString csv = dir.filePath(QStringLiteral("notes.csv"));
+    // Before the user has a store: the header alone, and no store made for it.
+    const Run none = runTool({QStringLiteral("notes"), QStringLiteral("export"), csv}, {}, withDataHome(home));
+    QVERIFY2(none.status == 0, qPrintable(none.err));
+    QVERIFY2(none.err.contains(QStringLiteral("还没有收藏和笔记（%1 不存在）").arg(mine)), qPrintable(none.err));
+    QVERIFY(!QFile::exists(home));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), NotesHeader);
+    file.close();
+    {
+        UserStore store(mine);
+        store.setFavourite({QStringLiteral("布洛芬"), QString()}, true);
+        store.setFavourite({QStringLiteral("阿莫西林"), QStringLiteral("Amoxicillin")}, true);
+        store.setNote({QStringLiteral("阿莫西林"), QStringLiteral("Amoxicillin")},
+                      QStringLiteral("饭后服，\"多喝水\"\n𠀀"));
+    }
+    const Run exported = runTool({QStringLiteral("notes"), QStringLiteral("export"), csv, QStringLiteral("--bom")}, {},
+                                 withDataHome(home));
+    QVERIFY2(exported.status == 0, qPrintable(exported.err));
+    QVERIFY2(exported.err.contains(QStringLiteral("已把 2 个收藏和 1 条笔记导出到 ") + csv), qPrintable(exported.err));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().startsWith("\xEF\xBB\xBF" + NotesHeader + "收藏,阿莫西林,Amoxicillin,\r\n"));
+
+    const QString other = dir.filePath(QStringLiteral("other/store.db"));
+    const QStringList import{QStringLiteral("notes"), QStringLiteral("import"), QStringLiteral("--store"), other, csv};
+    const Run imported = runTool(import, {}, withDataHome(home));
+    QVERIFY2(imported.status == 0, qPrintable(imported.err));
+    QCOMPARE(imported.err, QStringLiteral("收藏：加入 2 个，已有 0 个\n"
+                                          "笔记：加入 1 条，接在原有笔记之后 0 条，原有笔记已包含而跳过 0 条\n"));
+    QCOMPARE(storeContent(other), storeContent(mine));
+    const Run again = runTool(import, {}, withDataHome(home));
+    QVERIFY2(again.status == 0, qPrintable(again.err));
+    QVERIFY2(again.err.endsWith(QStringLiteral("原有笔记已包含而跳过 1 条\n没有新的内容，收藏和笔记没有改动\n")),
+             qPrintable(again.err));
+    QCOMPARE(storeContent(other), storeContent(mine));
+}
+
+void TestXiyaoDb::notesFailuresChangeNothing_data() {
+    QTest::addColumn<QStringList>(
+        "arguments");                    // STORE: the store; CSV: a file there, named by the row (FILE in the message)
+    QTest::addColumn<QByteArray>("csv"); // what CSV holds, when it is a file
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    const QStringList import{QStringLiteral("notes"), QStringLiteral("import"), QStringLiteral("CSV"),
+                             QStringLiteral("--store"), QStringLiteral("STORE")};
+    const QStringList exportTo{QStringLiteral("notes"), QStringLiteral("export"), QStringLiteral("CSV"),
+                               QStringLiteral("--store"), QStringLiteral("STORE")};
+    const QByteArray good = NotesHeader + "收藏,青霉素,,\r\n笔记,布洛芬,,忌酒\r\n";
+    QTest::newRow("import: a bad row in the middle")
+        << import << good + "收藏,头孢呋辛,,另有内容\r\n收藏,维生素B1,,\r\n"
+        << 1 << QStringLiteral("FILE 第 4 行：收藏的内容应当是空的；笔记的类型应当是“笔记”；收藏和笔记没有改动");
+    QTest::newRow("import: GB18030") << import << gb18030(good) << 1
+                                     << QStringLiteral("另存为“CSV UTF-8（逗号分隔）”后再导入；收藏和笔记没有改动");
+    QTest::newRow("import: no such file") << import << QByteArray("none") << 1 << QStringLiteral("无法读取 FILE：");
+    QTest::newRow("import: a folder") << import << QByteArray("folder") << 1
+                                      << QStringLiteral("FILE 是一个文件夹，不是 CSV 文件；收藏和笔记没有改动");
+    QTest::newRow("import: a named pipe")
+        << import << QByteArray("fifo") << 1 << QStringLiteral("FILE 不是普通文件（是命名管道、设备或套接字）");
+    QTest::newRow("export: a named pipe") << exportTo << QByteArray("fifo") << 1
+                                          << QStringLiteral("FILE 不是普通文件（是命名管道、设备或套接字）；没有导出");
+    QTest::newRow("export: a folder that is not there")
+        << exportTo << QByteArray("none/") << 1 << QStringLiteral("无法写入 FILE");
+    QTest::newRow("export: over the store")
+        << exportTo << QByteArray("store") << 1 << QStringLiteral("FILE 就是收藏和笔记文件本身；没有导出");
+}
+
+void TestXiyaoDb::notesFailuresChangeNothing() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, csv);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("store.db"));
+    {
+        UserStore user(store);
+        user.setFavourite({QStringLiteral("阿莫西林"), QString()}, true);
+        user.setNote({QStringLiteral("布洛芬"), QString()}, QStringLiteral("饭后服"));
+    }
+    const QStringList before = storeContent(store);
+    QString path = dir.filePath(QStringLiteral("notes.csv"));
+    if (csv == "none")
+        path = dir.filePath(QStringLiteral("none.csv"));
+    else if (csv == "none/")
+        path = dir.filePath(QStringLiteral("none/notes.csv"));
+    else if (csv == "folder")
+        path = dir.path();
+    else if (csv == "store")
+        path = store;
+    else if (csv == "fifo")
+        QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {path}), 0);
+    else
+        writeFile(dir, QStringLiteral("notes.csv"), csv);
+    arguments.replaceInStrings(QStringLiteral("STORE"), store);
+    arguments.replaceInStrings(QStringLiteral("CSV"), path);
+    const Run run = runTool(arguments, {}, withDataHome(dir.filePath(QStringLiteral("data"))));
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains(message.replace(QStringLiteral("FILE"), path)), qPrintable(run.err));
+    QCOMPARE(storeContent(store), before);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("data"))));
 }
 
 QTEST_GUILESS_MAIN(TestXiyaoDb)
