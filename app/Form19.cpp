@@ -422,7 +422,11 @@ void Form19::Image7_Click() {
         return;
     }
     const qint64 key = *m_chosenDrug;
-    if (m_maintenance.areStorable(boxTexts()) && m_maintenance.change(key, boxTexts())) {
+    const std::optional<DrugNames> before = m_chosenNames;
+    const DrugTexts after = boxTexts();
+    if (m_maintenance.areStorable(after) && m_maintenance.change(key, after)) {
+        if (before)
+            followRenamedDrug(*before, {after.chineseName, after.englishName});
         forgetChangedDrug();
         refreshReadingWindows(key);
     }

@@ -227,6 +227,9 @@ private:
     void fillFromNames(const QList<DrugNames>& names, const QString& what, const QString& whenEmpty);
     void keepInReadingWindow(ReadingWindow* window);
     void setFavourite(const DrugNames& drug, bool favourite);
+    // A drug renamed with 修改 keeps its note and its place among the favourites, unless another
+    // drug still has the old names.
+    void followRenamedDrug(const DrugNames& before, const DrugNames& after);
     // Saves every open note; false when one could not be saved and the user chose to stay.
     bool notesSavedBeforeLeaving();
     // False when the notes could not be read (said).

@@ -67,7 +67,7 @@ bool NoteEditor::saveNow() {
     m_saveTimer->stop();
     if (!m_unsaved || !m_saver)
         return !m_unsaved;
-    const QString failure = m_saver(textBox->toPlainText());
+    const QString failure = m_saver(text());
     if (!failure.isEmpty()) {
         statusLabel->setText(QStringLiteral("笔记未能保存：%1\n笔记仍在框中，稍后会自动再试。").arg(failure));
         m_saveTimer->start(RetryDelay);
@@ -76,6 +76,12 @@ bool NoteEditor::saveNow() {
     m_unsaved = false;
     statusLabel->setText(QStringLiteral("已保存"));
     return true;
+}
+
+QString NoteEditor::text() const {
+    // Not toPlainText(), which turns a no-break space into a space: the note keeps every
+    // character but the line ends, which the box keeps as paragraphs.
+    return textBox->document()->toRawText().replace(QChar::ParagraphSeparator, u'\n');
 }
 
 bool NoteEditor::eventFilter(QObject* watched, QEvent* event) {

@@ -33,6 +33,8 @@ public:
     // Saves what is not saved yet; false when that failed (the text stays).
     bool saveNow();
     bool hasUnsaved() const { return m_unsaved; }
+    // The note as the box holds it, its lines ended by LF.
+    QString text() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -251,3 +251,33 @@ void Form19::changeNotes(const std::function<void(UserStore&)>& change) {
     if (m_notesWindow)
         refreshNotesWindow();
 }
+
+void Form19::followRenamedDrug(const DrugNames& before, const DrugNames& after) {
+    if (before == after)
+        return;
+    UserStore* store = userStore(true);
+    if (!store)
+        return;
+    // A note typed under the old names is stored before it moves.
+    for (ReadingWindow* window : readingWindows())
+        window->noteEditor->saveNow();
+    DrugRecordset& recordset = m_drugFile.recordset();
+    try {
+        defineListedFunction(m_drugFile.connection());
+        recordset.Open(ListedDrugsQuery, m_drugFile.connection(), adOpenKeyset, adLockReadOnly,
+                       {Cell(namesListText({before}))});
+        const bool stillNamed = !recordset.atEnd();
+        recordset.Close();
+        if (stillNamed)
+            return;
+        store->moveNote(before, after);
+        if (store->isFavourite(before)) {
+            store->setFavourite(after, true);
+            store->setFavourite(before, false);
+        }
+    } catch (const DatabaseError& error) {
+        recordset.Close();
+        m_platform.dialogs.inform(
+            QStringLiteral("药品已修改，但它的笔记或收藏未能随新名称移过去（可在“我的笔记”中改挂）：\n%1").arg(error.message()));
+    }
+}

@@ -5,6 +5,7 @@
 
 #include "app/Application.h"
 #include "app/Form19.h"
+#include "app/NoteEditor.h"
 #include "app/ReadingWindow.h"
 #include "bench/BenchFile.h"
 #include "bench/Floor.h"
@@ -13,6 +14,7 @@
 #include "data/DrugFile.h"
 #include "data/UserFile.h"
 #include "data/DrugSchema.h"
+#include "data/NamesList.h"
 #include "data/Engine.h"
 #include "data/SqlTexts.h"
 #include "leaflet/LeafletSections.h"
@@ -24,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QDir>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QTextDocument>
 
 #include <fcntl.h>
@@ -560,6 +563,142 @@ public:
         return ratio;
     }
 
+    // What the user keeps, against the same statements run bare on the engine, on a store of
+    // the same shape, with the same pragmas (write-ahead log, a sync at each commit).
+    // 收藏 (Ctrl+D) on the chosen drug, marked and unmarked in turn: the store's look-up and write.
+    double favouriteRatio() {
+        m_form.FillDrugList(FullTableQuery);
+        m_form.Label4_Click(0);
+        const std::optional<DrugNames> drug = m_form.chosenNames();
+        BareStore bare(m_userFolder.filePath(QStringLiteral("bare-favourites.db")));
+        const auto floor = [&](bool mark) {
+            bare.run(QStringLiteral("SELECT 1 FROM \"收藏\" WHERE 中文名 = ?1 AND 英文名 = ?2"), *drug);
+            bare.run(mark ? QStringLiteral("INSERT OR IGNORE INTO \"收藏\" (中文名, 英文名, 顺序) "
+                                           "SELECT ?1, ?2, coalesce(max(顺序), 0) + 1 FROM \"收藏\"")
+                          : QStringLiteral("DELETE FROM \"收藏\" WHERE 中文名 = ?1 AND 英文名 = ?2"),
+                     *drug);
+        };
+        int turn = 0;
+        const double ratio = storeRatio([&] { m_form.toggleFavourite(); }, [&] { floor(turn++ % 2 == 0); });
+        requireNoMessage();
+        return ratio;
+    }
+    // A 10 KB note saved from the reading window.
+    double noteSaveRatio() {
+        m_form.FillDrugList(FullTableQuery);
+        m_form.Label4_Click(0);
+        const DrugNames drug = *m_form.chosenNames();
+        m_form.openReadingWindow();
+        ReadingWindow* window = m_form.readingWindows().value(0);
+        if (!window)
+            throw CannotRun("no reading window");
+        // 10 KB of UTF-8, in lines as the box keeps them (LF).
+        const QString note = sampleDrug(0).leaflet.repeated(10).remove(u'\r').left(10 * 1024 / 3);
+        BareStore bare(m_userFolder.filePath(QStringLiteral("bare-notes.db")));
+        int version = 0;
+        QString saved;
+        const double ratio = storeRatio(
+            [&] { window->noteEditor->saveNow(); },
+            [&] {
+                const QString text = note + QString::number(version++);
+                bare.run(QStringLiteral("BEGIN IMMEDIATE"));
+                bare.run(QStringLiteral("INSERT OR IGNORE INTO \"笔记\" (中文名, 英文名, 内容, 顺序) "
+                                        "SELECT ?1, ?2, ?3, coalesce(max(顺序), 0) + 1 FROM \"笔记\""),
+                         drug, text);
+                bare.run(QStringLiteral("UPDATE \"笔记\" SET 内容 = ?3 WHERE 中文名 = ?1 AND 英文名 = ?2"), drug, text);
+                bare.run(QStringLiteral("COMMIT"));
+            },
+            [&] { // the typing, which is not the save
+                saved = note + QString::number(version++);
+                window->noteEditor->textBox->setPlainText(saved);
+            });
+        const QString stored = UserStore(m_userFile.path()).note(drug);
+        if (stored != saved)
+            throw CannotRun(QStringLiteral("the note was not saved: %1 characters stored, %2 typed; %3")
+                                .arg(stored.size())
+                                .arg(saved.size())
+                                .arg(window->noteEditor->statusLabel->text())
+                                .toStdString());
+        window->close();
+        requireNoMessage();
+        return ratio;
+    }
+    // 最近查看 with 50 drugs viewed: the store read, then the list filled from the drug file.
+    double recentFillRatio() {
+        m_form.FillDrugList(FullTableQuery);
+        const ResultList& list = m_form.resultList();
+        for (qint64 entry = 0; entry < 50; ++entry) // drugs from all over the file
+            m_userFile.store().recordViewed(
+                {list.RowChineseName[entry * 1999].toText(), list.RowEnglishName[entry * 1999].toText()});
+        const QList<DrugNames> recent = m_userFile.store().recent();
+        if (recent.size() != 50)
+            throw CannotRun("50 drugs were not recorded as viewed");
+        defineListedFunction(m_ours);
+        return listRatio([this] { m_form.showRecent(); }, ListedDrugsQuery, {namesListText(recent)});
+    }
+
+private:
+    // A store made by the program's own code, then written through the bare engine.
+    class BareStore {
+    public:
+        explicit BareStore(const QString& path) {
+            UserStore{path}; // the tables
+            if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) !=
+                SQLITE_OK)
+                throw CannotRun("cannot open " + path.toStdString());
+            run(QStringLiteral("PRAGMA journal_mode = WAL"));
+            run(QStringLiteral("PRAGMA synchronous = FULL"));
+        }
+        ~BareStore() { sqlite3_close_v2(m_db); }
+        void run(const QString& sql, const std::optional<DrugNames>& drug = {}, const QString& text = {}) {
+            sqlite3_stmt* statement = nullptr;
+            const QByteArray sqlText = sql.toUtf8();
+            if (sqlite3_prepare_v2(m_db, sqlText.constData(), int(sqlText.size()), &statement, nullptr) != SQLITE_OK)
+                throw CannotRun(std::string("cannot prepare: ") + sqlite3_errmsg(m_db));
+            QByteArray values[3];
+            if (drug) {
+                values[0] = drug->chineseName.toUtf8();
+                values[1] = drug->englishName.toUtf8();
+                values[2] = text.toUtf8();
+                for (int i = 0; i < sqlite3_bind_parameter_count(statement); ++i)
+                    sqlite3_bind_text(statement, i + 1, values[i].constData(), int(values[i].size()), SQLITE_STATIC);
+            }
+            while (sqlite3_step(statement) == SQLITE_ROW) {
+            }
+            sqlite3_finalize(statement);
+        }
+
+    private:
+        sqlite3* m_db = nullptr;
+    };
+
+    // The program's work over its floor, paired run by run (in turn first and second), median
+    // of 10 pairs; beforeProgram readies each run of the program, untimed.
+    double storeRatio(const std::function<void()>& program, const std::function<void()>& floor,
+                      const std::function<void()>& beforeProgram = [] {}) {
+        beforeProgram();
+        program();
+        floor();
+        std::vector<double> programMs, floorMs, ratios;
+        for (int pair = 0; pair < 10; ++pair) {
+            double ours = 0, bare = 0;
+            beforeProgram();
+            if (pair % 2 == 0) {
+                ours = timeMs(program);
+                bare = timeMs(floor);
+            } else {
+                bare = timeMs(floor);
+                ours = timeMs(program);
+            }
+            QApplication::processEvents();
+            programMs.push_back(ours);
+            floorMs.push_back(bare);
+            ratios.push_back(ours / bare);
+        }
+        note("  program %.2f ms, floor %.2f ms\n", median(programMs), median(floorMs));
+        return median(ratios);
+    }
+
 private:
     // The two letters that come together most often in text: a search with many matches.
     static QString commonestPair(const QString& text) {
@@ -633,6 +772,9 @@ constexpr QuickBench::Key Keys[] = {
     {"reader_sections_ms", 1, &QuickBench::readerSectionsMs},
     {"reader_open_ratio", 3, &QuickBench::readerOpenRatio},
     {"reader_highlight_ratio", 3, &QuickBench::readerHighlightRatio},
+    {"favourite_ratio", 3, &QuickBench::favouriteRatio},
+    {"note_save_ratio", 3, &QuickBench::noteSaveRatio},
+    {"recent_fill_ratio", 3, &QuickBench::recentFillRatio},
 };
 
 Paths prepareRun(const QString& self) {

@@ -149,12 +149,19 @@ void TestKeeping::noteInTheReadingWindow() {
     window->favouriteButton->click();
     QVERIFY(window->favouriteButton->isChecked());
     QCOMPARE(storeOf(fixture).favourites(), QList<DrugNames>{Amoxicillin});
-    // 修改 that renames the drug: the window shows the new name, whose note is its own (empty).
-    form.Text11->setText(QStringLiteral("阿莫西林胶囊"));
+    // 修改 that renames the drug takes its note, typed a moment ago too, and its favourite along.
+    window->noteEditor->textBox->insertPlainText(QStringLiteral("！"));
+    const DrugNames renamed{QStringLiteral("阿莫西林胶囊"), Amoxicillin.englishName};
+    form.Text11->setText(renamed.chineseName);
     form.Image7_Click();
-    QCOMPARE(window->drug().chineseName, QStringLiteral("阿莫西林胶囊"));
-    QCOMPARE(window->noteEditor->textBox->toPlainText(), QString());
-    QVERIFY(!window->favouriteButton->isChecked());
+    QCOMPARE(window->drug().chineseName, renamed.chineseName);
+    QCOMPARE(window->noteEditor->textBox->toPlainText(), QStringLiteral("！皮试阴性后用，儿童减量😀"));
+    QVERIFY(window->favouriteButton->isChecked());
+    QCOMPARE(storeOf(fixture).notes().size(), 1);
+    QCOMPARE(storeOf(fixture).favourites(), QList<DrugNames>{renamed});
+    window->noteEditor->textBox->clear(); // an emptied note is no note
+    QVERIFY(window->noteEditor->saveNow());
+    QVERIFY(storeOf(fixture).notes().isEmpty());
 
     // A note that cannot be saved stays in the box, says so, and closing asks first.
     window->noteEditor->textBox->insertPlainText(QStringLiteral("新笔记"));
@@ -169,7 +176,7 @@ void TestKeeping::noteInTheReadingWindow() {
     QVERIFY(window->noteEditor->statusLabel->text().contains(QStringLiteral("笔记未能保存")));
     QCOMPARE(window->noteEditor->textBox->toPlainText(), QStringLiteral("新笔记"));
     QVERIFY(window->noteEditor->saveNow()); // the lock has gone
-    QCOMPARE(storeOf(fixture).note({QStringLiteral("阿莫西林胶囊"), Amoxicillin.englishName}), QStringLiteral("新笔记"));
+    QCOMPARE(storeOf(fixture).note(renamed), QStringLiteral("新笔记"));
 }
 
 void TestKeeping::unmatchedNoteAttachedAndDeleted() {
