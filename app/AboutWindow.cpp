@@ -10,7 +10,7 @@
 
 namespace {
 
-QString dataSection(DrugFile& drugFile) {
+QString dataSection(DrugFile& drugFile, const QString& userStorePath) {
     QStringList lines;
     try {
         const DrugConnection& connection = drugFile.connection();
@@ -19,6 +19,9 @@ QString dataSection(DrugFile& drugFile) {
         lines = QStringList{QStringLiteral("无法读取数据信息：%1").arg(error.message())};
     }
     lines.append(QStringLiteral("药品数据库文件：%1").arg(QDir::toNativeSeparators(drugFile.path())));
+    lines.append(QStringLiteral("您的收藏、最近查看和笔记：%1（只在本机、只有您能读；换新版药品数据不影响它们；"
+                                "用 xiyao-db notes export 文件 / notes import 文件 带到另一台电脑）")
+                     .arg(QDir::toNativeSeparators(userStorePath)));
     return lines.join(u'\n');
 }
 
@@ -26,6 +29,8 @@ const QString Shortcuts = QStringLiteral(
     "F1：关于（本窗口）\n"
     "Ctrl+F：查找药品（主窗口）；在说明书阅读窗口中为在说明书中查找，回车或 F3 下一处，Shift+F3 上一处\n"
     "Ctrl+R：说明书阅读（也可双击列表中的药品）\n"
+    "Ctrl+D：收藏或取消收藏选中的药品（说明书阅读窗口中也可以）；Ctrl+Shift+D：我的收藏；Ctrl+H：最近查看；"
+    "Ctrl+Shift+N：我的笔记（也在查找药品窗口的按钮上）\n"
     "字母键盘打开时：键盘上的字母键输入首字母，Backspace 退回一个字母，Delete 清除，Enter 或 Esc 返回\n"
     "药品列表（点一下或按 Tab 后）：↑ ↓ 走一行，PageUp、PageDown 走一页（22 行），Home、End 到开头和末尾；"
     "鼠标在列表上时滚轮也可滚动\n"
@@ -45,14 +50,15 @@ const QString Notices =
 
 } // namespace
 
-QString aboutText(DrugFile& drugFile) {
+QString aboutText(DrugFile& drugFile, const QString& userStorePath) {
     return QStringLiteral("西药手册 xiyao %1\n\n【数据】\n%2\n\n【快捷键】\n%3\n\n【声明】\n%4\n")
-        .arg(QStringLiteral(XIYAO_VERSION), dataSection(drugFile), Shortcuts, Notices);
+        .arg(QStringLiteral(XIYAO_VERSION), dataSection(drugFile, userStorePath), Shortcuts, Notices);
 }
 
-AboutWindow::AboutWindow(DrugFile& drugFile, QWidget* parent)
+AboutWindow::AboutWindow(DrugFile& drugFile, const QString& userStorePath, QWidget* parent)
     : QDialog(parent)
     , m_drugFile(drugFile)
+    , m_userStorePath(userStorePath)
     , m_text(new QPlainTextEdit(this)) {
     setWindowTitle(QStringLiteral("关于西药手册"));
     m_text->setReadOnly(true);
@@ -67,5 +73,5 @@ QString AboutWindow::text() const {
 }
 
 void AboutWindow::refresh() {
-    m_text->setPlainText(aboutText(m_drugFile));
+    m_text->setPlainText(aboutText(m_drugFile, m_userStorePath));
 }

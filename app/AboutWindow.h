@@ -12,7 +12,8 @@ class AboutWindow : public QDialog {
     Q_OBJECT
 
 public:
-    AboutWindow(DrugFile& drugFile, QWidget* parent = nullptr);
+    // userStorePath: where the user's favourites and notes are kept.
+    AboutWindow(DrugFile& drugFile, const QString& userStorePath, QWidget* parent = nullptr);
 
     // The text as shown, read afresh from the drug file.
     QString text() const;
@@ -20,9 +21,10 @@ public:
 
 private:
     DrugFile& m_drugFile;
+    QString m_userStorePath;
     QPlainTextEdit* m_text;
 };
 
 // The window's text: the versions and the data's information (or, in Chinese, why it cannot be
-// read), the file, the shortcuts and the notices.
-QString aboutText(DrugFile& drugFile);
+// read), the drug file and the user's store, the shortcuts and the notices.
+QString aboutText(DrugFile& drugFile, const QString& userStorePath);

@@ -144,5 +144,14 @@ void Form19::showLeafletMenu(const QPoint& at) {
     QAction* read = menu->addAction(QStringLiteral("说明书阅读"), this, &Form19::openReadingWindow);
     read->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     read->setEnabled(m_chosenDrug.has_value());
+    // What the user keeps, where a newcomer looks for what the program can do with a drug.
+    QAction* favourite = menu->addAction(QStringLiteral("收藏 / 取消收藏"), this, &Form19::toggleFavourite);
+    favourite->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    favourite->setEnabled(m_chosenNames.has_value());
+    menu->addAction(QStringLiteral("我的收藏"), this, &Form19::showFavourites)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+    menu->addAction(QStringLiteral("最近查看"), this, &Form19::showRecent)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    menu->addAction(QStringLiteral("我的笔记"), this, &Form19::openNotesWindow)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     menu->popup(Text1->viewport()->mapToGlobal(at));
 }

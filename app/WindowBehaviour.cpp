@@ -4,6 +4,7 @@
 #include "app/Form19.h"
 
 #include "app/AboutWindow.h"
+#include "data/UserFile.h"
 #include "platform/Twips.h"
 
 #include <QMouseEvent>
@@ -36,7 +37,7 @@ void Form19::mouseDoubleClickEvent(QMouseEvent*) {
 
 void Form19::openAboutWindow() {
     if (!m_aboutWindow) {
-        m_aboutWindow = new AboutWindow(m_drugFile);
+        m_aboutWindow = new AboutWindow(m_drugFile, m_userFile.path());
         m_aboutWindow->setAttribute(Qt::WA_DeleteOnClose);
     } else {
         m_aboutWindow->refresh();
