@@ -122,8 +122,11 @@ void TestReading::opensForTheChosenDrug() {
     form.Text1->customContextMenuRequested(QPoint(5, 5));
     auto* menu = form.Text1->findChild<QMenu*>();
     QVERIFY(menu);
-    QAction* read = menu->actions().constLast();
-    QCOMPARE(read->text(), QStringLiteral("说明书阅读"));
+    const QList<QAction*> actions = menu->actions();
+    const auto found = std::find_if(actions.cbegin(), actions.cend(),
+                                    [](const QAction* action) { return action->text() == QStringLiteral("说明书阅读"); });
+    QVERIFY(found != actions.cend());
+    QAction* read = *found;
     read->trigger();
     menu->close();
     QCOMPARE(form.readingWindows().size(), 2);
