@@ -85,7 +85,9 @@ QString helpText() {
         "                    把桌面启动项 xiyao.desktop 写进文件夹（默认 ~/.local/share/applications）\n"
         "\n"
         "药品数据库的建立、导入、导出和检查用 xiyao-db（xiyao-db 不带参数显示它的用法）。\n"
-        "窗口中：Ctrl+F 打开“查找药品”，可按名称的任意部分或完整拼音查找。\n");
+        "窗口中：Ctrl+F 打开“查找药品”，可按名称的任意部分或完整拼音查找；Ctrl+D 收藏选中的药品，\n"
+        "Ctrl+Shift+D 我的收藏，Ctrl+H 最近查看，Ctrl+Shift+N 我的笔记；F1 列出全部快捷键。\n"
+        "您的收藏和笔记保存在 ~/.local/share/xiyao/user-store.db（xiyao-db notes export/import 可带到另一台电脑）。\n");
 }
 
 QString versionText() {

@@ -11,7 +11,8 @@ NoteEditor::NoteEditor(QWidget* parent)
     : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* caption = new QLabel(QStringLiteral("我的笔记（只保存在本机您自己的文件中，输入后自动保存）"), this);
+    // Alt+N reaches the box from anywhere in the window.
+    auto* caption = new QLabel(QStringLiteral("我的笔记(&N)（保存在本机您自己的文件中，输入后自动保存）"), this);
     textBox = new QPlainTextEdit(this);
     textBox->setPlaceholderText(QStringLiteral("在这里写下您对这种药品的笔记"));
     textBox->setTabChangesFocus(true);

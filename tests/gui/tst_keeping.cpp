@@ -307,7 +307,8 @@ void TestKeeping::keysOnX() {
     ReadingWindow* window = form.readingWindows().constFirst();
     QVERIFY(QTest::qWaitForWindowActive(window));
     QVERIFY(window->favouriteButton->isChecked());
-    window->noteEditor->textBox->setFocus();
+    keys({QStringLiteral("key"), QStringLiteral("alt+n")}); // the note box's mnemonic
+    QTRY_VERIFY(window->noteEditor->textBox->hasFocus());
     keys({QStringLiteral("type"), QStringLiteral("OTC")});
     keys({QStringLiteral("key"), QStringLiteral("Home")});
     keys({QStringLiteral("key"), QStringLiteral("ctrl+d")}); // 收藏 from the note box, not a deleted character
