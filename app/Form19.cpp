@@ -360,6 +360,8 @@ void Form19::Label4_Click(int index) {
     Label9->setCaption(chineseName);
     Text11->setText(chineseName);
     choose(m_list.RowId[*entry].integer());
+    if (!m_chosenDrug)
+        return; // a row below the list's end shows nothing and chooses nothing
     m_chosenNames = DrugNames{chineseName, englishName};
     // 最近查看 follows what was shown; a store that cannot be opened was said once already.
     if (UserStore* store = userStore(true)) {

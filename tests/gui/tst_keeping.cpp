@@ -85,6 +85,9 @@ void TestKeeping::favouritesAndRecentFillTheList() {
     form.Label4_Click(0);
     QTest::keyClick(&form, Qt::Key_D, Qt::ControlModifier); // and off again
     QVERIFY(form.lastNotice().contains(QStringLiteral("已取消收藏：阿莫西林")));
+    form.Label4_Click(5); // below the list's end: nothing chosen, nothing recorded
+    form.toggleFavourite();
+    QVERIFY(fixture.fakes.dialogs.messages.takeFirst().contains(QStringLiteral("没有选中药品")));
     QCOMPARE(storeOf(fixture).favourites(), (QList<DrugNames>{Ibuprofen, Aspirin}));
     QCOMPARE(storeOf(fixture).recent(), (QList<DrugNames>{Amoxicillin, Ibuprofen, Aspirin}));
 
