@@ -91,15 +91,49 @@ bool readable(const QString& path) {
     return true;
 }
 
-// Only a regular file can be a drug file. Anything else is refused before the engine opens it:
-// a named pipe would block the open until another program wrote to it.
-void refuseSpecialFile(const QByteArray& nativePath) {
+// Whether this process may make and rename files in folder, by its effective user: an immutable
+// folder refuses even the superuser.
+bool writableFolder(const QString& folder) {
+    return ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) == 0;
+}
+
+// The nearest folder of path that is there.
+QString existingFolder(const QString& path) {
+    QFileInfo folder(QFileInfo(path).absolutePath());
+    while (!folder.exists() && !folder.isRoot())
+        folder.setFile(folder.absolutePath());
+    return folder.absoluteFilePath();
+}
+
+// The user's file named first, what to do in the reason.
+QString userFileMessage(const QString& path, const QString& reason) {
+    return QStringLiteral("收藏和笔记文件 %1 无法使用：%2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+QString folderInTheWay() {
+    return QStringLiteral("这里是一个文件夹，不是文件。请把这个文件夹移走或改名，程序会新建收藏和笔记文件");
+}
+
+QString unwritableFolder(const QString& folder, bool present) {
+    return QStringLiteral("文件夹 %1 不能写入，%2：请让它可写（chmod u+w；以 chattr +i 锁住的用 chattr -i）%3")
+        .arg(QDir::toNativeSeparators(folder),
+             present ? QStringLiteral("无法在文件旁建立它的日志文件") : QStringLiteral("无法在其中建立文件"),
+             present ? QString() : QStringLiteral("，或让 XDG_DATA_HOME 指向一个可写的文件夹"));
+}
+
+// Only a regular file can be a database file. Anything else is refused before the engine opens
+// it: a named pipe would block the open until another program wrote to it.
+void refuseSpecialFile(const QString& path, FileKind kind) {
     struct stat status {};
-    if (::stat(nativePath.constData(), &status) != 0 || S_ISREG(status.st_mode))
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || S_ISREG(status.st_mode))
         return; // a missing file is named by the engine's own failure
+    const bool drugs = kind == FileKind::Drugs;
     if (S_ISDIR(status.st_mode))
-        throw DatabaseError(QStringLiteral("这是一个文件夹，不是药品数据库文件"));
-    throw DatabaseError(QStringLiteral("这不是普通文件（是命名管道、设备或套接字），不是药品数据库文件"));
+        throw DatabaseError(drugs ? QStringLiteral("这是一个文件夹，不是药品数据库文件")
+                                  : userFileMessage(path, folderInTheWay()));
+    const QString special = QStringLiteral("这不是普通文件（是命名管道、设备或套接字）");
+    throw DatabaseError(drugs ? special + QStringLiteral("，不是药品数据库文件")
+                              : userFileMessage(path, special + QStringLiteral("，请把它移走")));
 }
 
 } // namespace
@@ -147,7 +181,7 @@ void DrugConnection::openFile(const QString& path, const QString& password) {
     DrugConnection pending;
     try {
         const QByteArray nativePath = QFile::encodeName(path);
-        refuseSpecialFile(nativePath);
+        refuseSpecialFile(path, FileKind::Drugs);
         // No SQLITE_OPEN_CREATE: a missing file fails instead of becoming an empty database.
         if (sqlite3_open_v2(nativePath.constData(), &pending.m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
                             nullptr) != SQLITE_OK)
@@ -263,20 +297,17 @@ void DrugConnection::create(const QString& path, const QString& password) {
 void DrugConnection::openUserFile(const QString& path) {
     close();
     DrugConnection pending;
-    try {
-        const QByteArray nativePath = QFile::encodeName(path);
-        refuseSpecialFile(nativePath);
-        if (sqlite3_open_v2(nativePath.constData(), &pending.m_db,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK)
-            throw DatabaseError(engineMessage(pending.m_db));
-        sqlite3_busy_timeout(pending.m_db, static_cast<int>(m_busyTimeout.count()));
-        // The log lets another program read while this one writes; FULL puts each commit on
-        // the disk before the statement returns.
-        exec(pending, QStringLiteral("PRAGMA journal_mode = WAL"));
-        applyDurability(pending);
-    } catch (const DatabaseError& error) {
-        throw DatabaseError(fileFailureMessage(path, error.message(), FileKind::User));
-    }
+    refuseSpecialFile(path, FileKind::User);
+    // The engine opens a file it cannot write for reading: what the user keeps can still be
+    // read, and each write fails, saying why.
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &pending.m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK)
+        throw DatabaseError(engineMessage(pending.m_db));
+    sqlite3_busy_timeout(pending.m_db, static_cast<int>(m_busyTimeout.count()));
+    // The log lets another program read while this one writes; FULL puts each commit on the
+    // disk before the statement returns.
+    exec(pending, QStringLiteral("PRAGMA journal_mode = WAL"));
+    applyDurability(pending);
     m_db = std::exchange(pending.m_db, nullptr);
     m_path = path;
 }
@@ -314,21 +345,29 @@ QString fileFailureMessage(const QString& path, const QString& message, FileKind
     const auto says = [&message](const char* words) {
         return message.startsWith(QLatin1String(words));
     };
+    const bool present = info.exists() || info.isSymLink();
+    const QString folder = present ? info.absolutePath() : existingFolder(path);
     QString reason = QStringLiteral("数据库出错");
-    if (!info.exists() && !info.isSymLink())
+    if (!drugs && info.isDir())
+        reason = folderInTheWay();
+    else if (!drugs && (says("unable to open") || says("attempt to write")) && !writableFolder(folder))
+        reason = unwritableFolder(folder, present);
+    else if (!present)
         reason = QStringLiteral("文件不存在");
     else if (info.isDir())
-        reason = drugs ? QStringLiteral("这是一个文件夹，不是药品数据库文件")
-                       : QStringLiteral("这是一个文件夹，不是数据库文件");
+        reason = QStringLiteral("这是一个文件夹，不是药品数据库文件");
     else if (!readable(path))
-        reason = QStringLiteral("没有读取这个文件的权限");
+        reason = drugs ? QStringLiteral("没有读取这个文件的权限")
+                       : QStringLiteral("没有读取这个文件的权限：请让它属于您并可读写（chmod u+rw）");
     else if (says("file is encrypted") || says("file is not a database"))
         reason =
             drugs ? QStringLiteral("不是药品数据库，或文件已损坏") : QStringLiteral("不是本程序的数据库，或文件已损坏");
     else if (message.contains(QLatin1String("malformed")))
         reason = QStringLiteral("文件已损坏，无法读取");
     else if (says("attempt to write a readonly database"))
-        reason = QStringLiteral("文件是只读的，不能修改：请让它可写（例如 chmod u+w）后再试");
+        reason = drugs ? QStringLiteral("文件是只读的，不能修改：请让它可写（例如 chmod u+w）后再试")
+                       : QStringLiteral("文件是只读的，只能查看，不能修改：请让它可写（chmod u+w；以 chattr +i "
+                                        "锁住的用 chattr -i）后再试");
     else if (says("database is locked") || says("database table is locked"))
         reason = QStringLiteral("文件正被另一个程序使用，请稍后再试");
     else if (says("database or disk is full"))
@@ -339,5 +378,6 @@ QString fileFailureMessage(const QString& path, const QString& message, FileKind
         reason = drugs ? QStringLiteral("文件中没有药品表，不是药品数据库或文件已损坏") : QStringLiteral("文件已损坏");
     else if (says("unable to open"))
         reason = QStringLiteral("无法打开文件");
-    return QStringLiteral("%1（%2）").arg(reason, message);
+    const QString said = QStringLiteral("%1（%2）").arg(reason, message);
+    return drugs ? said : userFileMessage(path, said);
 }

@@ -29,8 +29,9 @@ public:
     static void create(const QString& path, const QString& password);
     // Opens a file of the user's own (not a drug file: no key, no drug table), making it when
     // missing. Each change is on the disk when its statement returns, and another program may
-    // use the file at the same time. Throws DatabaseError; a file that is no database shows at
-    // the first statement.
+    // use the file at the same time. Throws DatabaseError in the engine's words, which
+    // fileFailureMessage(…, FileKind::User) says in Chinese, or in Chinese for a folder or
+    // another file that is not a regular file.
     void openUserFile(const QString& path);
 
     bool isOpen() const { return m_db != nullptr; }

@@ -9,7 +9,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,37 +20,125 @@ const QString FavouritesTable = QStringLiteral("收藏");
 const QString RecentTable = QStringLiteral("最近查看");
 const QString NotesTable = QStringLiteral("笔记");
 
-// Made with the owner's permissions alone before the engine sees it: the engine gives its log
-// files the same.
-void makeOwnersFile(const QString& path) {
-    const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath()))
-        throw DatabaseError(QStringLiteral("无法建立文件夹 %1").arg(QDir::toNativeSeparators(info.absolutePath())));
-    QFile::setPermissions(info.absolutePath(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const int descriptor = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (descriptor >= 0)
-        ::close(descriptor);
+// The store's tables, from which they are made and against which a file's are checked. Every
+// column is NOT NULL; the key is the drug's names.
+struct StoreColumn {
+    QString name;
+    QString type;
+    int keyPart; // 1-based place in the primary key, 0 outside it
+};
+struct StoreTable {
+    QString name;
+    QList<StoreColumn> columns;
+};
+
+const QList<StoreTable>& storeTables() {
+    // The rows' 顺序 keeps the order they were written in.
+    const StoreColumn chinese{QStringLiteral("中文名"), QStringLiteral("TEXT"), 1};
+    const StoreColumn english{QStringLiteral("英文名"), QStringLiteral("TEXT"), 2};
+    const StoreColumn order{QStringLiteral("顺序"), QStringLiteral("INTEGER"), 0};
+    static const QList<StoreTable> tables{
+        {FavouritesTable, {chinese, english, order}},
+        {RecentTable, {chinese, english, order}},
+        {NotesTable, {chinese, english, {QStringLiteral("内容"), QStringLiteral("TEXT"), 0}, order}},
+    };
+    return tables;
 }
 
-// A name beside path that no file has: path.损坏-YYYYMMDD-HHMMSS, then -2, -3 ….
+QString tableSchema(const StoreTable& table) {
+    QStringList columns;
+    QStringList key;
+    for (const StoreColumn& column : table.columns) {
+        columns.append(QStringLiteral("%1 %2 NOT NULL").arg(quotedIdentifier(column.name), column.type));
+        if (column.keyPart > 0)
+            key.append(quotedIdentifier(column.name));
+    }
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2, PRIMARY KEY (%3))")
+        .arg(quotedIdentifier(table.name), columns.join(QStringLiteral(", ")), key.join(QStringLiteral(", ")));
+}
+
+// Whether the file's table has the columns and key the store's statements rely on. Columns added
+// by a later edition are left alone as long as a row can be written without them.
+bool hasItsShape(const DrugConnection& connection, const StoreTable& table) {
+    // cid, name, type, notnull, dflt_value, pk
+    Statement info(connection, QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(table.name)));
+    int found = 0;
+    while (info.step()) {
+        const QString name = info.column(1).toText();
+        const bool notNull = info.column(3).integer().value_or(0) != 0;
+        const int keyPart = static_cast<int>(info.column(5).integer().value_or(0));
+        const auto expected = std::find_if(table.columns.cbegin(), table.columns.cend(),
+                                           [&name](const StoreColumn& column) { return column.name == name; });
+        if (expected == table.columns.cend()) {
+            if (keyPart > 0 || (notNull && info.column(4).isNull()))
+                return false;
+            continue;
+        }
+        if (info.column(2).toText().compare(expected->type, Qt::CaseInsensitive) != 0 || !notNull ||
+            keyPart != expected->keyPart)
+            return false;
+        ++found;
+    }
+    return found == table.columns.size();
+}
+
+// Made with the owner's permissions alone before the engine sees them: the engine gives the
+// store's log files the file's own. A folder that is there already is left as the user set it.
+// What cannot be made is told by the engine's failure to open the file.
+void makeOwnersFile(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    QStringList missing;
+    for (QFileInfo at(folder); !at.exists() && !at.isRoot(); at.setFile(at.absolutePath()))
+        missing.prepend(at.absoluteFilePath());
+    for (const QString& made : std::as_const(missing))
+        ::mkdir(QFile::encodeName(made).constData(), 0700);
+    const QByteArray nativePath = QFile::encodeName(path);
+    const int descriptor = ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (descriptor >= 0) {
+        ::close(descriptor);
+        return;
+    }
+    // A store copied in with wider permissions is the user's own all the same.
+    struct stat status {};
+    if (::stat(nativePath.constData(), &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
+        (status.st_mode & 077) != 0)
+        ::chmod(nativePath.constData(), 0600);
+}
+
+// A name beside path that no file has, its logs' names included: path.损坏-YYYYMMDD-HHMMSS, then
+// -2, -3 ….
 QString setAsideName(const QString& path) {
     const QString stamped =
         path + QStringLiteral(".损坏-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const auto taken = [](const QString& name) {
+        for (const QString& file : {name, name + QStringLiteral("-wal"), name + QStringLiteral("-journal")}) {
+            if (QFileInfo::exists(file) || QFileInfo(file).isSymLink())
+                return true;
+        }
+        return false;
+    };
     QString name = stamped;
-    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+    for (int n = 2; taken(name); ++n)
         name = stamped + QStringLiteral("-%1").arg(n);
     return name;
 }
 
-// The engine's words (kept in the Chinese message) for a file that holds no store; the check
-// of the tables' columns fails with "no such column".
+// The engine's words (kept in the Chinese message) for a file that holds no database.
 bool isDamage(const QString& message) {
-    for (const char* words : {"file is not a database", "file is encrypted", "malformed", "no such column"}) {
+    for (const char* words : {"file is not a database", "file is encrypted", "malformed"}) {
         if (message.contains(QLatin1String(words)))
             return true;
     }
     return false;
+}
+
+// Runs work; the engine's failures come out in Chinese, naming the file.
+template <typename Work> auto told(const QString& path, Work&& work) {
+    try {
+        return work();
+    } catch (const DatabaseError& error) {
+        throw DatabaseError(fileFailureMessage(path, error.message(), FileKind::User));
+    }
 }
 
 QList<DrugNames> namesOf(Statement& select) {
@@ -63,24 +153,9 @@ QList<DrugNames> namesOf(Statement& select) {
 UserStore::UserStore(const QString& path)
     : m_path(path) {
     m_connection.setBusyTimeout(std::chrono::seconds(2));
-    try {
-        open();
-    } catch (const DatabaseError& error) {
-        // Only a file that is no store is set aside; a locked or read-only store is the user's
-        // still, and the failure is told instead.
-        if (!QFileInfo(path).isFile() || !isDamage(error.message()))
-            throw;
-        // Never lost: the file stays whole under a name of its own.
-        const QString aside = setAsideName(path);
-        m_connection.close();
-        for (const QString& log : {QStringLiteral("-wal"), QStringLiteral("-shm")})
-            QFile::remove(path + log);
-        if (!QFile::rename(path, aside))
-            throw;
-        m_setAside = QStringLiteral("您的收藏和笔记文件 %1 无法读取（%2），已改名为 %3 保存，并新建了一个。")
-                         .arg(QDir::toNativeSeparators(path), error.message(), QDir::toNativeSeparators(aside));
-        open();
-    }
+    const QString fault = open();
+    if (!fault.isEmpty())
+        setAsideAndRenew(fault);
 }
 
 QString UserStore::defaultPath() {
@@ -90,36 +165,90 @@ QString UserStore::defaultPath() {
         .filePath(QStringLiteral("xiyao/user-store.db"));
 }
 
-void UserStore::open() {
+QString UserStore::open() {
     makeOwnersFile(m_path);
-    m_connection.openUserFile(m_path);
-    makeTables();
+    try {
+        m_connection.openUserFile(m_path);
+        return storeFault();
+    } catch (const DatabaseError& error) {
+        // Only a file that is no store is set aside; a locked or read-only store is the user's
+        // still, and the failure is told instead.
+        if (isDamage(error.message()) && QFileInfo(m_path).isFile())
+            return QStringLiteral("文件已损坏，或不是本程序的文件（%1）").arg(error.message());
+        m_connection.close();
+        throw DatabaseError(fileFailureMessage(m_path, error.message(), FileKind::User));
+    }
 }
 
-void UserStore::makeTables() {
-    // The rows' 顺序 keeps the order they were written in; a table of another shape under one of
-    // these names fails the first statement that reads it, as a damaged file does.
-    for (const QString& table : {FavouritesTable, RecentTable}) {
-        m_connection.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS \"%1\" (中文名 TEXT NOT NULL, 英文名 TEXT NOT "
-                                            "NULL, 顺序 INTEGER NOT NULL, PRIMARY KEY (中文名, 英文名))")
-                                 .arg(table));
+QString UserStore::storeFault() {
+    for (bool made = false;; made = true) {
+        // One read of the whole file, which no other program's commit splits.
+        m_connection.execute(QStringLiteral("BEGIN"));
+        QStringList tables;
+        QStringList faults;
+        try {
+            Statement check(m_connection, QStringLiteral("PRAGMA quick_check"));
+            if (check.step() && check.column(0).toText() != QLatin1String("ok"))
+                faults.append(QStringLiteral("文件已损坏（%1）").arg(check.column(0).toText().simplified().left(200)));
+            Statement names(m_connection, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+            while (names.step())
+                tables.append(names.column(0).toText());
+            bool ours = false;
+            for (const StoreTable& table : storeTables()) {
+                if (!tables.contains(table.name))
+                    faults.append(QStringLiteral("没有表“%1”").arg(table.name));
+                else if (!hasItsShape(m_connection, table))
+                    faults.append(QStringLiteral("表“%1”的结构不对").arg(table.name));
+                ours = ours || tables.contains(table.name);
+            }
+            if (!ours && !tables.isEmpty())
+                faults = QStringList{
+                    QStringLiteral("这是另一个程序的数据库（其中的表：%1）").arg(tables.join(QStringLiteral("、")))};
+            m_connection.commit();
+        } catch (const DatabaseError&) {
+            m_connection.rollback();
+            throw;
+        }
+        if (!tables.isEmpty() || made)
+            return faults.join(QStringLiteral("；"));
+        // A new file: made whole in one transaction, or left empty. Another program may be
+        // making it at the same moment; whichever comes second finds the tables there.
+        inTransaction([this] {
+            for (const StoreTable& table : storeTables())
+                m_connection.execute(tableSchema(table));
+        });
     }
-    m_connection.execute(
-        QStringLiteral("CREATE TABLE IF NOT EXISTS \"%1\" (中文名 TEXT NOT NULL, 英文名 TEXT NOT NULL, "
-                       "内容 TEXT NOT NULL, 顺序 INTEGER NOT NULL, PRIMARY KEY (中文名, 英文名))")
-            .arg(NotesTable));
-    for (const QString& table : {FavouritesTable, RecentTable, NotesTable}) {
-        Statement check(m_connection, QStringLiteral("SELECT 中文名, 英文名, 顺序 FROM \"%1\" LIMIT 1").arg(table));
-        check.step();
+}
+
+void UserStore::setAsideAndRenew(const QString& fault) {
+    m_connection.close();
+    // Never lost: the file stays whole under a name of its own, and its log beside it, which
+    // must not be read into the new store. The index of the log is made again from the log.
+    const QString aside = setAsideName(m_path);
+    bool moved = QFile::rename(m_path, aside);
+    for (const QString& log : {QStringLiteral("-wal"), QStringLiteral("-journal")}) {
+        if (moved && QFileInfo::exists(m_path + log))
+            moved = QFile::rename(m_path + log, aside + log);
     }
+    if (!moved)
+        throw DatabaseError(QStringLiteral("收藏和笔记文件 %1 无法读取（%2），也无法改名为 %3 保存：请把它移走后再试")
+                                .arg(QDir::toNativeSeparators(m_path), fault, QDir::toNativeSeparators(aside)));
+    QFile::remove(m_path + QStringLiteral("-shm"));
+    m_setAside = QStringLiteral("您的收藏和笔记文件 %1 无法读取（%2），已改名为 %3 保存，并新建了一个。")
+                     .arg(QDir::toNativeSeparators(m_path), fault, QDir::toNativeSeparators(aside));
+    const QString again = open();
+    if (!again.isEmpty())
+        throw DatabaseError(again);
 }
 
 bool UserStore::isFavourite(const DrugNames& drug) {
-    Statement select(m_connection,
-                     QStringLiteral("SELECT 1 FROM \"%1\" WHERE 中文名 = ?1 AND 英文名 = ?2").arg(FavouritesTable));
-    select.bind(1, Cell(drug.chineseName));
-    select.bind(2, Cell(drug.englishName));
-    return select.step();
+    return told(m_path, [&] {
+        Statement select(m_connection,
+                         QStringLiteral("SELECT 1 FROM \"%1\" WHERE 中文名 = ?1 AND 英文名 = ?2").arg(FavouritesTable));
+        select.bind(1, Cell(drug.chineseName));
+        select.bind(2, Cell(drug.englishName));
+        return select.step();
+    });
 }
 
 void UserStore::setFavourite(const DrugNames& drug, bool favourite) {
@@ -135,9 +264,11 @@ void UserStore::setFavourite(const DrugNames& drug, bool favourite) {
 }
 
 QList<DrugNames> UserStore::favourites() {
-    Statement select(m_connection,
-                     QStringLiteral("SELECT 中文名, 英文名 FROM \"%1\" ORDER BY 顺序 DESC").arg(FavouritesTable));
-    return namesOf(select);
+    return told(m_path, [&] {
+        Statement select(m_connection,
+                         QStringLiteral("SELECT 中文名, 英文名 FROM \"%1\" ORDER BY 顺序 DESC").arg(FavouritesTable));
+        return namesOf(select);
+    });
 }
 
 void UserStore::recordViewed(const DrugNames& drug) {
@@ -153,17 +284,21 @@ void UserStore::recordViewed(const DrugNames& drug) {
 }
 
 QList<DrugNames> UserStore::recent() {
-    Statement select(m_connection,
-                     QStringLiteral("SELECT 中文名, 英文名 FROM \"%1\" ORDER BY 顺序 DESC").arg(RecentTable));
-    return namesOf(select);
+    return told(m_path, [&] {
+        Statement select(m_connection,
+                         QStringLiteral("SELECT 中文名, 英文名 FROM \"%1\" ORDER BY 顺序 DESC").arg(RecentTable));
+        return namesOf(select);
+    });
 }
 
 QString UserStore::note(const DrugNames& drug) {
-    Statement select(m_connection,
-                     QStringLiteral("SELECT 内容 FROM \"%1\" WHERE 中文名 = ?1 AND 英文名 = ?2").arg(NotesTable));
-    select.bind(1, Cell(drug.chineseName));
-    select.bind(2, Cell(drug.englishName));
-    return select.step() ? select.column(0).toText() : QString();
+    return told(m_path, [&] {
+        Statement select(m_connection,
+                         QStringLiteral("SELECT 内容 FROM \"%1\" WHERE 中文名 = ?1 AND 英文名 = ?2").arg(NotesTable));
+        select.bind(1, Cell(drug.chineseName));
+        select.bind(2, Cell(drug.englishName));
+        return select.step() ? select.column(0).toText() : QString();
+    });
 }
 
 void UserStore::setNote(const DrugNames& drug, const QString& text) {
@@ -199,28 +334,56 @@ void UserStore::moveNote(const DrugNames& from, const DrugNames& to) {
 }
 
 void UserStore::inTransaction(const std::function<void()>& work) {
-    m_connection.beginTransaction();
+    // Inside another, a savepoint: a part that failed and was caught leaves nothing behind.
+    const bool outermost = m_transactions == 0;
+    told(m_path, [&] {
+        if (outermost)
+            m_connection.beginTransaction();
+        else
+            m_connection.execute(QStringLiteral("SAVEPOINT part"));
+    });
+    ++m_transactions;
     try {
         work();
-        m_connection.commit();
-    } catch (const DatabaseError&) {
-        m_connection.rollback();
+        told(m_path, [&] {
+            if (outermost)
+                m_connection.commit();
+            else
+                m_connection.execute(QStringLiteral("RELEASE part"));
+        });
+        --m_transactions;
+    } catch (...) {
+        --m_transactions;
+        if (outermost) {
+            m_connection.rollback();
+        } else {
+            try {
+                m_connection.execute(QStringLiteral("ROLLBACK TO part"));
+                m_connection.execute(QStringLiteral("RELEASE part"));
+            } catch (const DatabaseError&) {
+                // The outermost transaction is undone by the engine already, or will be.
+            }
+        }
         throw;
     }
 }
 
 void UserStore::run(const QString& sql, const QList<Cell>& values) {
-    Statement statement(m_connection, sql);
-    for (qsizetype i = 0; i < values.size(); ++i)
-        statement.bind(int(i + 1), values[i]);
-    statement.step();
+    told(m_path, [&] {
+        Statement statement(m_connection, sql);
+        for (qsizetype i = 0; i < values.size(); ++i)
+            statement.bind(int(i + 1), values[i]);
+        statement.step();
+    });
 }
 
 QList<UserNote> UserStore::notes() {
-    Statement select(m_connection,
-                     QStringLiteral("SELECT 中文名, 英文名, 内容 FROM \"%1\" ORDER BY 顺序").arg(NotesTable));
-    QList<UserNote> notes;
-    while (select.step())
-        notes.append({{select.column(0).toText(), select.column(1).toText()}, select.column(2).toText()});
-    return notes;
+    return told(m_path, [&] {
+        Statement select(m_connection,
+                         QStringLiteral("SELECT 中文名, 英文名, 内容 FROM \"%1\" ORDER BY 顺序").arg(NotesTable));
+        QList<UserNote> notes;
+        while (select.step())
+            notes.append({{select.column(0).toText(), select.column(1).toText()}, select.column(2).toText()});
+        return notes;
+    });
 }

@@ -19,6 +19,7 @@ struct DrugNames {
 struct UserNote {
     DrugNames drug;
     QString text;
+    bool operator==(const UserNote&) const = default;
 };
 
 // What one user keeps of their own beside the drug file: favourites, the drugs viewed last and
@@ -33,7 +34,9 @@ public:
 
     // Opens the store at path, making it (and its folder) when missing. A file that is no store
     // (damaged, or another file under its name) is set aside under a dated name, never
-    // overwritten, and a new store is made; setAside() says so.
+    // overwritten, and a new store is made; setAside() says so. A store that cannot be used (a
+    // folder in its place, its folder not writable) throws and is left as it is; one that is
+    // read-only or that another program holds locked opens, and only its writes throw.
     explicit UserStore(const QString& path);
     // The user's own: xiyao/user-store.db in the user's data folder (~/.local/share).
     static QString defaultPath();
@@ -41,6 +44,8 @@ public:
     const QString& path() const { return m_path; }
     // In Chinese, what was set aside at the open, and where; empty when nothing was.
     const QString& setAside() const { return m_setAside; }
+    // How long a write waits for another program's before it fails (2 s unless set).
+    void setBusyTimeout(std::chrono::milliseconds timeout) { m_connection.setBusyTimeout(timeout); }
 
     bool isFavourite(const DrugNames& drug);
     void setFavourite(const DrugNames& drug, bool favourite);
@@ -59,12 +64,16 @@ public:
     QList<UserNote> notes(); // in the order they were first written
 
     // work in one transaction, which another program's writes wait for: all of it is stored,
-    // or, when it throws, none.
+    // or, when it throws (anything), none. Inside another it is a part of that one, undone alone
+    // when it throws; the calls above that write several rows nest the same way.
     void inTransaction(const std::function<void()>& work);
 
 private:
-    void open();
-    void makeTables();
+    // Opens the file and makes it a store when it is empty. Returns, in Chinese, why the file holds
+    // no store, or nothing; throws when it cannot be used now (locked, read-only, no folder).
+    QString open();
+    QString storeFault();
+    void setAsideAndRenew(const QString& fault);
     void writeNote(const DrugNames& drug, const QString& text);
     // One statement, its values bound in order.
     void run(const QString& sql, const QList<Cell>& values = {});
@@ -72,4 +81,5 @@ private:
     QString m_path;
     QString m_setAside;
     DrugConnection m_connection;
+    int m_transactions = 0; // inTransaction()'s open now, the caller's outermost included
 };

@@ -8,27 +8,12 @@
 #include "data/DrugSchema.h"
 #include "data/SqlTexts.h"
 #include "tests/reliability/TaggedDrug.h"
+#include "tests/support/ChildLines.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
 
-#include <cerrno>
-#include <cstdlib>
-#include <unistd.h>
-
 namespace {
-
-// One write a line, straight to the pipe: a line said before a kill is never lost.
-void say(const QString& line) {
-    const QByteArray bytes = (line + u'\n').toUtf8();
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(STDOUT_FILENO, bytes.constData() + written, bytes.size() - written);
-        if (count < 0 && errno != EINTR)
-            std::_Exit(3);
-        written += qMax<ssize_t>(count, 0);
-    }
-}
 
 // The fields in the order the handlers write them.
 void writeDrug(DrugRecordset& recordset, const TaggedDrug& drug) {

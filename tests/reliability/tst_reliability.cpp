@@ -6,6 +6,7 @@
 #include "exchange/DrugCheck.h"
 #include "exchange/DrugImport.h"
 #include "tests/reliability/TaggedDrug.h"
+#include "tests/support/CrashRounds.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/ReadOnlyFile.h"
@@ -241,26 +242,9 @@ QString damage(DrugConnection& connection) {
 
 // ---- Crash rounds
 
-int crashRounds() {
-    bool given = false;
-    const int rounds = qEnvironmentVariableIntValue("XIYAO_CRASH_ROUNDS", &given);
-    return given && rounds > 0 ? rounds : 10;
-}
-
 // CTest runs the crash rounds as a test of their own (tst_reliability_crash), beside this one.
 bool crashRoundsRunApart() {
     return qEnvironmentVariableIsSet("XIYAO_CRASH_ROUNDS_APART");
-}
-
-// The seed of a run's random moments: the same in every run unless XIYAO_CRASH_SEED names one,
-// or says "random" for a fresh one; a failure names it, so that the run can be repeated.
-quint32 crashSeed() {
-    const QString asked = qEnvironmentVariable("XIYAO_CRASH_SEED");
-    if (asked == QLatin1String("random"))
-        return QRandomGenerator::global()->generate();
-    bool given = false;
-    const quint32 seed = asked.toUInt(&given);
-    return given ? seed : 20261209;
 }
 
 // Drugs by key, each named by the tag it was written from.
@@ -682,7 +666,7 @@ void TestReliability::startUpBesideAnotherProgram() {
 void TestReliability::killedWhileStoring() {
     if (crashRoundsRunApart())
         QSKIP("the crash rounds run as tst_reliability_crash");
-    const int rounds = crashRounds();
+    const int rounds = crashRounds(10);
     const quint32 seed = crashSeed();
     QRandomGenerator random(seed);
     DrugFileFixture file;
@@ -704,19 +688,8 @@ void TestReliability::killedWhileStoring() {
             QVERIFY2(more, qPrintable(where + QStringLiteral(": the child did not start: ") +
                                       QString::fromUtf8(output) + QString::fromUtf8(child.readAllStandardError())));
         }
-        const qint64 killAt = random.bounded(300);
-        QElapsedTimer since;
-        since.start();
-        while (since.elapsed() < killAt && child.state() == QProcess::Running) {
-            child.waitForReadyRead(static_cast<int>(qMax<qint64>(1, killAt - since.elapsed())));
-            output += child.readAllStandardOutput();
-        }
-        child.kill();
-        child.waitForFinished();
-        output += child.readAllStandardOutput();
-        QVERIFY2(child.exitStatus() == QProcess::CrashExit,
-                 qPrintable(where + QStringLiteral(": the child ended by itself: ") + QString::fromUtf8(output) +
-                            QString::fromUtf8(child.readAllStandardError())));
+        const QString ended = killAfter(child, output, random.bounded(300));
+        QVERIFY2(ended.isEmpty(), qPrintable(where + QStringLiteral(": ") + ended));
 
         const ChildLog log = readChildLog(output, stored, lastTag);
         QVERIFY2(log.error.isEmpty(), qPrintable(where + u' ' + log.error));
@@ -759,7 +732,7 @@ void TestReliability::killedDuringAnImport() {
         QSKIP("the crash rounds run as tst_reliability_crash");
     QFETCH(bool, aroundTheCommit);
     QFETCH(bool, replace);
-    const int rounds = qMax(2, crashRounds() / 10);
+    const int rounds = qMax(2, crashRounds(10) / 10);
     const quint32 seed = crashSeed();
     QRandomGenerator random(seed);
     DrugFileFixture base;
