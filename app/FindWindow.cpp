@@ -64,7 +64,8 @@ void FindWindow::buildControls() {
 
     favouritesButton = ownMouse(new PictureButton(QStringLiteral("我的收藏"), face, this));
     favouritesButton->setGeometry(twipsRect(120, 1650, 1440, 390));
-    favouritesButton->setToolTip(QStringLiteral("在主窗口的列表中列出收藏的药品（Ctrl+Shift+D）；点选药品后按 Ctrl+D 收藏"));
+    favouritesButton->setToolTip(
+        QStringLiteral("在主窗口的列表中列出收藏的药品（Ctrl+Shift+D）；点选药品后按 Ctrl+D 收藏"));
     recentButton = ownMouse(new PictureButton(QStringLiteral("最近查看"), face, this));
     recentButton->setGeometry(twipsRect(1680, 1650, 1440, 390));
     recentButton->setToolTip(QStringLiteral("列出最近查看的 50 种药品，最近的在前（Ctrl+H）"));

@@ -25,8 +25,8 @@ NotesWindow::NotesWindow() {
     summaryLabel->setWordWrap(true);
     unmatchedOnlyBox = new QCheckBox(QStringLiteral("只列出未找到对应药品的笔记"), this);
     noteList = new QTreeWidget(this);
-    noteList->setHeaderLabels({QStringLiteral("中文名"), QStringLiteral("英文名"), QStringLiteral("对应药品"),
-                               QStringLiteral("笔记")});
+    noteList->setHeaderLabels(
+        {QStringLiteral("中文名"), QStringLiteral("英文名"), QStringLiteral("对应药品"), QStringLiteral("笔记")});
     noteList->setRootIsDecorated(false);
     noteList->setAllColumnsShowFocus(true);
     noteList->header()->setStretchLastSection(true);
@@ -67,16 +67,18 @@ NotesWindow::NotesWindow() {
 
 void NotesWindow::showNotes(const QList<ListedNote>& notes) {
     m_notes = notes;
-    const qsizetype unmatched = std::count_if(notes.cbegin(), notes.cend(), [](const ListedNote& n) { return !n.matched; });
+    const qsizetype unmatched =
+        std::count_if(notes.cbegin(), notes.cend(), [](const ListedNote& n) { return !n.matched; });
     if (notes.isEmpty())
         summaryLabel->setText(QStringLiteral("还没有笔记。在说明书阅读窗口（Ctrl+R）下方可以为药品写笔记。"));
     else if (unmatched == 0)
         summaryLabel->setText(QStringLiteral("共 %1 条笔记，都有对应的药品。").arg(notes.size()));
     else
-        summaryLabel->setText(QStringLiteral("共 %1 条笔记，其中 %2 条未找到对应药品（药品可能在新版数据中改了名或被删除）："
-                                             "可以把它改挂到其他药品，或删除。")
-                                  .arg(notes.size())
-                                  .arg(unmatched));
+        summaryLabel->setText(
+            QStringLiteral("共 %1 条笔记，其中 %2 条未找到对应药品（药品可能在新版数据中改了名或被删除）："
+                           "可以把它改挂到其他药品，或删除。")
+                .arg(notes.size())
+                .arg(unmatched));
     showRows();
 }
 

@@ -150,7 +150,8 @@ void Form19::showLeafletMenu(const QPoint& at) {
     favourite->setEnabled(m_chosenNames.has_value());
     menu->addAction(QStringLiteral("我的收藏"), this, &Form19::showFavourites)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
-    menu->addAction(QStringLiteral("最近查看"), this, &Form19::showRecent)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    menu->addAction(QStringLiteral("最近查看"), this, &Form19::showRecent)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     menu->addAction(QStringLiteral("我的笔记"), this, &Form19::openNotesWindow)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     menu->popup(Text1->viewport()->mapToGlobal(at));

@@ -84,7 +84,8 @@ void ReadingWindow::buildControls() {
     connect(compareButton, &QPushButton::clicked, this, &ReadingWindow::compareRequested);
     favouriteButton = new QPushButton(QStringLiteral("收藏"), this);
     favouriteButton->setCheckable(true);
-    favouriteButton->setToolTip(QStringLiteral("收藏这种药品，或取消收藏（Ctrl+D）；主窗口按 Ctrl+Shift+D 列出我的收藏"));
+    favouriteButton->setToolTip(
+        QStringLiteral("收藏这种药品，或取消收藏（Ctrl+D）；主窗口按 Ctrl+Shift+D 列出我的收藏"));
     // The button shows what is stored: it changes when the main window says the change was stored.
     connect(favouriteButton, &QPushButton::clicked, this, [this](bool checked) {
         favouriteButton->setChecked(!checked);
@@ -301,8 +302,9 @@ bool ReadingWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void ReadingWindow::closeEvent(QCloseEvent* event) {
     if (!noteEditor->saveNow() &&
-        !m_platform.dialogs.askYesNo(QStringLiteral("您对“%1”的笔记未能保存（原因见笔记下方）。仍要关闭吗？关闭后这次写的笔记会丢失。")
-                                         .arg(m_drug.chineseName))) {
+        !m_platform.dialogs.askYesNo(
+            QStringLiteral("您对“%1”的笔记未能保存（原因见笔记下方）。仍要关闭吗？关闭后这次写的笔记会丢失。")
+                .arg(m_drug.chineseName))) {
         event->ignore();
         return;
     }

@@ -61,7 +61,7 @@ public:
     // The leaflet's sections by their 【…】 headings, in their order; follows the text as it
     // scrolls.
     QListWidget* outlineList = nullptr;
-    QPushButton* compareButton = nullptr; // 对比…
+    QPushButton* compareButton = nullptr;   // 对比…
     QPushButton* favouriteButton = nullptr; // 收藏 (Ctrl+D), checked for a favourite
     // The user's note on the drug, under the leaflet; the main window gives it its note.
     NoteEditor* noteEditor = nullptr;

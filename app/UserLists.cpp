@@ -21,7 +21,8 @@
 namespace {
 
 QString shownName(const DrugNames& drug) {
-    return drug.englishName.isEmpty() ? drug.chineseName : drug.chineseName + QStringLiteral("（") + drug.englishName + u'）';
+    return drug.englishName.isEmpty() ? drug.chineseName
+                                      : drug.chineseName + QStringLiteral("（") + drug.englishName + u'）';
 }
 
 } // namespace
@@ -38,7 +39,8 @@ UserStore* Form19::userStore(bool quiet) {
         m_userStoreFailed = true;
         if (!quiet)
             m_platform.dialogs.inform(
-                QStringLiteral("无法打开您的收藏和笔记文件，收藏、最近查看和笔记暂时不能使用；药品的查找和阅读不受影响。\n%1")
+                QStringLiteral(
+                    "无法打开您的收藏和笔记文件，收藏、最近查看和笔记暂时不能使用；药品的查找和阅读不受影响。\n%1")
                     .arg(error.message()));
         return nullptr;
     }
@@ -89,7 +91,8 @@ void Form19::showFavourites() {
         return;
     try {
         fillFromNames(store->favourites(), QStringLiteral("我的收藏"),
-                      QStringLiteral("还没有收藏的药品。在列表中点选一种药品后按 Ctrl+D（或在说明书阅读窗口中点“收藏”）收藏它。"));
+                      QStringLiteral(
+                          "还没有收藏的药品。在列表中点选一种药品后按 Ctrl+D（或在说明书阅读窗口中点“收藏”）收藏它。"));
     } catch (const DatabaseError& error) {
         reportDatabaseError(error.message());
     }
@@ -163,7 +166,8 @@ bool Form19::notesSavedBeforeLeaving() {
     for (ReadingWindow* window : readingWindows()) {
         if (!window->noteEditor->saveNow() &&
             !m_platform.dialogs.askYesNo(
-                QStringLiteral("您对“%1”的笔记未能保存（原因见阅读窗口中笔记的下方）。仍要退出吗？退出后这次写的笔记会丢失。")
+                QStringLiteral(
+                    "您对“%1”的笔记未能保存（原因见阅读窗口中笔记的下方）。仍要退出吗？退出后这次写的笔记会丢失。")
                     .arg(window->drug().chineseName)))
             return false;
     }
@@ -278,6 +282,7 @@ void Form19::followRenamedDrug(const DrugNames& before, const DrugNames& after) 
     } catch (const DatabaseError& error) {
         recordset.Close();
         m_platform.dialogs.inform(
-            QStringLiteral("药品已修改，但它的笔记或收藏未能随新名称移过去（可在“我的笔记”中改挂）：\n%1").arg(error.message()));
+            QStringLiteral("药品已修改，但它的笔记或收藏未能随新名称移过去（可在“我的笔记”中改挂）：\n%1")
+                .arg(error.message()));
     }
 }

@@ -12,21 +12,21 @@
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
 #include "data/DrugFile.h"
-#include "data/UserFile.h"
 #include "data/DrugSchema.h"
-#include "data/NamesList.h"
 #include "data/Engine.h"
+#include "data/NamesList.h"
 #include "data/SqlTexts.h"
+#include "data/UserFile.h"
 #include "leaflet/LeafletSections.h"
 #include "pinyin/PinyinInitials.h"
 #include "pinyin/PinyinReadings.h"
 #include "tests/support/FakePlatform.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTextDocument>
 
 #include <fcntl.h>
@@ -674,8 +674,9 @@ private:
 
     // The program's work over its floor, paired run by run (in turn first and second), median
     // of 10 pairs; beforeProgram readies each run of the program, untimed.
-    double storeRatio(const std::function<void()>& program, const std::function<void()>& floor,
-                      const std::function<void()>& beforeProgram = [] {}) {
+    double storeRatio(
+        const std::function<void()>& program, const std::function<void()>& floor,
+        const std::function<void()>& beforeProgram = [] {}) {
         beforeProgram();
         program();
         floor();

@@ -83,13 +83,13 @@ QString namesListText(const QList<DrugNames>& names) {
 void defineListedFunction(DrugConnection& connection) {
     if (connection.hasFunction(ListedFunction))
         return;
-    connection.defineFunction(ListedFunction, 3,
-                              [listText = QByteArray(), listed = ListedNames({})](
-                                  std::span<const QByteArrayView> arguments) mutable {
-                                  if (arguments[2] != listText) {
-                                      listText = arguments[2].toByteArray();
-                                      listed = ListedNames(listText);
-                                  }
-                                  return listed.place(arguments[0], arguments[1]);
-                              });
+    connection.defineFunction(
+        ListedFunction, 3,
+        [listText = QByteArray(), listed = ListedNames({})](std::span<const QByteArrayView> arguments) mutable {
+            if (arguments[2] != listText) {
+                listText = arguments[2].toByteArray();
+                listed = ListedNames(listText);
+            }
+            return listed.place(arguments[0], arguments[1]);
+        });
 }

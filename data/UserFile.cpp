@@ -3,8 +3,7 @@
 #include <utility>
 
 UserFile::UserFile(const QString& path)
-    : m_path(path) {
-}
+    : m_path(path) {}
 
 UserFile::~UserFile() = default;
 

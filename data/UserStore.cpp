@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -272,6 +273,22 @@ QList<DrugNames> UserStore::favourites() {
 }
 
 void UserStore::recordViewed(const DrugNames& drug) {
+    // 最近查看 is a trail the row clicks leave, not what the user wrote: its commit is not waited
+    // for on the disk, which would slow every click. A killed program keeps it all the same (the
+    // system holds the written pages); only a power cut may lose the last few. Inside a caller's
+    // transaction the caller's commit decides, and the engine refuses the change there anyway.
+    const bool ownCommit = m_transactions == 0;
+    if (ownCommit)
+        m_connection.execute(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    const auto synced = qScopeGuard([this, ownCommit] {
+        if (!ownCommit)
+            return;
+        try {
+            m_connection.execute(QStringLiteral("PRAGMA synchronous = FULL"));
+        } catch (const DatabaseError&) {
+            m_connection.close(); // never left writing notes without the sync: the next use fails
+        }
+    });
     inTransaction([&] {
         run(QStringLiteral("INSERT OR REPLACE INTO \"%1\" (中文名, 英文名, 顺序) "
                            "SELECT ?1, ?2, coalesce(max(顺序), 0) + 1 FROM \"%1\"")

@@ -84,7 +84,9 @@ std::optional<QString> mergedNote(const QString& there, const QString& imported)
 
 UserDataMerge mergeUserData(UserStore& store, const QList<UserDataRow>& rows) {
     UserDataMerge merge;
+    // One transaction: an import the engine stops half-way leaves the store as it was.
     store.inTransaction([&] {
+        merge = {};
         for (auto row = rows.crbegin(); row != rows.crend(); ++row) {
             if (row->kind != UserDataRow::Kind::Favourite)
                 continue;
@@ -95,26 +97,22 @@ UserDataMerge mergeUserData(UserStore& store, const QList<UserDataRow>& rows) {
                 ++merge.favouritesAdded;
             }
         }
+        for (const UserDataRow& row : rows) {
+            if (row.kind != UserDataRow::Kind::Note)
+                continue;
+            if (row.text.isEmpty()) {
+                ++merge.notesEmpty;
+                continue;
+            }
+            const QString there = store.note(row.drug);
+            const std::optional<QString> merged = mergedNote(there, row.text);
+            if (!merged) {
+                ++merge.notesPresent;
+                continue;
+            }
+            store.setNote(row.drug, *merged);
+            ++(there.isEmpty() ? merge.notesAdded : merge.notesAppended);
+        }
     });
-    // UserStore::setNote is a transaction of its own, which cannot stand inside another: each
-    // note is merged in its own. Every row was checked before the first write, and an import
-    // that the engine stops half-way is finished by running it again, which adds only what is
-    // missing.
-    for (const UserDataRow& row : rows) {
-        if (row.kind != UserDataRow::Kind::Note)
-            continue;
-        if (row.text.isEmpty()) {
-            ++merge.notesEmpty;
-            continue;
-        }
-        const QString there = store.note(row.drug);
-        const std::optional<QString> merged = mergedNote(there, row.text);
-        if (!merged) {
-            ++merge.notesPresent;
-            continue;
-        }
-        store.setNote(row.drug, *merged);
-        ++(there.isEmpty() ? merge.notesAdded : merge.notesAppended);
-    }
     return merge;
 }

@@ -400,9 +400,7 @@ int notesImportCommand(const QString& storePath, const QString& csv, ToolStreams
     try {
         reportMerge(mergeUserData(*store, rows), streams);
     } catch (const DatabaseError& error) {
-        return fail(streams,
-                    error.message() +
-                        QStringLiteral("；可能只导入了一部分，再导入一次即可补全（已有的收藏和笔记不会重复）"));
+        return fail(streams, error.message() + StoreUnchanged);
     }
     return 0;
 }

@@ -168,6 +168,7 @@ void TestKeeping::noteInTheReadingWindow() {
 
     // A note that cannot be saved stays in the box, says so, and closing asks first.
     window->noteEditor->textBox->insertPlainText(QStringLiteral("新笔记"));
+    fixture.userFile.store().setBusyTimeout(std::chrono::milliseconds(20));
     {
         UserStore locker(fixture.userFile.path());
         locker.inTransaction([&] {
