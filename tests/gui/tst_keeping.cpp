@@ -7,8 +7,10 @@
 #include "app/NotesWindow.h"
 #include "app/ReadingWindow.h"
 #include "data/SqlTexts.h"
+#include "exchange/DrugImport.h"
 #include "tests/support/MainWindowFixture.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -186,9 +188,19 @@ void TestKeeping::noteInTheReadingWindow() {
 void TestKeeping::unmatchedNoteAttachedAndDeleted() {
     MainWindowFixture fixture;
     Form19& form = listThreeDrugs(fixture);
-    const DrugNames renamed{QStringLiteral("阿莫西林（旧名）"), Amoxicillin.englishName};
-    storeOf(fixture).setNote(renamed, QStringLiteral("旧版的笔记"));
+    storeOf(fixture).setNote(Amoxicillin, QStringLiteral("旧版的笔记"));
+    storeOf(fixture).setFavourite(Amoxicillin, true);
     storeOf(fixture).setNote(Ibuprofen, QStringLiteral("胃溃疡慎用"));
+    // The maintainer's new edition renames 阿莫西林 and renumbers every drug.
+    QBuffer edition;
+    edition.setData(QStringLiteral("中文名,英文名,药物说明书\n阿莫西林胶囊,Amoxicillin,【用法用量】口服。\n"
+                                   "布洛芬,Ibuprofen,【用法用量】饭后服。\n阿司匹林,,\n")
+                        .toUtf8());
+    QVERIFY(edition.open(QIODevice::ReadOnly));
+    QCOMPARE(importDrugs(fixture.drugFile.connection(), edition, ImportMode::Replace).deleted, 3);
+    form.showFavourites();
+    QVERIFY(form.lastNotice().contains(QStringLiteral("另有 1 种已不在药品数据库中")));
+
     QTest::keyClick(&form, Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
     NotesWindow* notes = form.notesWindow();
     QVERIFY(notes && notes->isVisible());
@@ -198,14 +210,15 @@ void TestKeeping::unmatchedNoteAttachedAndDeleted() {
     QCOMPARE(notes->noteList->topLevelItem(0)->text(2), QStringLiteral("未找到对应药品"));
 
     // Attached to the drug of the new edition, found as the find window finds it.
+    const DrugNames renamed{QStringLiteral("阿莫西林胶囊"), Amoxicillin.englishName};
     notes->attachButton->click();
     DrugPicker* picker = form.drugPicker();
     QVERIFY(picker && picker->isVisible());
     picker->textBox->setText(QStringLiteral("amoxi"));
     picker->search();
     picker->pick(0);
-    QCOMPARE(storeOf(fixture).note(Amoxicillin), QStringLiteral("旧版的笔记"));
-    QCOMPARE(storeOf(fixture).note(renamed), QString());
+    QCOMPARE(storeOf(fixture).note(renamed), QStringLiteral("旧版的笔记"));
+    QCOMPARE(storeOf(fixture).note(Amoxicillin), QString());
     QVERIFY(notes->summaryLabel->text().contains(QStringLiteral("共 2 条笔记，都有对应的药品")));
 
     // Deleted only when the user says yes.
