@@ -91,6 +91,10 @@ void ReadingWindow::buildControls() {
         favouriteButton->setChecked(!checked);
         Q_EMIT favouriteRequested(checked);
     });
+    connect(favouriteButton, &QPushButton::toggled, this, [this](bool favourite) {
+        favouriteButton->setText(favourite ? QStringLiteral("★ 已收藏") : QStringLiteral("☆ 收藏"));
+    });
+    favouriteButton->setText(QStringLiteral("☆ 收藏"));
     auto* favourite = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), this);
     connect(favourite, &QShortcut::activated, favouriteButton, &QPushButton::click);
     findRow->addWidget(findBox, 1);
