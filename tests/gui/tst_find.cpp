@@ -258,9 +258,9 @@ void TestFind::window() {
     QVERIFY(find->windowFlags() & Qt::FramelessWindowHint);
     QTRY_VERIFY(find->textBox->hasFocus());
     // Tab order: text box, check boxes, close button, then what the user keeps.
-    for (QWidget* next : std::initializer_list<QWidget*>{find->leafletsBox, find->notesBox, find->closeButton,
-                                                         find->favouritesButton, find->recentButton,
-                                                         find->notesButton, find->textBox}) {
+    for (QWidget* next :
+         std::initializer_list<QWidget*>{find->leafletsBox, find->notesBox, find->closeButton, find->favouritesButton,
+                                         find->recentButton, find->notesButton, find->textBox}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }

@@ -123,8 +123,9 @@ void TestReading::opensForTheChosenDrug() {
     auto* menu = form.Text1->findChild<QMenu*>();
     QVERIFY(menu);
     const QList<QAction*> actions = menu->actions();
-    const auto found = std::find_if(actions.cbegin(), actions.cend(),
-                                    [](const QAction* action) { return action->text() == QStringLiteral("说明书阅读"); });
+    const auto found = std::find_if(actions.cbegin(), actions.cend(), [](const QAction* action) {
+        return action->text() == QStringLiteral("说明书阅读");
+    });
     QVERIFY(found != actions.cend());
     QAction* read = *found;
     read->trigger();
