@@ -14,11 +14,14 @@ struct ProgramRun {
     QString err;
 };
 
-// Runs program with arguments, input on its standard input, and waits for it to end.
+// Runs program with arguments, input on its standard input, and waits for it to end; in
+// workingDirectory when one is given.
 inline ProgramRun runProgram(const QString& program, const QStringList& arguments, const QByteArray& input = {},
-                             const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+                             const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                             const QString& workingDirectory = {}) {
     QProcess process;
     process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
     process.start(program, arguments);
     process.write(input);
     process.closeWriteChannel();
