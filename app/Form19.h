@@ -224,7 +224,9 @@ private:
     // cannot be opened.
     UserStore* userStore(bool quiet = false);
     void notice(const QString& text);
-    void fillFromNames(const QList<DrugNames>& names, const QString& what, const QString& whenEmpty);
+    // Fills the list with the drugs of one of the user's lists, in its order, and says what was
+    // left out; an empty list shows whenEmpty over the list.
+    void fillFromNames(QList<DrugNames> (UserStore::*kept)(), const QString& what, const QString& whenEmpty);
     void keepInReadingWindow(ReadingWindow* window);
     void setFavourite(const DrugNames& drug, bool favourite);
     // A drug renamed with 修改 keeps its note and its place among the favourites, unless another

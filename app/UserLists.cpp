@@ -86,34 +86,29 @@ void Form19::setFavourite(const DrugNames& drug, bool favourite) {
 }
 
 void Form19::showFavourites() {
-    UserStore* store = userStore();
-    if (!store)
-        return;
-    try {
-        fillFromNames(store->favourites(), QStringLiteral("我的收藏"),
-                      QStringLiteral(
-                          "还没有收藏的药品。在列表中点选一种药品后按 Ctrl+D（或在说明书阅读窗口中点“收藏”）收藏它。"));
-    } catch (const DatabaseError& error) {
-        reportDatabaseError(error.message());
-    }
+    fillFromNames(
+        &UserStore::favourites, QStringLiteral("我的收藏"),
+        QStringLiteral("还没有收藏的药品。在列表中点选一种药品后按 Ctrl+D（或在说明书阅读窗口中点“收藏”）收藏它。"));
 }
 
 void Form19::showRecent() {
+    fillFromNames(&UserStore::recent, QStringLiteral("最近查看"),
+                  QStringLiteral("还没有查看过的药品。在列表中点选的药品会按时间记在这里，最近的在前。"));
+}
+
+void Form19::fillFromNames(QList<DrugNames> (UserStore::*kept)(), const QString& what, const QString& whenEmpty) {
     UserStore* store = userStore();
     if (!store)
         return;
+    QList<DrugNames> names;
     try {
-        fillFromNames(store->recent(), QStringLiteral("最近查看"),
-                      QStringLiteral("还没有查看过的药品。在列表中点选的药品会按时间记在这里，最近的在前。"));
+        names = (store->*kept)();
+        defineListedFunction(m_drugFile.connection());
+        FillDrugList(ListedDrugsQuery, {Cell(namesListText(names))});
     } catch (const DatabaseError& error) {
         reportDatabaseError(error.message());
+        return;
     }
-}
-
-// Throws DatabaseError.
-void Form19::fillFromNames(const QList<DrugNames>& names, const QString& what, const QString& whenEmpty) {
-    defineListedFunction(m_drugFile.connection());
-    FillDrugList(ListedDrugsQuery, {Cell(namesListText(names))});
     QSet<QPair<QString, QString>> listed;
     for (qint64 entry = 0; entry < m_list.ListCount.toNumber(); ++entry)
         listed.insert({m_list.RowChineseName[entry].toText(), m_list.RowEnglishName[entry].toText()});
