@@ -18,13 +18,16 @@ namespace {
 constexpr qsizetype BatchDrugs = 1000;
 constexpr qsizetype BatchBytes = 8 << 20;
 
+QString quotedColumns(const QStringList& columns) {
+    QStringList quoted;
+    for (const QString& column : columns)
+        quoted.append(quotedIdentifier(column));
+    return quoted.join(u',');
+}
+
 // INSERT of drugs rows; $1 is the revision of them all, each drug's columns follow.
 QString insertSql(qsizetype drugs) {
     const QStringList columns = serverDrugColumns();
-    QStringList names;
-    for (const QString& column : columns)
-        names.append(quotedIdentifier(column));
-    names.append(quotedIdentifier(RevisionColumn));
     QStringList rows;
     rows.reserve(drugs);
     int parameter = 2;
@@ -35,20 +38,18 @@ QString insertSql(qsizetype drugs) {
         marks.append(QStringLiteral("$1"));
         rows.append(u'(' + marks.join(u',') + u')');
     }
-    // The drugs keep the file's keys, which an identity takes only when told to.
+    // The drugs keep the file's keys, also where the identity is GENERATED ALWAYS.
     return QStringLiteral("INSERT INTO %1 (%2) OVERRIDING SYSTEM VALUE VALUES %3")
-        .arg(quotedIdentifier(DrugTableName), names.join(u','), rows.join(u','));
+        .arg(quotedIdentifier(DrugTableName), quotedColumns(columns + QStringList{RevisionColumn}), rows.join(u','));
 }
 
 // Sends the file's drugs in batches and returns how many went.
 qint64 copyDrugs(DrugConnection& file, ServerConnection& server, qint64 revision, qint64 total,
                  const ImportProgress& progress) {
     const QStringList columns = serverDrugColumns();
-    QStringList quoted;
-    for (const QString& column : columns)
-        quoted.append(quotedIdentifier(column));
-    Statement select(file, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                               .arg(quoted.join(u','), quotedIdentifier(DrugTableName), quotedIdentifier(KeyColumn)));
+    Statement select(file,
+                     QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                         .arg(quotedColumns(columns), quotedIdentifier(DrugTableName), quotedIdentifier(KeyColumn)));
     std::vector<Cell> parameters{Cell(revision)};
     qsizetype batched = 0;
     qsizetype bytes = 0;

@@ -589,6 +589,9 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
         return setInfoCommand(positional[1], split.settings, reset, streams);
     }
     if (command == QStringLiteral("publish") && count == 3 && !encodingGiven && (noOwnOption || option == replace)) {
+        // Never repeated in a message: the address may hold a password.
+        if (positional[1].startsWith(QStringLiteral("postgres"), Qt::CaseInsensitive))
+            return wrongArguments(streams, QStringLiteral("publish 先写药品数据库文件，再写服务器地址"));
         return publishCommand(positional[1], positional[2],
                               option == replace ? PublishMode::Replace : PublishMode::IntoEmpty, streams);
     }

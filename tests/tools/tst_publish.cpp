@@ -266,7 +266,7 @@ void TestPublish::publishedAsTheFileHoldsThem() {
 }
 
 void TestPublish::refusedPublishChangesNothing_data() {
-    QTest::addColumn<QStringList>("setup");     // SQL, or "publish" for an earlier publish of the file
+    QTest::addColumn<QStringList>("setup");     // SQL, or "publish": the earlier edition published
     QTest::addColumn<QStringList>("arguments"); // FILE: the drug file; URL: the server's URL
     QTest::addColumn<QString>("message");
     const QStringList replace{QStringLiteral("--replace"), QStringLiteral("FILE"), QStringLiteral("URL")};
@@ -326,7 +326,7 @@ void TestPublish::refusedPublishChangesNothing() {
     QFETCH(QString, message);
     for (const QString& step : setup) {
         if (step == QStringLiteral("publish")) {
-            const ProgramRun first = publish({m_newFile.path(), m_server.url()});
+            const ProgramRun first = publish({m_earlierFile.path(), m_server.url()});
             QVERIFY2(first.status == 0, qPrintable(first.err));
         } else {
             connect()->execute(step);
