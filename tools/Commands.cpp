@@ -4,12 +4,14 @@
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
+#include "data/ServerConnection.h"
 #include "data/Statement.h"
 #include "data/UserStore.h"
 #include "exchange/Csv.h"
 #include "exchange/DrugCheck.h"
 #include "exchange/DrugExport.h"
 #include "exchange/DrugImport.h"
+#include "exchange/DrugPublish.h"
 #include "exchange/UserDataExchange.h"
 #include "pinyin/Cp936.h"
 #include "pinyin/PinyinInitials.h"
@@ -224,6 +226,36 @@ int setInfoCommand(const QString& file, const QStringList& settings, bool resetC
     }
     streams.err << QStringLiteral("已写入数据信息：%1").arg(native(file)) << Qt::endl;
     return 0;
+}
+
+int publishCommand(const QString& file, const QString& url, PublishMode mode, ToolStreams& streams) {
+    const QString serverUnchanged = QStringLiteral("；服务器没有改动");
+    DrugConnection connection;
+    try {
+        connection.openFile(file, DrugPassword);
+    } catch (const DatabaseError& error) {
+        return failOnFile(streams, file, error, serverUnchanged);
+    }
+    ServerConnection server;
+    try {
+        server.open(url);
+        const auto progress = [&streams](qint64 done, qint64 total) {
+            streams.err << QStringLiteral("已发布 %1 / %2 种药品").arg(done).arg(total) << Qt::endl;
+        };
+        const PublishResult result = publishDrugs(connection, server, mode, progress);
+        if (mode == PublishMode::Replace)
+            streams.err << QStringLiteral("已删除服务器上原有的 %1 种药品").arg(result.deleted) << Qt::endl;
+        streams.err << QStringLiteral("已把 %1 种药品发布到服务器 %2").arg(result.published).arg(server.target())
+                    << Qt::endl;
+        return 0;
+    } catch (const ServerHoldsDrugsError& error) {
+        return fail(streams,
+                    error.message() + QStringLiteral("；要用文件中的药品替换它们，请加上 --replace") + serverUnchanged);
+    } catch (const ServerError& error) {
+        return fail(streams, error.message() + serverUnchanged);
+    } catch (const DatabaseError& error) {
+        return failOnFile(streams, file, error, serverUnchanged);
+    }
 }
 
 int pinyinCommand(ToolStreams& streams) {
@@ -474,6 +506,12 @@ QString usage() {
                "（YYYY-MM-DD）或来源\n"
                "      --reset-changes           把本地修改次数归零（发布新版本前）；本地修改次数不能用 --set 设置\n"
                "      导入时记下导入日期；程序中的加入、修改、删除各算一次本地修改。\n"
+               "  xiyao-db publish 文件 地址    把药品数据库中的全部药品和数据信息发布到 PostgreSQL 服务器，"
+               "在一个事务中：出错时服务器不变\n"
+               "      地址写成 postgresql://用户@主机:端口/数据库；密码放在 "
+               "~/.pgpass（写在地址中别人可以从进程列表看到）\n"
+               "      服务器上还没有表时新建；药品保留文件中的编号；导入日期记为发布的日期\n"
+               "      --replace                 服务器上已有药品时，先删除它们再发布；不加时服务器上已有药品就不发布\n"
                "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n"
                "  xiyao-db pdf 文件 PDF 编号…   把这些编号的药品说明书依次写成一个 PDF 文件，每种药品从新的一页开始\n"
                "      --all                     写出全部药品，按编号的顺序\n"
@@ -549,6 +587,13 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
         if (split.settings.isEmpty() && !reset)
             return infoCommand(positional[1], streams);
         return setInfoCommand(positional[1], split.settings, reset, streams);
+    }
+    if (command == QStringLiteral("publish") && count == 3 && !encodingGiven && (noOwnOption || option == replace)) {
+        // Never repeated in a message: the address may hold a password.
+        if (positional[1].startsWith(QStringLiteral("postgres"), Qt::CaseInsensitive))
+            return wrongArguments(streams, QStringLiteral("publish 先写药品数据库文件，再写服务器地址"));
+        return publishCommand(positional[1], positional[2],
+                              option == replace ? PublishMode::Replace : PublishMode::IntoEmpty, streams);
     }
     if (command == QStringLiteral("pinyin") && count == 1 && noOption)
         return pinyinCommand(streams);

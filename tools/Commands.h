@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/DrugImport.h"
+#include "exchange/DrugPublish.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,8 @@ int checkCommand(const QString& file, ToolStreams& streams);
 int infoCommand(const QString& file, ToolStreams& streams);
 // settings: "项目=内容" each; resetChanges sets the count of local changes back to 0.
 int setInfoCommand(const QString& file, const QStringList& settings, bool resetChanges, ToolStreams& streams);
+// url: a PostgreSQL server, as libpq reads it (a password from the URL, ~/.pgpass or a service file).
+int publishCommand(const QString& file, const QString& url, PublishMode mode, ToolStreams& streams);
 int pinyinCommand(ToolStreams& streams);
 // store: the user's favourites and notes (UserStore); csv: the file written or read.
 int notesExportCommand(const QString& store, const QString& csv, bool withBom, ToolStreams& streams);

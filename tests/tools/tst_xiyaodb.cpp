@@ -490,6 +490,13 @@ void TestXiyaoDb::usage_data() {
         << QStringList{QStringLiteral("export"), QStringLiteral("--bom"), QStringLiteral("DB"),
                        QStringLiteral("--encoding"), QStringLiteral("gb18030")}
         << 2;
+    QTest::newRow("publish: an option of import")
+        << QStringList{QStringLiteral("publish"), QStringLiteral("--skip-existing"), QStringLiteral("DB"),
+                       QStringLiteral("postgresql://localhost/xiyao")}
+        << 2;
+    QTest::newRow("publish: the address first")
+        << QStringList{QStringLiteral("publish"), QStringLiteral("postgresql://localhost/xiyao"), QStringLiteral("DB")}
+        << 2;
     QTest::newRow("pdf: keys and --all") << QStringList{QStringLiteral("pdf"), QStringLiteral("DB"),
                                                         QStringLiteral("OUT"), QStringLiteral("1"),
                                                         QStringLiteral("--all")}
