@@ -30,7 +30,7 @@ NoteEditor::NoteEditor(QWidget* parent)
     connect(textBox, &QPlainTextEdit::textChanged, this, [this] {
         m_unsaved = true;
         statusLabel->clear();
-        m_saveTimer->start(SaveDelay);
+        m_saveTimer->start(m_saveDelay);
     });
     textBox->installEventFilter(this);
     setEnabled(false); // until a note is given

@@ -33,6 +33,8 @@ public:
     // Saves what is not saved yet; false when that failed (the text stays).
     bool saveNow();
     bool hasUnsaved() const { return m_unsaved; }
+    // How long after the last key the note is saved (SaveDelay); a test waits less.
+    void setSaveDelay(int milliseconds) { m_saveDelay = milliseconds; }
     // The note as the box holds it, its lines ended by LF.
     QString text() const;
 
@@ -43,4 +45,5 @@ private:
     Saver m_saver;
     QTimer* m_saveTimer = nullptr;
     bool m_unsaved = false;
+    int m_saveDelay = SaveDelay;
 };

@@ -138,6 +138,7 @@ void TestKeeping::noteInTheReadingWindow() {
     QVERIFY(!window->favouriteButton->isChecked());
 
     // Saved a moment after the typing stops, without a button.
+    note->setSaveDelay(50);
     note->textBox->moveCursor(QTextCursor::End);
     note->textBox->insertPlainText(QStringLiteral("，儿童减量"));
     QVERIFY(note->hasUnsaved());

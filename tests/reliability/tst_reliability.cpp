@@ -734,7 +734,7 @@ void TestReliability::killedDuringAnImport() {
         QSKIP("the crash rounds run as tst_reliability_crash");
     QFETCH(bool, aroundTheCommit);
     QFETCH(bool, replace);
-    const int rounds = qMax(2, crashRounds(10) / 10);
+    const int rounds = qMax(1, crashRounds(10) / 10);
     const quint32 seed = crashSeed();
     QRandomGenerator random(seed);
     DrugFileFixture base;
