@@ -262,6 +262,10 @@ void Form19::followRenamedDrug(const DrugNames& before, const DrugNames& after) 
         window->noteEditor->saveNow();
     DrugRecordset& recordset = m_drugFile.recordset();
     try {
+        // Most renamed drugs have nothing kept: the drug file is then not read again.
+        const bool favourite = store->isFavourite(before);
+        if (!favourite && store->note(before).isEmpty())
+            return;
         defineListedFunction(m_drugFile.connection());
         recordset.Open(ListedDrugsQuery, m_drugFile.connection(), adOpenKeyset, adLockReadOnly,
                        {Cell(namesListText({before}))});
@@ -270,7 +274,7 @@ void Form19::followRenamedDrug(const DrugNames& before, const DrugNames& after) 
         if (stillNamed)
             return;
         store->moveNote(before, after);
-        if (store->isFavourite(before)) {
+        if (favourite) {
             store->setFavourite(after, true);
             store->setFavourite(before, false);
         }
