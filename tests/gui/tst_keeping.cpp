@@ -184,6 +184,12 @@ void TestKeeping::noteInTheReadingWindow() {
     QCOMPARE(window->noteEditor->textBox->toPlainText(), QStringLiteral("新笔记"));
     QVERIFY(window->noteEditor->saveNow()); // the lock has gone
     QCOMPARE(storeOf(fixture).note(renamed), QStringLiteral("新笔记"));
+    // 退出 ends the process at once: what was typed a moment ago is stored first.
+    window->noteEditor->setSaveDelay(NoteEditor::SaveDelay);
+    window->noteEditor->textBox->insertPlainText(QStringLiteral("，退出前"));
+    form.Image6_Click();
+    QCOMPARE(fixture.fakes.process.endings, QList<int>{0});
+    QCOMPARE(storeOf(fixture).note(renamed), QStringLiteral("新笔记，退出前"));
 }
 
 void TestKeeping::unmatchedNoteAttachedAndDeleted() {
