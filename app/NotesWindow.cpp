@@ -9,6 +9,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int NoteIndexRole = Qt::UserRole;
@@ -80,6 +82,21 @@ void NotesWindow::showNotes(const QList<ListedNote>& notes) {
                 .arg(notes.size())
                 .arg(unmatched));
     showRows();
+}
+
+void NotesWindow::showSaved(const UserNote& note) {
+    QList<ListedNote> notes = m_notes;
+    const auto same = [&note](const ListedNote& listed) {
+        return listed.note.drug == note.drug;
+    };
+    const auto listed = std::find_if(notes.begin(), notes.end(), same);
+    if (note.text.isEmpty())
+        notes.removeIf(same);
+    else if (listed != notes.end())
+        listed->note.text = note.text;
+    else
+        notes.append({note, true});
+    showNotes(notes);
 }
 
 void NotesWindow::showRows() {

@@ -34,6 +34,9 @@ public:
     QPushButton* closeButton = nullptr;
 
     void showNotes(const QList<ListedNote>& notes);
+    // A note just saved from a reading window, whose drug the drug file holds: shown as it is
+    // now (an empty one taken away) without the notes being read again.
+    void showSaved(const UserNote& note);
     // The note of the current row; none without one.
     std::optional<UserNote> currentNote() const;
 

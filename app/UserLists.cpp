@@ -147,8 +147,8 @@ void Form19::keepInReadingWindow(ReadingWindow* window) {
             } catch (const DatabaseError& error) {
                 return error.message();
             }
-            if (m_notesWindow)
-                refreshNotesWindow();
+            if (m_notesWindow) // the drug is in the file: no need to look for it there again
+                m_notesWindow->showSaved({drug, text});
             return QString();
         });
         window->favouriteButton->setEnabled(true);

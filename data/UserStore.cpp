@@ -265,9 +265,13 @@ void UserStore::setFavourite(const DrugNames& drug, bool favourite) {
 }
 
 QList<DrugNames> UserStore::favourites() {
+    return newestFirst(FavouritesTable);
+}
+
+QList<DrugNames> UserStore::newestFirst(const QString& table) {
     return told(m_path, [&] {
         Statement select(m_connection,
-                         QStringLiteral("SELECT 中文名, 英文名 FROM \"%1\" ORDER BY 顺序 DESC").arg(FavouritesTable));
+                         QStringLiteral("SELECT 中文名, 英文名 FROM \"%1\" ORDER BY 顺序 DESC").arg(table));
         return namesOf(select);
     });
 }
@@ -301,11 +305,7 @@ void UserStore::recordViewed(const DrugNames& drug) {
 }
 
 QList<DrugNames> UserStore::recent() {
-    return told(m_path, [&] {
-        Statement select(m_connection,
-                         QStringLiteral("SELECT 中文名, 英文名 FROM \"%1\" ORDER BY 顺序 DESC").arg(RecentTable));
-        return namesOf(select);
-    });
+    return newestFirst(RecentTable);
 }
 
 QString UserStore::note(const DrugNames& drug) {

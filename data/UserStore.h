@@ -69,6 +69,8 @@ public:
     void inTransaction(const std::function<void()>& work);
 
 private:
+    // A list's names, the last written first.
+    QList<DrugNames> newestFirst(const QString& table);
     // Opens the file and makes it a store when it is empty. Returns, in Chinese, why the file holds
     // no store, or nothing; throws when it cannot be used now (locked, read-only, no folder).
     QString open();
