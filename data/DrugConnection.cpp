@@ -10,8 +10,10 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -305,8 +307,20 @@ void DrugConnection::openUserFile(const QString& path) {
         throw DatabaseError(engineMessage(pending.m_db));
     sqlite3_busy_timeout(pending.m_db, static_cast<int>(m_busyTimeout.count()));
     // The log lets another program read while this one writes; FULL puts each commit on the
-    // disk before the statement returns.
-    exec(pending, QStringLiteral("PRAGMA journal_mode = WAL"));
+    // disk before the statement returns. Two programs switching a new file to the log at once
+    // can deadlock, and the engine then fails one at once without waiting: it tries again
+    // until the busy timeout is spent.
+    const auto deadline = std::chrono::steady_clock::now() + m_busyTimeout;
+    for (;;) {
+        try {
+            exec(pending, QStringLiteral("PRAGMA journal_mode = WAL"));
+            break;
+        } catch (const DatabaseError&) {
+            if (sqlite3_errcode(pending.m_db) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline)
+                throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
     applyDurability(pending);
     m_db = std::exchange(pending.m_db, nullptr);
     m_path = path;
