@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 
+#include <QDir>
 #include <QSet>
+#include <QSettings>
 
 namespace {
 
@@ -51,6 +53,17 @@ CommandLine readCommandLine(const QStringList& arguments) {
             line.action = CommandLine::Action::Version;
             return line;
         }
+        if (argument == ServerOption || argument.startsWith(ServerOption + u'=')) {
+            const bool joined = argument.contains(u'=');
+            if (!joined && i + 1 == arguments.size()) {
+                line.action = CommandLine::Action::Refused;
+                line.problem =
+                    QStringLiteral("选项 --server 后面要写数据库服务器的地址，例如 postgresql://主机/数据库");
+                return line;
+            }
+            line.server = joined ? argument.section(u'=', 1) : arguments[++i];
+            continue;
+        }
         QString name = argument;
         if (name.startsWith(QLatin1String("--")))
             name.remove(0, 1);
@@ -81,6 +94,8 @@ QString helpText() {
         "选项：\n"
         "  -h, --help        显示这些说明后退出\n"
         "  -v, --version     显示版本后退出\n"
+        "  --server 地址     这一次使用数据库服务器上的药品清单，例如 postgresql://主机/数据库\n"
+        "                    （多个座位共用一份清单；常用的服务器写在程序文件夹的 xiyao.ini：[server] url=…）\n"
         "  --install-desktop-entry [文件夹 [程序文件夹]]\n"
         "                    把桌面启动项 xiyao.desktop 写进文件夹（默认 ~/.local/share/applications）\n"
         "\n"
@@ -92,4 +107,14 @@ QString helpText() {
 
 QString versionText() {
     return QStringLiteral("西药手册 xiyao %1\n").arg(QStringLiteral(XIYAO_VERSION));
+}
+
+std::optional<QString> seatServer(const CommandLine& line, const QString& programFolder) {
+    if (line.server)
+        return line.server;
+    const QSettings settings(QDir(programFolder).filePath(SeatSettingsFileName), QSettings::IniFormat);
+    const QString url = settings.value(QStringLiteral("server/url")).toString().trimmed();
+    if (url.isEmpty())
+        return std::nullopt;
+    return url;
 }

@@ -16,7 +16,12 @@ struct CommandLine {
     Action action = Action::Run;
     QStringList arguments; // the desktop entry's folders
     QString problem;
+    std::optional<QString> server; // --server URL: this run works on that server
 };
+
+// The server a seat works on: --server's URL, else [server] url= in xiyao.ini in the program
+// folder (the administrator's), else none: the drug file. Nothing here is ever written back.
+std::optional<QString> seatServer(const CommandLine& line, const QString& programFolder);
 
 // arguments without the program's own name. Qt's own options (-platform xcb, -style …) are
 // left for Qt and run the window.
@@ -27,3 +32,5 @@ QString helpText();
 QString versionText();
 
 inline const QString InstallDesktopEntryOption = QStringLiteral("--install-desktop-entry");
+inline const QString ServerOption = QStringLiteral("--server");
+inline const QString SeatSettingsFileName = QStringLiteral("xiyao.ini");

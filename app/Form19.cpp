@@ -16,11 +16,13 @@
 #include "resources/Artwork.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QScopeGuard>
 #include <QShortcut>
@@ -215,20 +217,46 @@ bool Form19::Form_Load() {
     try {
         m_drugFile.OpenDrugDatabase();
     } catch (const DatabaseError& error) {
-        QString message = QStringLiteral("无法打开药品数据库 %1：\n%2")
-                              .arg(QDir::toNativeSeparators(m_drugFile.path()), error.message());
-        if (!QFileInfo(m_drugFile.path()).exists() && !QFileInfo(m_drugFile.path()).isSymLink())
-            message += QStringLiteral("\n\n程序总是打开它自己文件夹里的 %1。可以把药品数据库放到那里，"
-                                      "或用 xiyao-db create 新建一个空的（再用 xiyao-db import 导入药品清单）；"
-                                      "便携安装（cmake --install）会带上示例药品数据库。")
-                           .arg(DrugFileName);
-        m_platform.dialogs.inform(message);
+        m_platform.dialogs.inform(openFailureMessage(error.message()));
         return false;
     }
     m_drugFile.recordset().Close();
     Move(Left(), 0);
     m_view.LeafletPage = 1;
+    if (m_drugFile.isOffline())
+        showOffline();
     return true;
+}
+
+QString Form19::openFailureMessage(const QString& reason) const {
+    if (m_drugFile.isServerSeat())
+        return QStringLiteral("无法打开药品数据库：\n%1").arg(reason);
+    QString message =
+        QStringLiteral("无法打开药品数据库 %1：\n%2").arg(QDir::toNativeSeparators(m_drugFile.path()), reason);
+    if (!QFileInfo(m_drugFile.path()).exists() && !QFileInfo(m_drugFile.path()).isSymLink())
+        message += QStringLiteral("\n\n程序总是打开它自己文件夹里的 %1。可以把药品数据库放到那里，"
+                                  "或用 xiyao-db create 新建一个空的（再用 xiyao-db import 导入药品清单）；"
+                                  "便携安装（cmake --install）会带上示例药品数据库。")
+                       .arg(DrugFileName);
+    return message;
+}
+
+// A seat whose server could not be reached reads its offline copy: said once, and marked while it lasts.
+void Form19::showOffline() {
+    const QString updated =
+        QFileInfo(m_drugFile.offlineCopy()).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QString why = QStringLiteral("离线：连不上数据库服务器，现在打开的是本机的离线副本（%1 更新），只能查看，"
+                                       "不能加入、修改或删除。\n\n%2")
+                            .arg(updated, m_drugFile.offlineReason());
+    m_offlineMark = new QLabel(QStringLiteral("离线"), this);
+    m_offlineMark->setObjectName(QStringLiteral("offlineMark"));
+    m_offlineMark->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: #c62828; padding: 2px 8px; font-weight: bold; }"));
+    m_offlineMark->setToolTip(why);
+    m_offlineMark->adjustSize();
+    m_offlineMark->move(toPixels(240), toPixels(120));
+    m_offlineMark->show();
+    m_platform.dialogs.inform(why);
 }
 
 // The result list
@@ -362,6 +390,7 @@ void Form19::Label4_Click(int index) {
     choose(m_list.RowId[*entry].integer());
     if (!m_chosenDrug)
         return; // a row below the list's end shows nothing and chooses nothing
+    m_chosenRevision = m_list.RowRevision[*entry].integer();
     m_chosenNames = DrugNames{chineseName, englishName};
     // 最近查看 follows what was shown; a store that cannot be opened was said once already.
     if (UserStore* store = userStore(true)) {
@@ -375,6 +404,7 @@ void Form19::Label4_Click(int index) {
 
 void Form19::choose(std::optional<qint64> key) {
     m_chosenDrug = key;
+    m_chosenRevision.reset();
     if (!key)
         m_chosenNames.reset();
     Label2->setCaption(key ? QString::number(*key) : QString());
@@ -426,7 +456,7 @@ void Form19::Image7_Click() {
     const qint64 key = *m_chosenDrug;
     const std::optional<DrugNames> before = m_chosenNames;
     const DrugTexts after = boxTexts();
-    if (m_maintenance.areStorable(after) && m_maintenance.change(key, after)) {
+    if (m_maintenance.areStorable(after) && m_maintenance.change(key, after, m_chosenRevision)) {
         if (before)
             followRenamedDrug(*before, {after.chineseName, after.englishName});
         forgetChangedDrug();
@@ -438,7 +468,7 @@ void Form19::Image11_Click() {
     if (!m_platform.dialogs.askYesNo(QStringLiteral("您真的要删除当前数据吗？")))
         return;
     const std::optional<qint64> key = m_chosenDrug;
-    if (key && m_maintenance.remove(*key)) {
+    if (key && m_maintenance.remove(*key, m_chosenRevision)) {
         forgetChangedDrug();
         refreshReadingWindows(*key);
     }

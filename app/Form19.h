@@ -30,6 +30,7 @@ class AboutWindow;
 class FindWindow;
 class ReadingWindow;
 class Form2;
+class QLabel;
 class QWindow;
 
 // The maker's home page, opened by the product-name image.
@@ -99,6 +100,8 @@ public:
     // The drug whose row was clicked last, by its key: the one 修改 and 删除 act on. None
     // before a click and after an add, a change or a delete. Label2 shows it.
     std::optional<qint64> chosenDrug() const { return m_chosenDrug; }
+    // The mark shown while a seat reads its offline copy; null otherwise.
+    QLabel* offlineMark() const { return m_offlineMark; }
 
     ResultList& resultList() { return m_list; }
     const ResultList& resultList() const { return m_list; }
@@ -252,6 +255,10 @@ private:
     DrugView m_view;
     Maintenance m_maintenance;
     std::optional<qint64> m_chosenDrug;
+    QString openFailureMessage(const QString& reason) const;
+    void showOffline();
+    QLabel* m_offlineMark = nullptr;        // shown while a seat reads its offline copy
+    std::optional<qint64> m_chosenRevision; // on a server, the chosen drug's revision when it was shown
 
     KeypadState m_keypadState;
     KeypadHandOver m_handOver;

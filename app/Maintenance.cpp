@@ -18,6 +18,9 @@ namespace {
 
 const QString Stored = QStringLiteral("ok ！");
 const QString DrugGone = QStringLiteral("选中的药品已不存在，可能已被删除。请重新查找后再点选。");
+const QString OfflineRefusal =
+    QStringLiteral("离线：现在连不上数据库服务器，打开的是本机的离线副本，只能查看，"
+                   "不能加入、修改或删除。您输入的内容还在框中；连上服务器后重新启动程序再试。");
 
 // Writes the three texts and the initials of the Chinese name, in this order, to the
 // recordset's current or new row.
@@ -50,6 +53,8 @@ bool Maintenance::areStorable(const DrugTexts& texts) const {
 }
 
 QString Maintenance::failureText(const QString& message) const {
+    if (m_drugFile.isServerSeat())
+        return QStringLiteral("%1：%2").arg(m_drugFile.describe(), message);
     const QString said = fileFailureMessage(m_drugFile.path(), message);
     if (said == message)
         return said; // ours, in Chinese already
@@ -66,21 +71,25 @@ bool Maintenance::add(const DrugTexts& texts) {
     });
 }
 
-bool Maintenance::change(qint64 key, const DrugTexts& texts) {
-    return changeDrug(key, QStringLiteral("修改失败，没有保存任何内容：\n%1"),
+bool Maintenance::change(qint64 key, const DrugTexts& texts, std::optional<qint64> shownRevision) {
+    return changeDrug(key, shownRevision, QStringLiteral("修改失败，没有保存任何内容：\n%1"),
                       [&texts](DrugRecordset& recordset) { writeTexts(recordset, texts); });
 }
 
-bool Maintenance::remove(qint64 key) {
-    return changeDrug(key, QStringLiteral("删除失败，药品没有被删除：\n%1"),
+bool Maintenance::remove(qint64 key, std::optional<qint64> shownRevision) {
+    return changeDrug(key, shownRevision, QStringLiteral("删除失败，药品没有被删除：\n%1"),
                       [](DrugRecordset& recordset) { recordset.Delete(); });
 }
 
-bool Maintenance::changeDrug(qint64 key, const QString& failure, const std::function<void(DrugRecordset&)>& change) {
+bool Maintenance::changeDrug(qint64 key, std::optional<qint64> shownRevision, const QString& failure,
+                             const std::function<void(DrugRecordset&)>& change) {
     return store(failure, [&](DrugRecordset& recordset) {
         recordset.Open(keyQuery(key), m_drugFile.connection(), adOpenKeyset, adLockOptimistic);
         if (recordset.RecordCount() == 0)
             return false;
+        // The change itself also requires the revision it read, for a seat that changes it meanwhile.
+        if (shownRevision && recordset.revision() != shownRevision)
+            throw DatabaseError(DrugChangedElsewhere);
         change(recordset);
         recordset.Update();
         return true;
@@ -88,6 +97,10 @@ bool Maintenance::changeDrug(qint64 key, const QString& failure, const std::func
 }
 
 bool Maintenance::store(const QString& failure, const std::function<bool(DrugRecordset&)>& write) {
+    if (m_drugFile.isOffline()) {
+        m_dialogs.inform(OfflineRefusal);
+        return false;
+    }
     DrugConnection& connection = m_drugFile.connection();
     DrugRecordset& recordset = m_drugFile.recordset();
     // The change and its count are one transaction: both reach the disk, or neither does.

@@ -33,6 +33,8 @@ void ResultList::fill(DrugFile& drugFile, const QString& sql, const QList<Cell>&
             RowEnglishName[loaded] = recordset.takeField(EnglishNameColumn);
             RowLeaflet[loaded] = recordset.takeField(LeafletColumn);
             RowId[loaded] = recordset.takeField(KeyColumn);
+            if (const std::optional<qint64> revision = recordset.revision())
+                RowRevision[loaded] = Cell(*revision);
             recordset.MoveNext();
         }
     } catch (const DatabaseError&) {
@@ -47,7 +49,7 @@ void ResultList::fill(DrugFile& drugFile, const QString& sql, const QList<Cell>&
 }
 
 void ResultList::emptyEntries(qint64 count) {
-    for (RowArray* cells : {&RowChineseName, &RowEnglishName, &RowLeaflet, &RowId})
+    for (RowArray* cells : {&RowChineseName, &RowEnglishName, &RowLeaflet, &RowId, &RowRevision})
         cells->clear(count);
 }
 

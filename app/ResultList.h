@@ -23,7 +23,8 @@ public:
     RowArray RowEnglishName;
     RowArray RowLeaflet;
     RowArray RowId;
-    Cell ListCount; // Empty until the first refill
+    RowArray RowRevision; // on a server, each drug's revision as read; written by a server's refill only
+    Cell ListCount;       // Empty until the first refill
     qint64 ListTop = 0;
     bool PictureDragging = false;
     double PictureDragY = 0;

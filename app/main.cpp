@@ -7,6 +7,7 @@
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -34,6 +35,9 @@ int main(int argc, char* argv[]) {
         break;
     }
     DrugFile drugFile(programFolderBeforeApplication());
+    if (const std::optional<QString> server = seatServer(line, drugFile.programFolder()))
+        drugFile.useServer(*server, QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                        QStringLiteral("/xiyao/server-copy/qintabo.m")); // TODO offlineCopyPath()
     // One window per drug file: a second start brings the first one's window to the front.
     // Asked before the key is derived, so that the second start ends at once.
     SingleInstance instance(drugFile.path());

@@ -3,10 +3,14 @@
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
+#include "data/ServerConnection.h"
+#include "data/ServerSchema.h"
 #include "data/Statement.h"
 
 #include <QDate>
 #include <QRegularExpression>
+
+#include <functional>
 
 namespace {
 
@@ -81,9 +85,91 @@ bool madeIfMissing(DrugConnection& connection) {
     return shape != TableShape::Other;
 }
 
+void takeItem(DataInfo& info, const QString& item, const QString& value) {
+    if (item == DataVersionItem)
+        info.version = value;
+    else if (item == RevisionDateItem)
+        info.revisionDate = value;
+    else if (item == SourceItem)
+        info.source = value;
+    else if (item == ImportDateItem)
+        info.importDate = value;
+    else if (item == LocalChangesItem)
+        info.localChanges = value.toLongLong();
+}
+
+// The server's information table. A seat that opened the server found it of the right shape, or
+// none; a login that may not make it leaves the bookkeeping out, never the change.
+
+bool serverInfoTableExists(ServerConnection& server) {
+    return server.execute(QStringLiteral("SELECT to_regclass($1) IS NOT NULL"), {quotedIdentifier(DataInfoTableName)})
+               .value(0, 0)
+               .integer()
+               .value_or(0) != 0;
+}
+
+DataInfo readServerDataInfo(ServerConnection& server) {
+    DataInfo info;
+    if (!serverInfoTableExists(server))
+        return info;
+    const ServerResult items =
+        server.execute(QStringLiteral("SELECT %1, %2 FROM %3")
+                           .arg(quotedIdentifier(DataInfoItemColumn), quotedIdentifier(DataInfoValueColumn),
+                                quotedIdentifier(DataInfoTableName)));
+    for (int row = 0; row < items.rowCount(); ++row)
+        takeItem(info, items.value(row, 0).toText(), items.value(row, 1).toText());
+    return info;
+}
+
+// The item set to newValue (an SQL expression of $1 and the item's 内容), or made with inserted.
+void writeServerItem(ServerConnection& server, const QString& item, const QString& newValue, const Cell& bound,
+                     const Cell& inserted) {
+    const QString table = quotedIdentifier(DataInfoTableName);
+    const QString itemColumn = quotedIdentifier(DataInfoItemColumn);
+    const QString valueColumn = quotedIdentifier(DataInfoValueColumn);
+    if (server
+            .execute(
+                QStringLiteral("UPDATE %1 SET %2 = %3 WHERE %4 = $2").arg(table, valueColumn, newValue, itemColumn),
+                {bound, Cell(item)})
+            .changedRows() > 0)
+        return;
+    server.execute(QStringLiteral("INSERT INTO %1 (%2, %3) VALUES ($1, $2)").arg(table, itemColumn, valueColumn),
+                   {Cell(item), inserted});
+}
+
+// The program's own bookkeeping inside a change's transaction: what fails of it is undone alone.
+bool serverBookkeeping(ServerConnection& server, const std::function<void()>& write) {
+    if (!server.inTransaction()) {
+        server.beginTransaction();
+        try {
+            const bool written = serverBookkeeping(server, write);
+            server.commit();
+            return written;
+        } catch (...) {
+            server.rollback();
+            throw;
+        }
+    }
+    server.execute(QStringLiteral("SAVEPOINT xiyao_bookkeeping"));
+    try {
+        if (!serverInfoTableExists(server))
+            server.execute(serverDataInfoTableSchema());
+        write();
+    } catch (const ServerError& error) {
+        if (error.connectionLost())
+            throw;
+        server.execute(QStringLiteral("ROLLBACK TO SAVEPOINT xiyao_bookkeeping"));
+        return false;
+    }
+    server.execute(QStringLiteral("RELEASE SAVEPOINT xiyao_bookkeeping"));
+    return true;
+}
+
 } // namespace
 
 DataInfo readDataInfo(const DrugConnection& connection) {
+    if (ServerConnection* server = connection.server())
+        return readServerDataInfo(*server);
     DataInfo info;
     const TableShape shape = infoTableShape(connection);
     if (shape == TableShape::Missing)
@@ -93,30 +179,35 @@ DataInfo readDataInfo(const DrugConnection& connection) {
     Statement select(connection, QStringLiteral("SELECT %1, %2 FROM %3")
                                      .arg(quotedIdentifier(DataInfoItemColumn), quotedIdentifier(DataInfoValueColumn),
                                           quotedIdentifier(DataInfoTableName)));
-    while (select.step()) {
-        const QString item = select.column(0).toText();
-        const QString value = select.column(1).toText();
-        if (item == DataVersionItem)
-            info.version = value;
-        else if (item == RevisionDateItem)
-            info.revisionDate = value;
-        else if (item == SourceItem)
-            info.source = value;
-        else if (item == ImportDateItem)
-            info.importDate = value;
-        else if (item == LocalChangesItem)
-            info.localChanges = value.toLongLong();
-    }
+    while (select.step())
+        takeItem(info, select.column(0).toText(), select.column(1).toText());
     return info;
 }
 
 void writeDataInfo(DrugConnection& connection, const QList<std::pair<QString, QString>>& items) {
+    if (ServerConnection* server = connection.server()) {
+        if (!serverInfoTableExists(*server))
+            server->execute(serverDataInfoTableSchema());
+        for (const auto& [item, value] : items)
+            writeServerItem(*server, item, QStringLiteral("$1"), Cell(value), Cell(value));
+        return;
+    }
     requireUsableTable(connection);
     for (const auto& [item, value] : items)
         writeItem(connection, item, QStringLiteral("?1"), Cell(value));
 }
 
 bool countLocalChange(DrugConnection& connection) {
+    if (ServerConnection* server = connection.server()) {
+        return serverBookkeeping(*server, [server] {
+            // As the file's engine counts: a text that is no count starts again.
+            writeServerItem(*server, LocalChangesItem,
+                            QStringLiteral("CASE WHEN %1 ~ '^[0-9]{1,18}$' THEN (CAST(%1 AS bigint) + $1)::text "
+                                           "ELSE CAST($1 AS text) END")
+                                .arg(quotedIdentifier(DataInfoValueColumn)),
+                            Cell(qint64(1)), Cell(QStringLiteral("1")));
+        });
+    }
     if (!madeIfMissing(connection))
         return false;
     // Counted by the engine from what the file holds, so two programs on one file both count.
@@ -127,6 +218,11 @@ bool countLocalChange(DrugConnection& connection) {
 }
 
 bool recordImportDate(DrugConnection& connection, const QDate& date) {
+    if (ServerConnection* server = connection.server()) {
+        const Cell day(date.toString(Qt::ISODate));
+        return serverBookkeeping(*server,
+                                 [&] { writeServerItem(*server, ImportDateItem, QStringLiteral("$1"), day, day); });
+    }
     if (!madeIfMissing(connection))
         return false;
     writeItem(connection, ImportDateItem, QStringLiteral("?1"), Cell(date.toString(Qt::ISODate)));
@@ -146,6 +242,11 @@ QStringList dataInfoLines(const DataInfo& info, qint64 drugs) {
 }
 
 qint64 drugCount(const DrugConnection& connection) {
+    if (ServerConnection* server = connection.server())
+        return server->execute(QStringLiteral("SELECT count(*) FROM %1").arg(quotedIdentifier(DrugTableName)))
+            .value(0, 0)
+            .integer()
+            .value_or(0);
     Statement count(connection, QStringLiteral("SELECT count(*) FROM %1").arg(quotedIdentifier(DrugTableName)));
     count.step();
     return count.column(0).integer().value_or(0);

@@ -3,6 +3,8 @@
 #include "data/DatabaseError.h"
 #include "data/DrugSchema.h"
 #include "data/Engine.h"
+#include "data/ServerConnection.h"
+#include "data/ServerSchema.h"
 #include "data/Statement.h"
 
 #include <QDir>
@@ -140,6 +142,8 @@ void refuseSpecialFile(const QString& path, FileKind kind) {
 
 } // namespace
 
+DrugConnection::DrugConnection() = default;
+
 DrugConnection::~DrugConnection() {
     close();
 }
@@ -149,15 +153,51 @@ void DrugConnection::close() {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
+    m_server.reset();
+    m_serverUrl.clear();
+    m_programFunctions.clear();
     m_path.clear();
     m_functions.clear();
+    m_access = Access::ReadWrite;
+}
+
+void DrugConnection::openServer(const QString& url) {
+    close();
+    auto server = std::make_unique<ServerConnection>();
+    server->open(url);
+    requireUsableServerTables(*server);
+    m_server = std::move(server);
+    m_serverUrl = url;
+}
+
+ServerConnection* DrugConnection::server() const {
+    return m_server.get();
+}
+
+ServerConnection& DrugConnection::reachServer() {
+    if (!m_server)
+        throw DatabaseError(QStringLiteral("数据库没有打开"));
+    if (!m_server->isOpen())
+        m_server->open(m_serverUrl);
+    return *m_server;
+}
+
+const DrugConnection::TextFunction* DrugConnection::programFunction(const QString& name) const {
+    const auto found = m_programFunctions.find(name);
+    return found == m_programFunctions.end() ? nullptr : &found->second;
 }
 
 void DrugConnection::defineFunction(const QString& name, int argumentCount, TextFunction function) {
-    if (!m_db)
-        throw DatabaseError(QStringLiteral("药品数据库没有打开"));
     if (argumentCount < 0 || argumentCount > MaxFunctionArguments)
         throw DatabaseError(QStringLiteral("函数“%1”的参数个数无效").arg(name));
+    if (m_server) {
+        // The server cannot call into the program: the queries that use it are run in two steps.
+        m_programFunctions.insert_or_assign(name, std::move(function));
+        m_functions.append(name);
+        return;
+    }
+    if (!m_db)
+        throw DatabaseError(QStringLiteral("药品数据库没有打开"));
     const auto call = [](sqlite3_context* context, int count, sqlite3_value** values) {
         const auto* own = static_cast<const TextFunction*>(sqlite3_user_data(context));
         QByteArrayView arguments[MaxFunctionArguments];
@@ -177,7 +217,7 @@ void DrugConnection::defineFunction(const QString& name, int argumentCount, Text
     m_functions.append(name);
 }
 
-void DrugConnection::openFile(const QString& path, const QString& password) {
+void DrugConnection::openFile(const QString& path, const QString& password, Access access) {
     close();
     // Set up as a connection of its own, which closes the handle unless it is taken over.
     DrugConnection pending;
@@ -185,8 +225,8 @@ void DrugConnection::openFile(const QString& path, const QString& password) {
         const QByteArray nativePath = QFile::encodeName(path);
         refuseSpecialFile(path, FileKind::Drugs);
         // No SQLITE_OPEN_CREATE: a missing file fails instead of becoming an empty database.
-        if (sqlite3_open_v2(nativePath.constData(), &pending.m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
-                            nullptr) != SQLITE_OK)
+        const int mode = access == Access::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+        if (sqlite3_open_v2(nativePath.constData(), &pending.m_db, mode | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK)
             throw DatabaseError(engineMessage(pending.m_db));
         applyKey(pending, password);
         // The first read waits out another program's commit like any later statement.
@@ -203,25 +243,33 @@ void DrugConnection::openFile(const QString& path, const QString& password) {
         if (!length.isEmpty())
             throw DatabaseError(QStringLiteral("文件已损坏或不完整：") + length);
         exec(pending, QStringLiteral("COMMIT"));
-        applyDurability(pending);
+        if (access == Access::ReadWrite)
+            applyDurability(pending);
     } catch (const DatabaseError& error) {
         throw DatabaseError(fileFailureMessage(path, error.message()));
     }
     m_db = std::exchange(pending.m_db, nullptr);
     m_path = path;
+    m_access = access;
 }
 
 void DrugConnection::requireOpen() const {
+    if (m_server)
+        throw DatabaseError(QStringLiteral("这项操作只能用于药品数据库文件，不能用于数据库服务器"));
     if (!m_db)
         throw DatabaseError(QStringLiteral("数据库没有打开"));
 }
 
 QStringList DrugConnection::drugTableFaults() const {
+    if (m_server)
+        return serverTableFaults(*m_server);
     requireOpen();
     return tableFaults(*this);
 }
 
 QString DrugConnection::lengthFault() const {
+    if (m_server)
+        return {};
     requireOpen();
     return fileLengthFault(*this, m_path);
 }
@@ -243,6 +291,9 @@ qint64 DrugConnection::changedRows() const {
 }
 
 bool DrugConnection::isRowKeyColumn(const QString& table, const QString& column) const {
+    if (m_server) // the open refused a server whose key is not 编号, a bigint identity
+        return table.compare(DrugTableName, Qt::CaseInsensitive) == 0 &&
+               column.compare(KeyColumn, Qt::CaseInsensitive) == 0;
     // cid, name, type, notnull, dflt_value, pk
     Statement info(*this, QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(table)));
     int keyParts = 0;
@@ -333,20 +384,34 @@ void DrugConnection::setBusyTimeout(std::chrono::milliseconds timeout) {
 }
 
 void DrugConnection::execute(const QString& sql) {
+    if (m_server) {
+        reachServer().execute(sql);
+        return;
+    }
     requireOpen();
     exec(*this, sql);
 }
 
 void DrugConnection::beginTransaction() {
+    if (m_server) {
+        reachServer().beginTransaction();
+        return;
+    }
     execute(QStringLiteral("BEGIN IMMEDIATE"));
 }
 
 void DrugConnection::commit() {
+    if (m_server) {
+        m_server->commit();
+        return;
+    }
     execute(QStringLiteral("COMMIT"));
 }
 
 void DrugConnection::rollback() noexcept {
-    if (m_db && !sqlite3_get_autocommit(m_db))
+    if (m_server)
+        m_server->rollback();
+    else if (m_db && !sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 

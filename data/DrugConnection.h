@@ -7,24 +7,39 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
+#include <memory>
 #include <span>
 
 struct sqlite3;
+class ServerConnection;
 
-// The program's one connection to its encrypted drug file. It never creates a file in
-// place of a missing one; only create() makes a new file.
+// The program's one connection to its drug list: its encrypted drug file or, for a seat of a
+// shared list, a PostgreSQL server. It never creates a file in place of a missing one; only
+// create() makes a new file.
 class DrugConnection {
 public:
-    DrugConnection() = default;
+    DrugConnection();
     ~DrugConnection();
     DrugConnection(const DrugConnection&) = delete;
     DrugConnection& operator=(const DrugConnection&) = delete;
+
+    enum class Access { ReadWrite, ReadOnly };
 
     // Opens an existing drug file. Throws DatabaseError, the reason in Chinese and the engine's
     // own words after it, when the file is missing, a folder or unreadable, the password or the
     // encryption differ, the file is damaged or its length does not fit its pages, or its drug
     // table lacks what the program needs (drugTableFaults()).
-    void openFile(const QString& path, const QString& password);
+    void openFile(const QString& path, const QString& password, Access access = Access::ReadWrite);
+    // Opens the drug list on a PostgreSQL server (a libpq URL or connection string). Throws
+    // ServerError in Chinese: the server cannot be reached, refuses the login, or its tables are
+    // not the program's (requireUsableServerTables()). A connection lost later is opened again
+    // at the next transaction or query, so the URL is kept in memory (never written anywhere).
+    void openServer(const QString& url);
+    // The server of a seat, or null for a drug file.
+    ServerConnection* server() const;
+    // The server, opened again when its connection was lost. Throws ServerError.
+    ServerConnection& reachServer();
     // Makes a new, empty drug file; refuses an existing file and a missing folder.
     static void create(const QString& path, const QString& password);
     // Opens a file of the user's own (not a drug file: no key, no drug table), making it when
@@ -34,7 +49,8 @@ public:
     // another file that is not a regular file.
     void openUserFile(const QString& path);
 
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_db != nullptr || m_server != nullptr; }
+    bool isReadOnly() const { return m_access == Access::ReadOnly; }
     void close();
     const QString& path() const { return m_path; }
     // How long a statement waits for another program's lock before it fails with "database is
@@ -64,6 +80,9 @@ public:
     static constexpr int MaxFunctionArguments = 8;
     void defineFunction(const QString& name, int argumentCount, TextFunction function);
     bool hasFunction(const QString& name) const { return m_functions.contains(name); }
+    // A function defined on a server's connection, which the program calls itself (the server
+    // knows nothing of it); null when none of that name was defined.
+    const TextFunction* programFunction(const QString& name) const;
 
     // What the drug table lacks for the program, each in Chinese: the table itself, columns of
     // drugColumns(), or 编号 as its INTEGER PRIMARY KEY. Empty for a table the program can use.
@@ -78,6 +97,10 @@ private:
 
     sqlite3* m_db = nullptr;
     QString m_path;
+    Access m_access = Access::ReadWrite;
+    std::unique_ptr<ServerConnection> m_server;
+    QString m_serverUrl;
+    std::map<QString, TextFunction> m_programFunctions;
     QStringList m_functions;
     std::chrono::milliseconds m_busyTimeout{1000};
 };

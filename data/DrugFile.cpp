@@ -1,6 +1,11 @@
 #include "data/DrugFile.h"
 
+#include "data/DatabaseError.h"
 #include "data/DrugSchema.h"
+#include "data/ServerConnection.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 DrugFile::DrugFile(const QString& programFolder)
     : m_programFolder(programFolder) {}
@@ -14,10 +19,23 @@ QString DrugFile::path() const {
     return drugFilePath(m_programFolder);
 }
 
+void DrugFile::useServer(const QString& url, const QString& offlineCopy) {
+    m_serverUrl = url;
+    m_offlineCopy = offlineCopy;
+}
+
+QString DrugFile::describe() const {
+    if (!isServerSeat())
+        return QDir::toNativeSeparators(path());
+    if (m_offline)
+        return QStringLiteral("离线副本 %1").arg(QDir::toNativeSeparators(m_offlineCopy));
+    return QStringLiteral("数据库服务器 %1").arg(m_serverTarget);
+}
+
 void DrugFile::beginOpening() {
     if (m_opening.valid() || m_connection.isOpen())
         return;
-    m_opening = std::async(std::launch::async, [this, path = path()] { m_connection.openFile(path, DrugPassword); });
+    m_opening = std::async(std::launch::async, [this] { open(); });
 }
 
 void DrugFile::OpenDrugDatabase() {
@@ -26,5 +44,31 @@ void DrugFile::OpenDrugDatabase() {
         opening.get();
         return;
     }
-    m_connection.openFile(path(), DrugPassword);
+    open();
+}
+
+void DrugFile::open() {
+    if (!isServerSeat()) {
+        m_connection.openFile(path(), DrugPassword);
+        return;
+    }
+    m_offline = false;
+    m_offlineReason.clear();
+    try {
+        m_connection.openServer(m_serverUrl);
+        m_serverTarget = m_connection.server()->target();
+        return;
+    } catch (const DatabaseError& error) {
+        m_offlineReason = error.message();
+    }
+    if (!QFileInfo::exists(m_offlineCopy))
+        throw DatabaseError(QStringLiteral("无法使用数据库服务器：%1\n本机还没有离线副本（连上服务器启动一次后才有）。")
+                                .arg(m_offlineReason));
+    try {
+        m_connection.openFile(m_offlineCopy, DrugPassword, DrugConnection::Access::ReadOnly);
+    } catch (const DatabaseError& error) {
+        throw DatabaseError(
+            QStringLiteral("无法使用数据库服务器：%1\n离线副本也无法打开：%2").arg(m_offlineReason, error.message()));
+    }
+    m_offline = true;
 }

@@ -10,6 +10,9 @@
 // The drug file the program works on: the folder that holds it, its one connection and the one
 // recordset that every operation opens and closes again. Made once (by main, a test or the
 // bench) and handed to whatever works on the file; nothing reaches it any other way.
+//
+// A seat of a shared list works on a server instead (useServer()). When the server cannot be
+// reached, the seat opens its offline copy (offlineCopyPath()) read-only and isOffline() says so.
 class DrugFile {
 public:
     explicit DrugFile(const QString& programFolder);
@@ -19,6 +22,17 @@ public:
 
     const QString& programFolder() const { return m_programFolder; }
     QString path() const;
+
+    // Works on the server named by url (a libpq URL) instead of the file; before the open.
+    void useServer(const QString& url, const QString& offlineCopy);
+    bool isServerSeat() const { return !m_serverUrl.isEmpty(); }
+    // The server could not be reached at the open: the offline copy is open, read-only.
+    bool isOffline() const { return m_offline; }
+    // Why the server could not be reached, in Chinese.
+    const QString& offlineReason() const { return m_offlineReason; }
+    const QString& offlineCopy() const { return m_offlineCopy; }
+    // What the program works on, for messages: the file's path, or the server's host:port/database.
+    QString describe() const;
 
     // Starts opening the file on a worker thread, unless that is under way or done: deriving the
     // file's key takes a while, and can overlap with building the window.
@@ -31,7 +45,14 @@ public:
     DrugRecordset& recordset() { return m_recordset; }
 
 private:
+    void open();
+
     QString m_programFolder;
+    QString m_serverUrl;
+    QString m_offlineCopy;
+    bool m_offline = false;
+    QString m_offlineReason;
+    QString m_serverTarget;
     DrugConnection m_connection;
     DrugRecordset m_recordset;
     std::future<void> m_opening; // declared last: waited for before the connection goes

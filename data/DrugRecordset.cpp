@@ -2,6 +2,10 @@
 
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
+#include "data/DrugSchema.h"
+#include "data/ServerConnection.h"
+#include "data/ServerQuery.h"
+#include "data/ServerSchema.h"
 #include "data/Statement.h"
 
 #include <algorithm>
@@ -25,6 +29,10 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
         throw DatabaseError(QStringLiteral("记录集的打开方式不受支持"));
     if (!connection.isOpen())
         throw DatabaseError(QStringLiteral("数据库没有打开"));
+    if (connection.server()) {
+        openOnServer(sql, connection, lockType, parameters);
+        return;
+    }
     try {
         auto statement = std::make_unique<Statement>(connection, sql);
         if (!statement->isReadOnly())
@@ -52,6 +60,36 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
     m_open = true;
 }
 
+void DrugRecordset::openOnServer(const QString& sql, DrugConnection& connection, int lockType,
+                                 const QList<Cell>& parameters) {
+    try {
+        requireServerQuery(sql);
+        m_columns = serverRowColumns();
+        m_askedNames.assign(m_columns.size(), nullptr);
+        m_rows.reset(static_cast<int>(m_columns.size()));
+        m_editable = lockType == adLockOptimistic;
+        if (m_editable) {
+            m_table = DrugTableName;
+            m_originColumns = m_columns;
+            m_unreadOnServer = UnreadQuery{sql, parameters};
+        } else {
+            readServerRows(connection, sql, parameters, m_rows);
+        }
+    } catch (const DatabaseError&) {
+        Close();
+        throw;
+    }
+    m_connection = &connection;
+    m_position = 0;
+    m_open = true;
+}
+
+std::optional<qint64> DrugRecordset::revision() {
+    if (!m_open || !m_connection->server())
+        return std::nullopt;
+    return field(RevisionColumn).integer();
+}
+
 void DrugRecordset::readRows(Statement& statement) {
     // Held across the walk, the connection's lock is taken again by each call without an atomic operation.
     const Statement::ConnectionLock lock(statement);
@@ -60,14 +98,18 @@ void DrugRecordset::readRows(Statement& statement) {
 }
 
 void DrugRecordset::ensureRows() {
-    if (!m_unread)
+    if (!m_unread && !m_unreadOnServer)
         return;
     try {
-        readRows(*m_unread);
+        if (m_unread)
+            readRows(*m_unread);
+        else
+            readServerRows(*m_connection, m_unreadOnServer->sql, m_unreadOnServer->parameters, m_rows);
     } catch (const DatabaseError& error) {
         failAndClose(error.message());
     }
     m_unread.reset();
+    m_unreadOnServer.reset();
     m_position = 0;
     if (m_addedBeforeRead) {
         // The row added before the read stays the current one, whether the query found it or not.
@@ -104,6 +146,7 @@ void DrugRecordset::Close() {
     m_open = false;
     m_editable = false;
     m_unread.reset();
+    m_unreadOnServer.reset();
     m_addedBeforeRead.reset();
     m_connection = nullptr;
     m_columns.clear();
@@ -203,7 +246,7 @@ Cell DrugRecordset::field(const QString& column) {
         if (m_pending == Pending::Add)
             return Cell::null();
     }
-    if (m_unread && m_addedBeforeRead)
+    if ((m_unread || m_unreadOnServer) && m_addedBeforeRead)
         return (*m_addedBeforeRead)[index];
     requireCurrentRow();
     return m_rows.cell(m_position, index);
@@ -283,6 +326,10 @@ void DrugRecordset::Update() {
 }
 
 void DrugRecordset::storeAddedRow() {
+    if (m_connection->server()) {
+        storeAddedRowOnServer();
+        return;
+    }
     QStringList names;
     QStringList marks;
     for (const auto& [name, value] : m_writes) {
@@ -305,7 +352,11 @@ void DrugRecordset::storeAddedRow() {
     for (const auto& [name, value] : m_writes)
         row[columnIndex(name)] = storedValue(value);
     row[m_keyColumn] = Cell(m_connection->lastInsertedKey());
-    if (m_unread) {
+    keepAddedRow(std::move(row));
+}
+
+void DrugRecordset::keepAddedRow(std::vector<Cell> row) {
+    if (m_unread || m_unreadOnServer) {
         m_addedBeforeRead = std::move(row);
     } else {
         m_rows.append(row);
@@ -319,6 +370,10 @@ QString DrugRecordset::keyName() const {
 }
 
 void DrugRecordset::storeChangedRow() {
+    if (m_connection->server()) {
+        storeChangedRowOnServer();
+        return;
+    }
     QStringList assignments;
     for (const auto& [name, value] : m_writes)
         assignments.append(quotedIdentifier(m_originColumns[columnIndex(name)]) + QStringLiteral(" = ?"));
@@ -337,6 +392,10 @@ void DrugRecordset::storeChangedRow() {
 }
 
 void DrugRecordset::storeDeletion() {
+    if (m_connection->server()) {
+        storeDeletionOnServer();
+        return;
+    }
     Statement remove(*m_connection,
                      QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quotedIdentifier(m_table), keyName()));
     remove.bind(1, m_rows.cell(m_position, m_keyColumn));
@@ -344,4 +403,76 @@ void DrugRecordset::storeDeletion() {
     if (m_connection->changedRows() == 0)
         throw DatabaseError(QStringLiteral("这条记录已不存在"));
     m_rows.erase(m_position);
+}
+
+// On a server, the revision read with the row is part of the change's condition: a row another
+// seat changed or deleted since is not touched, and the seat is told which of the two it was.
+
+void DrugRecordset::storeAddedRowOnServer() {
+    QStringList names;
+    QStringList marks;
+    QList<Cell> values;
+    for (const auto& [name, value] : m_writes) {
+        names.append(quotedIdentifier(name));
+        values.append(value);
+        marks.append(QStringLiteral("$%1").arg(values.size()));
+    }
+    const QString table = quotedIdentifier(m_table);
+    const QString returning =
+        QStringLiteral(" RETURNING %1, %2").arg(quotedIdentifier(KeyColumn), quotedIdentifier(RevisionColumn));
+    const QString sql =
+        names.isEmpty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table) + returning
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), marks.join(u',')) +
+                  returning;
+    const ServerResult inserted =
+        m_connection->reachServer().execute(sql, std::span<const Cell>(values.data(), values.size()));
+    std::vector<Cell> row(m_columns.size(), Cell::null());
+    for (const auto& [name, value] : m_writes)
+        row[columnIndex(name)] = storedValue(value);
+    row[m_keyColumn] = inserted.value(0, 0);
+    row[columnIndex(RevisionColumn)] = inserted.value(0, 1);
+    keepAddedRow(std::move(row));
+}
+
+void DrugRecordset::storeChangedRowOnServer() {
+    QStringList assignments;
+    QList<Cell> values;
+    for (const auto& [name, value] : m_writes) {
+        values.append(value);
+        assignments.append(QStringLiteral("%1 = $%2").arg(quotedIdentifier(name)).arg(values.size()));
+    }
+    const QString revision = quotedIdentifier(RevisionColumn);
+    assignments.append(QStringLiteral("%1 = %1 + 1").arg(revision));
+    values.append(m_rows.cell(m_position, m_keyColumn));
+    values.append(m_rows.cell(m_position, columnIndex(RevisionColumn)));
+    const ServerResult updated = m_connection->reachServer().execute(
+        QStringLiteral("UPDATE %1 SET %2 WHERE %3 = $%4 AND %5 = $%6 RETURNING %5")
+            .arg(quotedIdentifier(m_table), assignments.join(QStringLiteral(", ")), keyName())
+            .arg(values.size() - 1)
+            .arg(revision)
+            .arg(values.size()),
+        std::span<const Cell>(values.data(), values.size()));
+    if (updated.rowCount() == 0)
+        throw DatabaseError(changedElsewhere());
+    for (const auto& [name, value] : m_writes)
+        m_rows.set(m_position, columnIndex(name), storedValue(value));
+    m_rows.set(m_position, columnIndex(RevisionColumn), updated.value(0, 0));
+}
+
+void DrugRecordset::storeDeletionOnServer() {
+    const ServerResult removed = m_connection->reachServer().execute(
+        QStringLiteral("DELETE FROM %1 WHERE %2 = $1 AND %3 = $2")
+            .arg(quotedIdentifier(m_table), keyName(), quotedIdentifier(RevisionColumn)),
+        {m_rows.cell(m_position, m_keyColumn), m_rows.cell(m_position, columnIndex(RevisionColumn))});
+    if (removed.changedRows() == 0)
+        throw DatabaseError(changedElsewhere());
+    m_rows.erase(m_position);
+}
+
+QString DrugRecordset::changedElsewhere() {
+    const ServerResult present = m_connection->reachServer().execute(
+        QStringLiteral("SELECT 1 FROM %1 WHERE %2 = $1").arg(quotedIdentifier(m_table), keyName()),
+        {m_rows.cell(m_position, m_keyColumn)});
+    return present.rowCount() == 0 ? DrugDeletedElsewhere : DrugChangedElsewhere;
 }

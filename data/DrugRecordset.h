@@ -15,6 +15,14 @@
 class DrugConnection;
 class Statement;
 
+// Why a change or a delete of a drug on a server was refused: another seat changed or deleted it
+// after this seat read it.
+inline const QString DrugChangedElsewhere =
+    QStringLiteral("这种药品在您点选之后已被其他座位修改。为了不覆盖别人的修改，这次没有保存任何内容。"
+                   "请重新查找并点选它，看过最新的内容后再操作。");
+inline const QString DrugDeletedElsewhere =
+    QStringLiteral("这种药品在您点选之后已被其他座位删除，没有保存任何内容。请重新查找后再点选。");
+
 // Cursor and lock types of Open(); the program uses only these three values.
 constexpr int adOpenKeyset = 1;
 constexpr int adLockReadOnly = 1;
@@ -42,6 +50,10 @@ public:
     void Close();
     bool isOpen() const { return m_open; }
 
+    // The current row's revision on a server (RevisionColumn), which a change or delete of the row
+    // requires unchanged; nothing for a drug file.
+    std::optional<qint64> revision();
+
     qint64 RecordCount();
     bool atEnd(); // past the last row
     void MoveNext();
@@ -67,7 +79,13 @@ private:
     int columnIndex(const QString& column);
     [[noreturn]] void failAndClose(const QString& message);
     void readEditInfo(const Statement& statement);
+    void openOnServer(const QString& sql, DrugConnection& connection, int lockType, const QList<Cell>& parameters);
     void readRows(Statement& statement);
+    void keepAddedRow(std::vector<Cell> row);
+    void storeAddedRowOnServer();
+    void storeChangedRowOnServer();
+    void storeDeletionOnServer();
+    QString changedElsewhere();
     void ensureRows();
     void storeAddedRow();
     QString keyName() const;
@@ -79,6 +97,11 @@ private:
     bool m_editable = false;
     QStringList m_columns;
     std::unique_ptr<Statement> m_unread; // the query, while its rows are not read yet
+    struct UnreadQuery {
+        QString sql;
+        QList<Cell> parameters;
+    };
+    std::optional<UnreadQuery> m_unreadOnServer; // the same, for a server
     std::optional<std::vector<Cell>> m_addedBeforeRead;
     RowStore m_rows;
     size_t m_position = 0;

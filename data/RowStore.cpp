@@ -1,5 +1,6 @@
 #include "data/RowStore.h"
 
+#include "data/ServerConnection.h"
 #include "data/Statement.h"
 
 #include <cstring>
@@ -54,12 +55,38 @@ RowStore::Chunk& RowStore::chunkForNewRow() {
 }
 
 void RowStore::append(const Statement& statement) {
+    appendRow([&statement](int column) { return statement.columnValue(column); });
+}
+
+void RowStore::append(const ServerResult& result, int row) {
+    appendRow([&result, row](int column) {
+        Statement::Value value;
+        if (result.isNull(row, column))
+            return value;
+        if (result.isTextColumn(column)) {
+            value.type = Statement::Value::Type::Text;
+            value.utf8 = result.utf8(row, column);
+            return value;
+        }
+        const Cell cell = result.value(row, column);
+        if (const std::optional<qint64> integer = cell.integer()) {
+            value.type = Statement::Value::Type::Integer;
+            value.integer = *integer;
+        } else {
+            value.type = Statement::Value::Type::Real;
+            value.real = cell.toNumber();
+        }
+        return value;
+    });
+}
+
+template <typename ValueOf> void RowStore::appendRow(const ValueOf& valueOf) {
     Chunk& chunk = chunkForNewRow();
     const size_t start = chunk.bytes.size();
     m_rows.push_back({static_cast<quint32>(m_chunks.size() - 1), static_cast<quint32>(start)});
     chunk.bytes.resize(start + m_width);
     for (int column = 0; column < m_width; ++column) {
-        const Statement::Value value = statement.columnValue(column);
+        const Statement::Value value = valueOf(column);
         Kind kind = Kind::Null;
         switch (value.type) {
         case Statement::Value::Type::Null:

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+class ServerResult;
 class Statement;
 
 // The rows as read, packed in chunks of ChunkRows rows. A row is one kind byte per column,
@@ -18,6 +19,7 @@ public:
     void reset(int width);
     size_t size() const { return m_rows.size(); }
     void append(const Statement& statement); // the statement's current row
+    void append(const ServerResult& result, int row);
     void append(const std::vector<Cell>& cells);
     Cell cell(size_t row, int column) const;
     // The value, taken out where the row holds a Cell, which then reads as Empty.
@@ -40,6 +42,7 @@ private:
     static constexpr size_t ChunkRows = 256;
 
     Chunk& chunkForNewRow();
+    template <typename ValueOf> void appendRow(const ValueOf& valueOf);
     // The kind of a row's value and where its bytes begin.
     std::pair<Kind, const char*> locate(size_t row, int column) const;
 

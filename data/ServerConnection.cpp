@@ -148,6 +148,22 @@ QByteArrayView ServerResult::utf8(int row, int column) const {
     return QByteArrayView(PQgetvalue(m_result.get(), row, column), PQgetlength(m_result.get(), row, column));
 }
 
+bool ServerResult::isTextColumn(int column) const {
+    switch (PQftype(m_result.get(), column)) {
+    case BoolType:
+    case BigintType:
+    case IntegerType:
+    case SmallintType:
+    case OidType:
+    case NumericType:
+    case RealType:
+    case DoubleType:
+        return false;
+    default:
+        return true;
+    }
+}
+
 Cell ServerResult::value(int row, int column) const {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount() || isNull(row, column))
         return Cell::null();

@@ -44,6 +44,8 @@ public:
     QString columnName(int column) const;
     bool isNull(int row, int column) const;
     Cell value(int row, int column) const;
+    // Whether the column's values are read as text (not a number or a truth value).
+    bool isTextColumn(int column) const;
     // The value as the server sent it, as UTF-8 text; valid while the result lives.
     QByteArrayView utf8(int row, int column) const;
     // Rows that an INSERT, UPDATE or DELETE changed; 0 for other statements.

@@ -17,10 +17,8 @@ struct ChosenDrug {
         const qint64 key = fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("AMXL")),
                                                QStringLiteral("Amoxicillin"), QString());
         if (!leaflet.toText().isEmpty() || leaflet.isNull()) {
-            DrugConnection connection;
-            connection.openFile(fixture.file.path(), DrugPassword);
             DrugRecordset recordset;
-            recordset.Open(keyQuery(key), connection, adOpenKeyset, adLockOptimistic);
+            recordset.Open(keyQuery(key), fixture.file.connection(), adOpenKeyset, adLockOptimistic);
             recordset.setField(LeafletColumn, leaflet);
             recordset.Update();
         }

@@ -6,8 +6,11 @@
 #include "app/NoteEditor.h"
 #include "app/NotesWindow.h"
 #include "app/ReadingWindow.h"
+#include "data/DrugSchema.h"
+#include "data/ServerConnection.h"
 #include "data/SqlTexts.h"
 #include "exchange/DrugImport.h"
+#include "exchange/DrugPublish.h"
 #include "tests/support/MainWindowFixture.h"
 
 #include <QBuffer>
@@ -204,7 +207,15 @@ void TestKeeping::unmatchedNoteAttachedAndDeleted() {
                                    "布洛芬,Ibuprofen,【用法用量】饭后服。\n阿司匹林,,\n")
                         .toUtf8());
     QVERIFY(edition.open(QIODevice::ReadOnly));
-    QCOMPARE(importDrugs(fixture.drugFile.connection(), edition, ImportMode::Replace).deleted, 3);
+    if (ServerConnection* server = fixture.file.server()) {
+        // On a shared list the maintainer publishes the edition in place of the server's drugs.
+        DrugConnection edited;
+        edited.openFile(fixture.file.path(), DrugPassword);
+        importDrugs(edited, edition, ImportMode::Replace);
+        QCOMPARE(publishDrugs(edited, *server, PublishMode::Replace).deleted, 3);
+    } else {
+        QCOMPARE(importDrugs(fixture.drugFile.connection(), edition, ImportMode::Replace).deleted, 3);
+    }
     form.showFavourites();
     QVERIFY(form.lastNotice().contains(QStringLiteral("另有 1 种已不在药品数据库中")));
 

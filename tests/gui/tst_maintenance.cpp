@@ -188,6 +188,8 @@ void TestMaintenance::addStoresTheBoxes() {
 }
 
 void TestMaintenance::addIsReportedStoredWhateverFollows() {
+    if (drugsOnServer())
+        QSKIP("the file's engine made to refuse reads; a seat's server killed mid-change is tst_seats' case");
     Listed listed(1);
     // Once the new row is in, the engine refuses every further read, as under another
     // program's lock: the add must still be reported as stored, the placeholder kept.
@@ -223,15 +225,11 @@ void TestMaintenance::modifyAndDeleteReachTheExactKey_data() {
 void TestMaintenance::modifyAndDeleteReachTheExactKey() {
     QFETCH(qint64, key);
     Listed listed(0);
-    {
-        // The drug just below shares the key's nearest double.
-        DrugConnection connection;
-        connection.openFile(listed.fixture.file.path(), DrugPassword);
-        for (const qint64 k : {key - 1, key})
-            connection.execute(QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (%5, '药%5', 'Y')")
-                                   .arg(DrugTableName, KeyColumn, ChineseNameColumn, InitialsColumn)
-                                   .arg(k));
-    }
+    // The drug just below shares the key's nearest double.
+    for (const qint64 k : {key - 1, key})
+        listed.fixture.file.execute(QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (%5, '药%5', 'Y')")
+                                        .arg(DrugTableName, KeyColumn, ChineseNameColumn, InitialsColumn)
+                                        .arg(k));
     listed.form->FillDrugList(FullTableQuery);
     listed.form->Label4_Click(1);
     QCOMPARE(listed.form->Label2->caption(), QString::number(key));
@@ -369,11 +367,7 @@ void TestMaintenance::modifyWithNoDrugChosen() {
 void TestMaintenance::modifyOfADrugThatIsGone() {
     Listed listed(2);
     listed.form->Label4_Click(0);
-    {
-        DrugConnection other;
-        other.openFile(listed.fixture.file.path(), DrugPassword);
-        other.execute(QStringLiteral("DELETE FROM %1 WHERE %2 = 1").arg(DrugTableName, KeyColumn));
-    }
+    listed.fixture.file.execute(QStringLiteral("DELETE FROM %1 WHERE %2 = 1").arg(DrugTableName, KeyColumn));
     listed.form->Text6->setText(QStringLiteral("typed"));
     listed.form->Image7_Click();
     QCOMPARE(listed.dialogs().messages.size(), 1);
@@ -442,11 +436,7 @@ void TestMaintenance::deleteWithNoDrugChosenOrGone() {
     QCOMPARE(listed.stored().size(), 2);
 
     listed.form->Label4_Click(1);
-    {
-        DrugConnection other;
-        other.openFile(listed.fixture.file.path(), DrugPassword);
-        other.execute(QStringLiteral("DELETE FROM %1 WHERE %2 = 2").arg(DrugTableName, KeyColumn));
-    }
+    listed.fixture.file.execute(QStringLiteral("DELETE FROM %1 WHERE %2 = 2").arg(DrugTableName, KeyColumn));
     listed.form->Image11_Click();
     QCOMPARE(listed.dialogs().messages.size(), 1);
     QVERIFY(listed.dialogs().messages[0].contains(QStringLiteral("已不存在")));
@@ -497,9 +487,8 @@ void TestMaintenance::eachStoredChangeCountsOnce() {
     if (count >= 0) {
         QCOMPARE(readDataInfo(connection).localChanges, count);
     } else {
-        Statement rows(connection, QStringLiteral("SELECT count(*) FROM 数据信息"));
-        rows.step();
-        QCOMPARE(rows.column(0).integer(), std::optional<qint64>(0));
+        QCOMPARE(listed.fixture.file.value(QStringLiteral("SELECT count(*) FROM 数据信息")).integer(),
+                 std::optional<qint64>(0));
     }
 }
 
@@ -541,6 +530,14 @@ void TestMaintenance::hostileTextStoredExactlyOrRefused() {
     Listed listed(0);
     listed.type(name, englishName, leaflet);
     listed.form->Image13_Click();
+    if (drugsOnServer() && (name + englishName + leaflet).contains(QChar(0))) {
+        // The server cannot hold U+0000: refused, said, and the boxes kept.
+        QCOMPARE(listed.dialogs().messages.size(), 1);
+        QVERIFY(listed.dialogs().messages[0].contains(QStringLiteral("空字符")));
+        QVERIFY(listed.stored().isEmpty());
+        QCOMPARE(listed.form->Text1->text(), leaflet);
+        return;
+    }
     if (!refusedBox.isEmpty()) {
         QCOMPARE(listed.dialogs().messages.size(), 1);
         QVERIFY(listed.dialogs().messages[0].startsWith(refusedBox + QStringLiteral("框")));

@@ -10,6 +10,8 @@
 MainWindowFixture::MainWindowFixture() {
     // Another program's lock fails a statement at once instead of after a second.
     drugFile.connection().setBusyTimeout(ShortBusyTimeout);
+    if (drugsOnServer())
+        drugFile.useServer(testServerUrl(), userFolder.filePath(QStringLiteral("xiyao/server-copy/qintabo.m")));
 }
 
 Form19& MainWindowFixture::open() {
