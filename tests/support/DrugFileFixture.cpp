@@ -33,7 +33,7 @@ bool drugsOnServer() {
     return qEnvironmentVariable("XIYAO_TEST_ON_SERVER") == QLatin1String("1");
 }
 
-QString testServerUrl() {
+PostgresServer& testServer() {
     static std::unique_ptr<PostgresServer> server;
     if (!server) {
         QString reason = PostgresServer::unavailableReason();
@@ -47,7 +47,11 @@ QString testServerUrl() {
             std::exit(77);
         }
     }
-    return server->url();
+    return *server;
+}
+
+QString testServerUrl() {
+    return testServer().url();
 }
 
 DrugFileFixture::DrugFileFixture() {

@@ -19,6 +19,8 @@ bool drugsOnServer();
 // The URL of the test program's own server, started at the first call and stopped at its exit.
 // Where no server can run, says why ("跳过：…") and ends the program with status 77.
 QString testServerUrl();
+// That server itself, to stop, kill and restart.
+class PostgresServer& testServer();
 
 // How long tests let a statement wait for another connection's lock.
 inline constexpr std::chrono::milliseconds ShortBusyTimeout{20};

@@ -1,0 +1,227 @@
+// Seats of one drug list on a server: two seats at once, a server killed or gone, a wrong login.
+
+#include "data/DrugFile.h"
+#include "data/DrugRecordset.h"
+#include "data/DrugSchema.h"
+#include "data/ServerConnection.h"
+#include "data/SqlTexts.h"
+#include "tests/support/MainWindowFixture.h"
+#include "tests/support/PostgresServer.h"
+
+#include <QLabel>
+#include <QtTest>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+const QString Ok = QStringLiteral("ok ！");
+
+// A second seat on the fixture's server, with its own window and doubles.
+struct OtherSeat {
+    explicit OtherSeat(const QString& url = testServerUrl()) { drugFile.useServer(url, copy()); }
+    QString copy() const { return folder.filePath(QStringLiteral("xiyao/server-copy/qintabo.m")); }
+    Form19& open() {
+        form = std::make_unique<Form19>(fakes.platform, drugFile, userFile);
+        if (form->isLoaded())
+            form->FillDrugList(FullTableQuery);
+        return *form;
+    }
+
+    QTemporaryDir folder;
+    FakePlatform fakes;
+    DrugFile drugFile{folder.path()};
+    UserFile userFile{folder.filePath(QStringLiteral("xiyao/user-store.db"))};
+    std::unique_ptr<Form19> form;
+};
+
+// The first seat, showing the first of two drugs.
+struct TwoDrugs {
+    TwoDrugs() {
+        fixture.file.insert(QStringLiteral("阿莫西林"), Cell(QStringLiteral("amxl")), QStringLiteral("Amoxicillin"),
+                            QStringLiteral("原来的说明"));
+        fixture.file.insert(QStringLiteral("布洛芬"), Cell(QStringLiteral("blf")), QStringLiteral("Ibuprofen"));
+        form = &fixture.open();
+        form->FillDrugList(FullTableQuery);
+        form->Label4_Click(0);
+    }
+    Cell englishName(qint64 key) const {
+        return fixture.file.value(QStringLiteral("SELECT 英文名 FROM 西药 WHERE 编号 = %1").arg(key));
+    }
+    QStringList& messages() { return fixture.fakes.dialogs.messages; }
+
+    MainWindowFixture fixture;
+    Form19* form = nullptr;
+};
+
+// Holds a change of drug 1 open in a transaction of another connection, so that the seat's change
+// of it waits; then ends it.
+struct HeldChange {
+    HeldChange() {
+        other.open(testServerUrl());
+        other.beginTransaction();
+        other.execute(QStringLiteral("UPDATE 西药 SET 英文名 = 'held', 修订 = 修订 + 1 WHERE 编号 = 1"));
+    }
+    ServerConnection other;
+};
+
+} // namespace
+
+class TestSeats : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void changedOrDeletedByAnotherSeat_data();
+    void changedOrDeletedByAnotherSeat();
+    void racingSeatsOnOneDrug();
+    void addedAtOneSeatListedAtAnother();
+    void serverKilledMidChange();
+    void wrongLoginOrHost_data();
+    void wrongLoginOrHost();
+};
+
+void TestSeats::initTestCase() {
+    qputenv("XIYAO_TEST_ON_SERVER", "1");
+    prepareTestApplication();
+    testServerUrl(); // skips the program (status 77) where no server can run
+}
+
+void TestSeats::changedOrDeletedByAnotherSeat_data() {
+    QTest::addColumn<QString>("elsewhere"); // what the other seat did after this one was shown the drug
+    QTest::addColumn<QString>("here");      // 修改 or 删除
+    QTest::addColumn<QString>("said");
+    QTest::newRow("changed, then 修改") << "修改"
+                                        << "修改"
+                                        << "已被其他座位修改";
+    QTest::newRow("changed, then 删除") << "修改"
+                                        << "删除"
+                                        << "已被其他座位修改";
+    QTest::newRow("deleted, then 修改") << "删除"
+                                        << "修改"
+                                        << "已被删除";
+    QTest::newRow("deleted, then 删除") << "删除"
+                                        << "删除"
+                                        << "已被删除";
+}
+
+void TestSeats::changedOrDeletedByAnotherSeat() {
+    QFETCH(QString, elsewhere);
+    QFETCH(QString, here);
+    QFETCH(QString, said);
+    TwoDrugs seat;
+    OtherSeat other;
+    Form19& otherForm = other.open();
+    otherForm.Label4_Click(0);
+    if (elsewhere == QStringLiteral("修改")) {
+        otherForm.Text6->setText(QStringLiteral("changed elsewhere"));
+        otherForm.Image7_Click();
+    } else {
+        otherForm.Image11_Click();
+    }
+    QCOMPARE(other.fakes.dialogs.messages, QStringList{Ok});
+
+    seat.form->Text6->setText(QStringLiteral("typed here"));
+    if (here == QStringLiteral("修改"))
+        seat.form->Image7_Click();
+    else
+        seat.form->Image11_Click();
+    QCOMPARE(seat.messages().size(), 1);
+    QVERIFY2(seat.messages()[0].contains(said), qPrintable(seat.messages()[0]));
+    // Nothing overwritten, nothing lost: the other seat's change stands, the box keeps what was typed.
+    QCOMPARE(seat.englishName(1),
+             elsewhere == QStringLiteral("修改") ? Cell(QStringLiteral("changed elsewhere")) : Cell::null());
+    QCOMPARE(seat.form->Text6->text(), QStringLiteral("typed here"));
+    QCOMPARE(seat.fixture.file.readAll().size(), elsewhere == QStringLiteral("修改") ? 2 : 1);
+}
+
+// The other seat's change is committed while this seat's UPDATE waits for its lock: the revision in
+// the UPDATE's condition, not only the one read before it, keeps it from being overwritten.
+void TestSeats::racingSeatsOnOneDrug() {
+    TwoDrugs seat;
+    HeldChange held;
+    std::thread commitLater([&held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        held.other.commit();
+    });
+    seat.form->Text6->setText(QStringLiteral("typed here"));
+    seat.form->Image7_Click();
+    commitLater.join();
+    QCOMPARE(seat.messages().size(), 1);
+    QVERIFY2(seat.messages()[0].contains(QStringLiteral("已被其他座位修改")), qPrintable(seat.messages()[0]));
+    QCOMPARE(seat.englishName(1), Cell(QStringLiteral("held")));
+    QCOMPARE(seat.form->Text6->text(), QStringLiteral("typed here"));
+}
+
+void TestSeats::addedAtOneSeatListedAtAnother() {
+    TwoDrugs seat;
+    OtherSeat other;
+    Form19& otherForm = other.open();
+    seat.form->Text11->setText(QStringLiteral("头孢克肟"));
+    seat.form->Text6->setText(QStringLiteral("Cefixime"));
+    seat.form->Image13_Click();
+    QCOMPARE(seat.messages(), QStringList{Ok});
+    QCOMPARE(otherForm.resultList().ListCount.toNumber(), 2.0); // until its next refill
+    otherForm.FillDrugList(keypadQuery(QStringLiteral("tbk")));
+    QCOMPARE(otherForm.Label4[0]->caption(), QStringLiteral("头孢克肟"));
+    QCOMPARE(otherForm.resultList().RowId[0].toText(), QStringLiteral("3"));
+    // Counted on the server, as a file counts its local changes.
+    QCOMPARE(seat.fixture.file.value(QStringLiteral("SELECT 内容 FROM 数据信息 WHERE 项目 = '本地修改次数'")),
+             Cell(QStringLiteral("1")));
+}
+
+void TestSeats::serverKilledMidChange() {
+    TwoDrugs seat;
+    auto held = std::make_unique<HeldChange>();
+    std::thread killLater([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        testServer().kill();
+    });
+    seat.form->Text6->setText(QStringLiteral("typed here"));
+    seat.form->Image7_Click();
+    killLater.join();
+    held.reset();
+    QCOMPARE(seat.messages().size(), 1);
+    QVERIFY2(seat.messages()[0].startsWith(QStringLiteral("修改失败，没有保存任何内容")),
+             qPrintable(seat.messages()[0]));
+    QCOMPARE(seat.form->Text6->text(), QStringLiteral("typed here"));
+    QVERIFY(!seat.fixture.drugFile.recordset().isOpen());
+
+    QCOMPARE(testServer().restart(), QString());
+    // Nothing half-written: neither the seat's change nor the held one, and no count.
+    seat.fixture.file.server()->open(testServerUrl());
+    QCOMPARE(seat.englishName(1), Cell(QStringLiteral("Amoxicillin")));
+    QCOMPARE(seat.fixture.file.value(QStringLiteral("SELECT to_regclass('数据信息') IS NULL")), Cell(1));
+    // The seat connects again by itself for the next change.
+    seat.messages().clear();
+    seat.form->Image7_Click();
+    QCOMPARE(seat.messages(), QStringList{Ok});
+    QCOMPARE(seat.englishName(1), Cell(QStringLiteral("typed here")));
+}
+
+void TestSeats::wrongLoginOrHost_data() {
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("wrong password") << testServer().tcpUrl(PostgresServer::Superuser, QStringLiteral("wrong"))
+                                    << QStringLiteral("密码");
+    QTest::newRow("unknown host") << QStringLiteral("postgresql://no-such-host.invalid/xiyao?connect_timeout=2")
+                                  << QStringLiteral("no-such-host.invalid");
+}
+
+// Without an offline copy, the window does not open and says why.
+void TestSeats::wrongLoginOrHost() {
+    QFETCH(QString, url);
+    QFETCH(QString, said);
+    OtherSeat seat(url);
+    QVERIFY(!seat.open().isLoaded());
+    QCOMPARE(seat.fakes.dialogs.messages.size(), 1);
+    const QString& message = seat.fakes.dialogs.messages[0];
+    QVERIFY2(message.contains(QStringLiteral("无法使用数据库服务器")) && message.contains(said) &&
+                 message.contains(QStringLiteral("离线副本")),
+             qPrintable(message));
+    QVERIFY(!message.contains(QStringLiteral("wrong"))); // the password is never shown
+}
+
+QTEST_MAIN(TestSeats)
+#include "tst_seats.moc"
