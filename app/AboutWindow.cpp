@@ -18,7 +18,14 @@ QString dataSection(DrugFile& drugFile, const QString& userStorePath) {
     } catch (const DatabaseError& error) {
         lines = QStringList{QStringLiteral("无法读取数据信息：%1").arg(error.message())};
     }
-    lines.append(QStringLiteral("药品数据库文件：%1").arg(QDir::toNativeSeparators(drugFile.path())));
+    if (!drugFile.isServerSeat())
+        lines.append(QStringLiteral("药品数据库文件：%1").arg(QDir::toNativeSeparators(drugFile.path())));
+    else if (drugFile.isOffline())
+        lines.append(QStringLiteral("药品清单：%1（离线，只能查看；连不上数据库服务器：%2）")
+                         .arg(drugFile.describe(), drugFile.offlineReason()));
+    else
+        lines.append(QStringLiteral("药品清单：%1（多个座位共用；每次启动时更新本机的离线副本 %2）")
+                         .arg(drugFile.describe(), QDir::toNativeSeparators(drugFile.offlineCopy())));
     lines.append(QStringLiteral("您的收藏、最近查看和笔记：%1（只在本机、只有您能读；换新版药品数据不影响它们；"
                                 "用 xiyao-db notes export 文件 / notes import 文件 带到另一台电脑）")
                      .arg(QDir::toNativeSeparators(userStorePath)));

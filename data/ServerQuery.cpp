@@ -137,8 +137,9 @@ void readProgramRows(DrugConnection& connection, ServerConnection& server, const
     using Kind = ProgramQuery::Condition::Kind;
     const auto leaflet = std::find_if(query.conditions.begin(), query.conditions.end(),
                                       [](const auto& condition) { return condition.kind == Kind::LeafletMatches; });
-    QString names = QStringLiteral("SELECT %1, %2, %3").arg(quotedIdentifier(KeyColumn), quotedIdentifier(ChineseNameColumn),
-                                                          quotedIdentifier(EnglishNameColumn));
+    QString names =
+        QStringLiteral("SELECT %1, %2, %3")
+            .arg(quotedIdentifier(KeyColumn), quotedIdentifier(ChineseNameColumn), quotedIdentifier(EnglishNameColumn));
     QList<Cell> bound;
     if (leaflet != query.conditions.end()) {
         names += QStringLiteral(", %1 LIKE %2")
@@ -147,7 +148,9 @@ void readProgramRows(DrugConnection& connection, ServerConnection& server, const
     }
     names += QStringLiteral(" FROM %1 ORDER BY %2").arg(quotedIdentifier(DrugTableName), quotedIdentifier(KeyColumn));
 
-    const auto utf8Of = [&parameters](int index) { return parameterAt(parameters, index).toText().toUtf8(); };
+    const auto utf8Of = [&parameters](int index) {
+        return parameterAt(parameters, index).toText().toUtf8();
+    };
     const DrugConnection::TextFunction& order = functionOf(connection, query.orderFunction);
     const QByteArray orderArgument = utf8Of(query.orderParameter);
     struct Function {
@@ -159,9 +162,9 @@ void readProgramRows(DrugConnection& connection, ServerConnection& server, const
         if (condition.kind == Kind::LeafletMatches)
             functions.push_back({});
         else
-            functions.push_back({&functionOf(connection, condition.kind == Kind::Listed ? ListedFunction
-                                                                                        : FindRankFunction),
-                                 utf8Of(condition.parameter)});
+            functions.push_back(
+                {&functionOf(connection, condition.kind == Kind::Listed ? ListedFunction : FindRankFunction),
+                 utf8Of(condition.parameter)});
     }
 
     struct Found {
@@ -228,8 +231,9 @@ void requireServerQuery(const QString& sql) {
 void readServerRows(DrugConnection& connection, const QString& sql, const QList<Cell>& parameters, RowStore& rows) {
     ServerConnection& server = connection.reachServer();
     if (const std::optional<PlainQuery> plain = plainQuery(sql, parameters)) {
-        appendRows(server.execute(plain->sql, std::span<const Cell>(plain->parameters.data(), plain->parameters.size())),
-                   rows);
+        appendRows(
+            server.execute(plain->sql, std::span<const Cell>(plain->parameters.data(), plain->parameters.size())),
+            rows);
         return;
     }
     const std::optional<ProgramQuery> query = programQuery(sql);
