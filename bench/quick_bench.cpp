@@ -15,17 +15,23 @@
 #include "data/DrugSchema.h"
 #include "data/Engine.h"
 #include "data/NamesList.h"
+#include "data/ServerConnection.h"
+#include "data/ServerQuery.h"
 #include "data/SqlTexts.h"
+#include "data/Statement.h"
 #include "data/UserFile.h"
+#include "exchange/DrugPublish.h"
 #include "leaflet/LeafletSections.h"
 #include "pinyin/PinyinInitials.h"
 #include "pinyin/PinyinReadings.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/PostgresServer.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextDocument>
 
@@ -42,6 +48,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -161,10 +168,12 @@ struct Paths {
 };
 
 // Milliseconds from starting the program until its event loop is idle with its window shown.
-double startupMs(const QString& program) {
-    Child child = spawnChild(program, {},
-                             {QByteArrayLiteral("QT_QPA_PLATFORM=offscreen"),
-                              QByteArrayLiteral("LD_PRELOAD=" XIYAO_IDLE_PROBE), QByteArrayLiteral("XIYAO_IDLE_FD=3")},
+double startupMs(const QString& program, const QStringList& arguments = {}, const QList<QByteArray>& environment = {}) {
+    Child child = spawnChild(program, arguments,
+                             QList<QByteArray>{QByteArrayLiteral("QT_QPA_PLATFORM=offscreen"),
+                                               QByteArrayLiteral("LD_PRELOAD=" XIYAO_IDLE_PROBE),
+                                               QByteArrayLiteral("XIYAO_IDLE_FD=3")} +
+                                 environment,
                              3);
     const QByteArray output = finish(child);
     if (output.size() != sizeof(std::int64_t))
@@ -248,6 +257,34 @@ int peakMemoryChild(int argc, char* argv[], const QString& folder, const QString
     return 0;
 }
 
+// A seat on a PostgreSQL server of the bench's own that holds the bench file's drugs: made at the
+// first key that needs it, since publishing 100,000 drugs takes seconds.
+struct BenchSeat {
+    explicit BenchSeat(DrugConnection& benchFile) {
+        if (const QString why = PostgresServer::unavailableReason(); !why.isEmpty())
+            throw CannotRun(why.toStdString());
+        if (const QString failed = server.start(); !failed.isEmpty())
+            throw CannotRun(failed.toStdString());
+        ServerConnection publishing;
+        publishing.open(server.url());
+        publishDrugs(benchFile, publishing, PublishMode::IntoEmpty);
+        drugFile.useServer(server.url(), copy());
+        form = std::make_unique<Form19>(fakes.platform, drugFile, userFile);
+        if (!form->isLoaded())
+            throw CannotRun("the seat could not open the server: " + fakes.dialogs.messages.join(u'\n').toStdString());
+        form->show();
+        QApplication::processEvents();
+    }
+    QString copy() const { return folder.filePath(QStringLiteral("xiyao/server-copy/qintabo.m")); }
+
+    PostgresServer server;
+    QTemporaryDir folder;
+    FakePlatform fakes;
+    DrugFile drugFile{folder.path()};
+    UserFile userFile{folder.filePath(QStringLiteral("user-store.db"))};
+    std::unique_ptr<Form19> form;
+};
+
 // The bench proper.
 
 class QuickBench {
@@ -296,6 +333,84 @@ public:
              median(reloadMs));
         return ratio;
     }
+    // The keypad's "a" at a seat, against the same query through psql into /dev/null (a new psql
+    // each run, as the seat's own connection is open already: the floor includes psql's start).
+    double serverRefillRatio() {
+        BenchSeat& seat = benchSeat();
+        const auto refill = [&seat] {
+            seat.form->keypadState().KeypadLetters = QStringLiteral("a");
+            seat.form->keypadState().KeypadActive = 1;
+            seat.form->Form_Activate();
+        };
+        const QString psql = QDir(seat.server.binFolder()).filePath(QStringLiteral("psql"));
+        const auto runPsql = [&](const QString& sql) {
+            QProcess process;
+            process.setStandardOutputFile(QProcess::nullDevice());
+            process.start(psql, {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-d"), seat.server.url(),
+                                 QStringLiteral("-c"), sql});
+            if (!process.waitForFinished(60000) || process.exitCode() != 0)
+                throw CannotRun("psql failed: " + process.readAllStandardError().toStdString());
+        };
+        // The text the seat sends for the keypad's "a", its parameter written in.
+        QStringList columns;
+        for (const QString& column : serverRowColumns())
+            columns.append(quotedIdentifier(column));
+        const QString sql = QStringLiteral("SELECT %1 FROM \"西药\" WHERE translate(\"拼音\", "
+                                           "'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') LIKE '%a%' "
+                                           "ORDER BY \"编号\"")
+                                .arg(columns.join(QStringLiteral(", ")));
+        refill();
+        if (!seat.fakes.dialogs.messages.isEmpty())
+            throw CannotRun("the seat said: " + seat.fakes.dialogs.messages.join(u'\n').toStdString());
+        keypadRefill(); // the file's list, for the count
+        if (seat.form->resultList().resultSize() != m_form.resultList().resultSize())
+            throw CannotRun("the seat and the file list different drugs");
+        std::vector<double> seatMs, psqlMs, ratios;
+        for (int pair = 0; pair < 6; ++pair) {
+            const double a = timeMs(refill);
+            const double b = timeMs([&] { runPsql(sql); });
+            seatMs.push_back(a);
+            psqlMs.push_back(b);
+            ratios.push_back(a / b);
+            QApplication::processEvents();
+        }
+        note("  seat %.1f ms, psql %.1f ms (%lld drugs)\n", median(seatMs), median(psqlMs),
+             static_cast<long long>(seat.form->resultList().resultSize()));
+        return median(ratios);
+    }
+
+    // A row click at a seat: the leaflet shown from the refilled list (median of 230).
+    double serverClickMs() {
+        BenchSeat& seat = benchSeat();
+        seat.form->FillDrugList(FullTableQuery);
+        std::vector<double> times;
+        for (int round = 0; round < 10; ++round) {
+            for (int row = 0; row < ResultList::VisibleRows; ++row)
+                times.push_back(timeMs([&] { seat.form->Label4_Click(row); }));
+            QApplication::processEvents();
+        }
+        if (!seat.form->chosenDrug())
+            throw CannotRun("the click chose nothing");
+        return median(times);
+    }
+
+    // The program's start-up as a seat of the bench server over its start-up on the file (median of
+    // 7 each, in turn). The first seat start writes the offline copy; the ones measured find it current.
+    double serverStartupRatio() {
+        BenchSeat& seat = benchSeat();
+        const QString program = QDir(m_paths.runFolder).filePath(QStringLiteral("xiyao"));
+        const QStringList server{QStringLiteral("--server"), seat.server.url()};
+        const QList<QByteArray> home{QByteArrayLiteral("XDG_DATA_HOME=") + QFile::encodeName(seat.folder.path())};
+        startupMs(program, server, home);
+        std::vector<double> seatMs, fileMs;
+        for (int run = 0; run < 7; ++run) {
+            seatMs.push_back(startupMs(program, server, home));
+            fileMs.push_back(startupMs(program, {}, home));
+        }
+        note("  seat %.1f ms, file %.1f ms\n", median(seatMs), median(fileMs));
+        return median(seatMs) / median(fileMs);
+    }
+
     double modifyExtraMs() { return changeExtraMs(&Form19::Image7_Click, true); }
     double deleteExtraMs() { return changeExtraMs(&Form19::Image11_Click, false); }
     // The pinyin text is handed over: the generated names would weigh on the child's peak.
@@ -305,6 +420,12 @@ public:
     }
 
     qint64 listed() const { return m_form.resultList().ListCount.integer().value_or(-1); }
+
+    BenchSeat& benchSeat() {
+        if (!m_seat)
+            m_seat = std::make_unique<BenchSeat>(m_ours);
+        return *m_seat;
+    }
 
     void keypadRefill() {
         m_form.keypadState().KeypadLetters = QStringLiteral("a");
@@ -753,6 +874,7 @@ private:
     Form19 m_form;
     DrugConnection m_ours;
     sqlite3* m_defaultLayout = nullptr;
+    std::unique_ptr<BenchSeat> m_seat; // before m_ours goes
 };
 
 // One row per printed key, in the printed order. A list refill against its floor is
@@ -776,6 +898,9 @@ constexpr QuickBench::Key Keys[] = {
     {"favourite_ratio", 3, &QuickBench::favouriteRatio},
     {"note_save_ratio", 3, &QuickBench::noteSaveRatio},
     {"recent_fill_ratio", 3, &QuickBench::recentFillRatio},
+    {"server_refill_ratio", 3, &QuickBench::serverRefillRatio},
+    {"server_click_ms", 3, &QuickBench::serverClickMs},
+    {"server_startup_ratio", 3, &QuickBench::serverStartupRatio},
 };
 
 Paths prepareRun(const QString& self) {

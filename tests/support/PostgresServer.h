@@ -43,6 +43,8 @@ public:
     void kill();
 
     int port() const { return m_port; }
+    // The folder of the server's programs (psql among them).
+    const QString& binFolder() const { return m_binFolder; }
     // The superuser's URL through the socket, to database.
     QString url(const QString& database = Database) const;
     // A URL through TCP to Database, with user and password written in it.
