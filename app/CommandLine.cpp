@@ -113,7 +113,10 @@ std::optional<QString> seatServer(const CommandLine& line, const QString& progra
     if (line.server)
         return line.server;
     const QSettings settings(QDir(programFolder).filePath(SeatSettingsFileName), QSettings::IniFormat);
-    const QString url = settings.value(QStringLiteral("server/url")).toString().trimmed();
+    // An unquoted comma makes the INI value a list; a URL may hold one (options=-c a=1,b=2).
+    const QVariant value = settings.value(QStringLiteral("server/url"));
+    const QString url =
+        (value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',') : value.toString()).trimmed();
     if (url.isEmpty())
         return std::nullopt;
     return url;

@@ -244,6 +244,8 @@ void TestMainWindow::commandLineWithoutADisplay_data() {
         << QStringLiteral("用法：xiyao");
     QTest::newRow("an unknown option") << QStringList{QStringLiteral("--verison")} << 2
                                        << QStringLiteral("未知的选项“--verison”");
+    QTest::newRow("--server without its URL")
+        << QStringList{QStringLiteral("--server")} << 2 << QStringLiteral("选项 --server 后面要写数据库服务器的地址");
     QTest::newRow("a file name") << QStringList{QStringLiteral("qintabo.m")} << 2
                                  << QStringLiteral("多余的参数“qintabo.m”");
 }

@@ -1,5 +1,6 @@
 // Seats of one drug list on a server: two seats at once, a server killed or gone, a wrong login.
 
+#include "app/CommandLine.h"
 #include "data/DrugFile.h"
 #include "data/DrugRecordset.h"
 #include "data/DrugSchema.h"
@@ -80,6 +81,8 @@ private Q_SLOTS:
     void serverKilledMidChange();
     void wrongLoginOrHost_data();
     void wrongLoginOrHost();
+    void serverNamedForTheSeat_data();
+    void serverNamedForTheSeat();
 };
 
 void TestSeats::initTestCase() {
@@ -221,6 +224,34 @@ void TestSeats::wrongLoginOrHost() {
                  message.contains(QStringLiteral("离线副本")),
              qPrintable(message));
     QVERIFY(!message.contains(QStringLiteral("wrong"))); // the password is never shown
+}
+
+void TestSeats::serverNamedForTheSeat_data() {
+    QTest::addColumn<QByteArray>("ini"); // xiyao.ini in the program folder; none when null
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("server"); // empty: the drug file
+    const QString url = QStringLiteral("postgresql://药房@db.example/xiyao?sslmode=require&options=-c%20a=1,b=2");
+    QTest::newRow("no xiyao.ini") << QByteArray() << QStringList() << QString();
+    QTest::newRow("xiyao.ini without a server") << QByteArray("[other]\nx=1\n") << QStringList() << QString();
+    QTest::newRow("xiyao.ini's URL, a comma in it")
+        << QByteArray("[server]\nurl=" + url.toUtf8() + "\n") << QStringList() << url;
+    QTest::newRow("--server over xiyao.ini")
+        << QByteArray("[server]\nurl=postgresql://other/db\n") << QStringList{QStringLiteral("--server"), url} << url;
+    QTest::newRow("--server=URL") << QByteArray() << QStringList{QStringLiteral("--server=") + url} << url;
+}
+
+void TestSeats::serverNamedForTheSeat() {
+    QFETCH(QByteArray, ini);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, server);
+    QTemporaryDir folder;
+    if (!ini.isNull()) {
+        QFile file(folder.filePath(SeatSettingsFileName));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ini) == ini.size());
+    }
+    const CommandLine line = readCommandLine(arguments);
+    QCOMPARE(line.action, CommandLine::Action::Run);
+    QCOMPARE(seatServer(line, folder.path()).value_or(QString()), server);
 }
 
 QTEST_MAIN(TestSeats)
