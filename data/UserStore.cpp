@@ -1,6 +1,7 @@
 #include "data/UserStore.h"
 
 #include "data/DatabaseError.h"
+#include "data/OwnersFiles.h"
 #include "data/Statement.h"
 
 #include <QDateTime>
@@ -11,9 +12,6 @@
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -81,29 +79,6 @@ bool hasItsShape(const DrugConnection& connection, const StoreTable& table) {
         ++found;
     }
     return found == table.columns.size();
-}
-
-// Made with the owner's permissions alone before the engine sees them: the engine gives the
-// store's log files the file's own. A folder that is there already is left as the user set it.
-// What cannot be made is told by the engine's failure to open the file.
-void makeOwnersFile(const QString& path) {
-    const QString folder = QFileInfo(path).absolutePath();
-    QStringList missing;
-    for (QFileInfo at(folder); !at.exists() && !at.isRoot(); at.setFile(at.absolutePath()))
-        missing.prepend(at.absoluteFilePath());
-    for (const QString& made : std::as_const(missing))
-        ::mkdir(QFile::encodeName(made).constData(), 0700);
-    const QByteArray nativePath = QFile::encodeName(path);
-    const int descriptor = ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (descriptor >= 0) {
-        ::close(descriptor);
-        return;
-    }
-    // A store copied in with wider permissions is the user's own all the same.
-    struct stat status {};
-    if (::stat(nativePath.constData(), &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
-        (status.st_mode & 077) != 0)
-        ::chmod(nativePath.constData(), 0600);
 }
 
 // A name beside path that no file has, its logs' names included: path.损坏-YYYYMMDD-HHMMSS, then
