@@ -156,3 +156,10 @@ QString quotedIdentifier(const QString& name) {
     text.replace(u'"', QStringLiteral("\"\""));
     return u'"' + text + u'"';
 }
+
+QString quotedIdentifiers(const QStringList& names) {
+    QStringList quoted;
+    for (const QString& name : names)
+        quoted.append(quotedIdentifier(name));
+    return quoted.join(u',');
+}

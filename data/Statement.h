@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 class DrugConnection;
 struct sqlite3;
@@ -69,3 +70,5 @@ QString storedText(QByteArrayView utf8);
 
 // A table or column name as an SQL identifier: in double quotes, inner quotes doubled.
 QString quotedIdentifier(const QString& name);
+// Names as a list of identifiers, separated by commas: a statement's columns.
+QString quotedIdentifiers(const QStringList& names);

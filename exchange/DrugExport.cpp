@@ -25,16 +25,13 @@ QByteArray encodedRecord(FieldEncoder& encoder, const QStringList& texts) {
 
 bool exportDrugs(DrugConnection& connection, QIODevice& out, CsvEncoding encoding, bool withBom) {
     const QStringList columns = drugColumns();
-    QStringList quoted;
-    for (const QString& column : columns)
-        quoted.append(quotedIdentifier(column));
     FieldEncoder encoder(encoding);
     const bool bom = withBom && encoding == CsvEncoding::Utf8;
     if (!writeAll(out, (bom ? Utf8Bom : QByteArray()) + encodedRecord(encoder, columns)))
         return false;
-    Statement select(connection,
-                     QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                         .arg(quoted.join(u','), quotedIdentifier(DrugTableName), quotedIdentifier(KeyColumn)));
+    Statement select(
+        connection, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                        .arg(quotedIdentifiers(columns), quotedIdentifier(DrugTableName), quotedIdentifier(KeyColumn)));
     QStringList texts;
     while (select.step()) {
         texts.clear();

@@ -18,13 +18,6 @@ namespace {
 constexpr qsizetype BatchDrugs = 1000;
 constexpr qsizetype BatchBytes = 8 << 20;
 
-QString quotedColumns(const QStringList& columns) {
-    QStringList quoted;
-    for (const QString& column : columns)
-        quoted.append(quotedIdentifier(column));
-    return quoted.join(u',');
-}
-
 // INSERT of drugs rows; $1 is the revision of them all, each drug's columns follow.
 QString insertSql(qsizetype drugs) {
     const QStringList columns = serverDrugColumns();
@@ -40,16 +33,17 @@ QString insertSql(qsizetype drugs) {
     }
     // The drugs keep the file's keys, also where the identity is GENERATED ALWAYS.
     return QStringLiteral("INSERT INTO %1 (%2) OVERRIDING SYSTEM VALUE VALUES %3")
-        .arg(quotedIdentifier(DrugTableName), quotedColumns(columns + QStringList{RevisionColumn}), rows.join(u','));
+        .arg(quotedIdentifier(DrugTableName), quotedIdentifiers(columns + QStringList{RevisionColumn}),
+             rows.join(u','));
 }
 
 // Sends the file's drugs in batches and returns how many went.
 qint64 copyDrugs(DrugConnection& file, ServerConnection& server, qint64 revision, qint64 total,
                  const ImportProgress& progress) {
     const QStringList columns = serverDrugColumns();
-    Statement select(file,
-                     QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                         .arg(quotedColumns(columns), quotedIdentifier(DrugTableName), quotedIdentifier(KeyColumn)));
+    Statement select(
+        file, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                  .arg(quotedIdentifiers(columns), quotedIdentifier(DrugTableName), quotedIdentifier(KeyColumn)));
     std::vector<Cell> parameters{Cell(revision)};
     qsizetype batched = 0;
     qsizetype bytes = 0;

@@ -6,6 +6,7 @@
 #include "tests/support/DrugFileFixture.h"
 #include "tests/support/PostgresServer.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/TableRows.h"
 
 #include <QtTest>
 
@@ -23,41 +24,10 @@ QStringList fileColumns(const DrugConnection& connection) {
     return columns;
 }
 
-QString quotedList(const QStringList& names) {
-    QStringList quoted;
-    for (const QString& name : names)
-        quoted.append(quotedIdentifier(name));
-    return quoted.join(u',');
-}
-
-using Rows = QList<QList<Cell>>;
-
 // Every drug of the file, each column as the file holds it, in the order of the keys.
 Rows fileDrugs(const DrugConnection& connection) {
-    const QStringList columns = fileColumns(connection);
-    Statement select(
-        connection,
-        QStringLiteral("SELECT %1 FROM %2 ORDER BY 1").arg(quotedList(columns), quotedIdentifier(DrugTableName)));
-    Rows rows;
-    while (select.step()) {
-        QList<Cell> row;
-        for (int i = 0; i < columns.size(); ++i)
-            row.append(select.column(i));
-        rows.append(row);
-    }
-    return rows;
-}
-
-Rows serverRows(ServerConnection& server, const QString& sql) {
-    const ServerResult result = server.execute(sql);
-    Rows rows;
-    for (int row = 0; row < result.rowCount(); ++row) {
-        QList<Cell> cells;
-        for (int column = 0; column < result.columnCount(); ++column)
-            cells.append(result.value(row, column));
-        rows.append(cells);
-    }
-    return rows;
+    return fileRows(connection, QStringLiteral("SELECT %1 FROM %2 ORDER BY 1")
+                                    .arg(quotedIdentifiers(fileColumns(connection)), quotedIdentifier(DrugTableName)));
 }
 
 // A drug file of the drugs given as rows of its columns in the file's order.
@@ -65,7 +35,7 @@ void fill(DrugFileFixture& file, const Rows& drugs, const QList<std::pair<QStrin
     DrugConnection& connection = file.connection();
     const QStringList columns = fileColumns(connection);
     Statement insert(connection, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                     .arg(quotedIdentifier(DrugTableName), quotedList(columns),
+                                     .arg(quotedIdentifier(DrugTableName), quotedIdentifiers(columns),
                                           QStringList(columns.size(), QStringLiteral("?")).join(u',')));
     for (const QList<Cell>& drug : drugs) {
         for (int i = 0; i < drug.size(); ++i)
@@ -237,7 +207,7 @@ void TestPublish::publishedAsTheFileHoldsThem() {
     const Rows expected = fileDrugs(m_newFile.connection());
     QCOMPARE(expected.size(), newEdition().size());
     QCOMPARE(serverRows(*server, QStringLiteral("SELECT %1 FROM %2 ORDER BY 1")
-                                     .arg(quotedList(columns), quotedIdentifier(DrugTableName))),
+                                     .arg(quotedIdentifiers(columns), quotedIdentifier(DrugTableName))),
              expected);
     QCOMPARE(serverRows(*server, QStringLiteral("SELECT DISTINCT %1 FROM %2")
                                      .arg(quotedIdentifier(QStringLiteral("修订")), quotedIdentifier(DrugTableName))),
