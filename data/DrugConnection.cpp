@@ -321,6 +321,11 @@ sqlite3* engineHandle(const DrugConnection& connection) {
 }
 
 void DrugConnection::create(const QString& path, const QString& password) {
+    DrugConnection().createFile(path, password);
+}
+
+void DrugConnection::createFile(const QString& path, const QString& password) {
+    close();
     const QFileInfo info(path);
     if (info.exists() || info.isSymLink())
         throw DatabaseError(QStringLiteral("文件已存在，不会覆盖：%1").arg(QDir::toNativeSeparators(path)));
@@ -337,6 +342,7 @@ void DrugConnection::create(const QString& path, const QString& password) {
             throw DatabaseError(engineMessage(pending.m_db));
         made = true;
         applyKey(pending, password);
+        sqlite3_busy_timeout(pending.m_db, static_cast<int>(m_busyTimeout.count()));
         applyDurability(pending);
         exec(pending, DrugTableSchema);
     } catch (const DatabaseError&) {
@@ -345,6 +351,8 @@ void DrugConnection::create(const QString& path, const QString& password) {
             QFile::remove(path);
         throw;
     }
+    m_db = std::exchange(pending.m_db, nullptr);
+    m_path = path;
 }
 
 void DrugConnection::openUserFile(const QString& path) {

@@ -16,7 +16,7 @@ class ServerConnection;
 
 // The program's one connection to its drug list: its encrypted drug file or, for a seat of a
 // shared list, a PostgreSQL server. It never creates a file in place of a missing one; only
-// create() makes a new file.
+// create() and createFile() make a new file.
 class DrugConnection {
 public:
     DrugConnection();
@@ -42,6 +42,8 @@ public:
     ServerConnection& reachServer();
     // Makes a new, empty drug file; refuses an existing file and a missing folder.
     static void create(const QString& path, const QString& password);
+    // The same, kept open: the key is derived once rather than again by openFile().
+    void createFile(const QString& path, const QString& password);
     // Opens a file of the user's own (not a drug file: no key, no drug table), making it when
     // missing. Each change is on the disk when its statement returns, and another program may
     // use the file at the same time. Throws DatabaseError in the engine's words, which

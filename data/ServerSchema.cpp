@@ -105,3 +105,7 @@ void requireUsableServerTables(ServerConnection& connection) {
                           {}, false);
     }
 }
+
+bool serverHasTable(ServerConnection& connection, const QString& table) {
+    return !serverColumns(connection, table).isEmpty();
+}

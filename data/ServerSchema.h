@@ -36,3 +36,7 @@ QStringList serverTableFaults(ServerConnection& connection);
 
 // Throws ServerError, in Chinese, naming every fault, when the server's tables cannot be used.
 void requireUsableServerTables(ServerConnection& connection);
+
+// Whether the server has a table of that name where an unqualified name in a statement finds one,
+// as serverTableFaults() looks for it. Throws ServerError.
+bool serverHasTable(ServerConnection& connection, const QString& table);
