@@ -2,12 +2,12 @@
 #include "app/CommandLine.h"
 #include "app/Form19.h"
 #include "data/DrugFile.h"
+#include "data/OfflineCopy.h"
 #include "data/UserFile.h"
 #include "pinyin/Cp936.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
-#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -36,8 +36,7 @@ int main(int argc, char* argv[]) {
     }
     DrugFile drugFile(programFolderBeforeApplication());
     if (const std::optional<QString> server = seatServer(line, drugFile.programFolder()))
-        drugFile.useServer(*server, QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                                        QStringLiteral("/xiyao/server-copy/qintabo.m")); // TODO offlineCopyPath()
+        drugFile.useServer(*server, offlineCopyPath());
     // One window per drug file: a second start brings the first one's window to the front.
     // Asked before the key is derived, so that the second start ends at once.
     SingleInstance instance(drugFile.path());
