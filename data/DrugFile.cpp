@@ -2,6 +2,7 @@
 
 #include "data/DatabaseError.h"
 #include "data/DrugSchema.h"
+#include "data/OfflineCopy.h"
 #include "data/ServerConnection.h"
 
 #include <QDir>
@@ -13,6 +14,16 @@ DrugFile::DrugFile(const QString& programFolder)
 DrugFile::~DrugFile() {
     if (m_opening.valid())
         m_opening.wait();
+    // A refresh cut short leaves the previous copy as it was.
+    m_stopRefresh = true;
+    if (m_refreshing.valid())
+        m_refreshing.wait();
+}
+
+QString DrugFile::waitForOfflineCopy() {
+    if (!m_refreshing.valid())
+        return {};
+    return m_refreshing.get();
 }
 
 QString DrugFile::path() const {
@@ -57,6 +68,17 @@ void DrugFile::open() {
     try {
         m_connection.openServer(m_serverUrl);
         m_serverTarget = m_connection.server()->target();
+        // At each start the copy follows the server, on a connection of its own, while the seat works.
+        m_refreshing = std::async(std::launch::async, [this, url = m_serverUrl, copy = m_offlineCopy]() -> QString {
+            try {
+                ServerConnection server;
+                server.open(url);
+                refreshOfflineCopy(server, copy, &m_stopRefresh);
+                return {};
+            } catch (const DatabaseError& error) {
+                return error.message();
+            }
+        });
         return;
     } catch (const DatabaseError& error) {
         m_offlineReason = error.message();

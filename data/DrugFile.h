@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <future>
 
 // The drug file the program works on: the folder that holds it, its one connection and the one
@@ -31,6 +32,9 @@ public:
     // Why the server could not be reached, in Chinese.
     const QString& offlineReason() const { return m_offlineReason; }
     const QString& offlineCopy() const { return m_offlineCopy; }
+    // Waits for the offline copy's refresh that a seat's open began on a worker; why it failed, or
+    // nothing when it succeeded or none was begun.
+    QString waitForOfflineCopy();
     // What the program works on, for messages: the file's path, or the server's host:port/database.
     QString describe() const;
 
@@ -53,6 +57,8 @@ private:
     bool m_offline = false;
     QString m_offlineReason;
     QString m_serverTarget;
+    std::atomic<bool> m_stopRefresh{false};
+    std::future<QString> m_refreshing; // the offline copy's refresh, begun by a seat's open
     DrugConnection m_connection;
     DrugRecordset m_recordset;
     std::future<void> m_opening; // declared last: waited for before the connection goes

@@ -135,7 +135,7 @@ bool copyHolds(const QString& path, const Fingerprint& kept, const QByteArray& f
 }
 
 // The server's drugs into the file's drug table in batches by key, in the order of their keys.
-void copyDrugs(ServerConnection& server, DrugConnection& file) {
+void copyDrugs(ServerConnection& server, DrugConnection& file, const std::atomic<bool>* stop) {
     const QStringList columns = serverDrugColumns();
     const QString key = quotedIdentifier(KeyColumn);
     const auto select = [&](const QString& where) {
@@ -151,6 +151,8 @@ void copyDrugs(ServerConnection& server, DrugConnection& file) {
                                .arg(quotedIdentifier(DrugTableName), quotedIdentifiers(columns), marks.join(u',')));
     std::optional<qint64> last;
     for (qint64 limit = BatchDrugs;;) {
+        if (stop && stop->load())
+            throw DatabaseError(QStringLiteral("程序正在退出"));
         const ServerResult batch =
             last ? server.execute(after, {Cell(limit), Cell(*last)}) : server.execute(first, {Cell(limit)});
         qint64 bytes = 0;
@@ -199,13 +201,13 @@ void copyInfo(ServerConnection& server, DrugConnection& file) {
 }
 
 // The new copy, complete and on the disk, in a file that nobody reads yet.
-void writeCopy(ServerConnection& server, bool hasInfo, const QString& temporary) {
+void writeCopy(ServerConnection& server, bool hasInfo, const QString& temporary, const std::atomic<bool>* stop) {
     try {
         DrugConnection file;
         file.createFile(temporary, DrugPassword);
         keepToOwner(temporary);
         file.beginTransaction();
-        copyDrugs(server, file);
+        copyDrugs(server, file, stop);
         if (hasInfo)
             copyInfo(server, file);
         file.commit();
@@ -232,7 +234,7 @@ QString offlineCopyPath() {
         .filePath(QStringLiteral("xiyao/server-copy/") + DrugFileName);
 }
 
-CopyRefresh refreshOfflineCopy(ServerConnection& server, const QString& path) {
+CopyRefresh refreshOfflineCopy(ServerConnection& server, const QString& path, const std::atomic<bool>* stop) {
     try {
         // Its own transaction: a caller's would end with it.
         if (server.inTransaction())
@@ -251,7 +253,7 @@ CopyRefresh refreshOfflineCopy(ServerConnection& server, const QString& path) {
         const QString temporary = temporaryPath(path);
         removeTemporary(temporary);
         auto removed = qScopeGuard([&temporary] { removeTemporary(temporary); });
-        writeCopy(server, hasInfo, temporary);
+        writeCopy(server, hasInfo, temporary, stop);
         kept.clear();
         if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0)
             throw DatabaseError(QStringLiteral("无法用新副本替换原来的副本（%1）").arg(qt_error_string(errno)));

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 class ServerConnection;
 
 // A seat's copy of its server's drug list, read when the server cannot be reached. It is a drug file
@@ -23,4 +25,6 @@ enum class CopyRefresh { Written, Unchanged };
 // (threads or programs) take turns. Throws DatabaseError (a ServerError for the server's failures,
 // whose connectionLost() tells that the server is out of reach), in Chinese, naming the copy; the
 // previous copy is then left as it was and nothing new remains beside it.
-CopyRefresh refreshOfflineCopy(ServerConnection& server, const QString& path);
+// A stop set while the drugs are copied (the program ends) ends the refresh the same way, at the next
+// batch.
+CopyRefresh refreshOfflineCopy(ServerConnection& server, const QString& path, const std::atomic<bool>* stop = nullptr);

@@ -10,6 +10,7 @@
 #include "tests/support/PostgresServer.h"
 
 #include <QLabel>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <chrono>
@@ -21,7 +22,9 @@ const QString Ok = QStringLiteral("ok ！");
 
 // A second seat on the fixture's server, with its own window and doubles.
 struct OtherSeat {
-    explicit OtherSeat(const QString& url = testServerUrl()) { drugFile.useServer(url, copy()); }
+    explicit OtherSeat(const QString& url = testServerUrl(), const QString& copyPath = {}) {
+        drugFile.useServer(url, copyPath.isEmpty() ? copy() : copyPath);
+    }
     QString copy() const { return folder.filePath(QStringLiteral("xiyao/server-copy/qintabo.m")); }
     Form19& open() {
         form = std::make_unique<Form19>(fakes.platform, drugFile, userFile);
@@ -81,6 +84,7 @@ private Q_SLOTS:
     void serverKilledMidChange();
     void wrongLoginOrHost_data();
     void wrongLoginOrHost();
+    void offlineCopyWhenTheServerIsGone();
     void serverNamedForTheSeat_data();
     void serverNamedForTheSeat();
 };
@@ -224,6 +228,54 @@ void TestSeats::wrongLoginOrHost() {
                  message.contains(QStringLiteral("离线副本")),
              qPrintable(message));
     QVERIFY(!message.contains(QStringLiteral("wrong"))); // the password is never shown
+}
+
+// The copy written at a seat's start is what the seat reads, read-only and marked, when the server is gone.
+void TestSeats::offlineCopyWhenTheServerIsGone() {
+    const QTemporaryDir kept; // the fixture's folder goes with it
+    const QString copy = kept.filePath(DrugFileName);
+    {
+        TwoDrugs seat;
+        QCOMPARE(seat.fixture.drugFile.waitForOfflineCopy(), QString());
+        QVERIFY(QFile::copy(seat.fixture.userFolder.filePath(QStringLiteral("xiyao/server-copy/qintabo.m")), copy));
+    }
+    QFile copied(copy);
+    QVERIFY(copied.open(QIODevice::ReadOnly));
+    const QByteArray before = copied.readAll();
+    testServer().stop();
+    const auto restarted = qScopeGuard([] { QCOMPARE(testServer().restart(), QString()); });
+
+    OtherSeat seat(testServerUrl(), copy);
+    Form19& form = seat.open();
+    QVERIFY(form.isLoaded());
+    QVERIFY(seat.drugFile.isOffline());
+    QVERIFY(form.offlineMark() && form.offlineMark()->isVisibleTo(&form));
+    QCOMPARE(form.offlineMark()->text(), QStringLiteral("离线"));
+    QCOMPARE(seat.fakes.dialogs.messages.size(), 1);
+    QVERIFY2(seat.fakes.dialogs.messages[0].startsWith(QStringLiteral("离线：连不上数据库服务器")),
+             qPrintable(seat.fakes.dialogs.messages[0]));
+
+    // Read as the server was: the list, a search, a drug's leaflet.
+    QCOMPARE(form.resultList().ListCount.toNumber(), 2.0);
+    form.FillDrugList(keypadQuery(QStringLiteral("blf")));
+    form.Label4_Click(0);
+    QCOMPARE(form.Text11->text(), QStringLiteral("布洛芬"));
+    form.FillDrugList(FullTableQuery);
+    form.Label4_Click(0);
+    QCOMPARE(form.Text1->text(), QStringLiteral("原来的说明"));
+
+    // Every change refused, nothing typed lost, the copy untouched.
+    seat.fakes.dialogs.messages.clear();
+    form.Text1->setText(QStringLiteral("typed offline"));
+    form.Image13_Click();
+    form.Image7_Click();
+    form.Image11_Click();
+    QCOMPARE(seat.fakes.dialogs.messages.size(), 3);
+    for (const QString& message : std::as_const(seat.fakes.dialogs.messages))
+        QVERIFY2(message.startsWith(QStringLiteral("离线：")), qPrintable(message));
+    QCOMPARE(form.Text1->text(), QStringLiteral("typed offline"));
+    QVERIFY(copied.seek(0));
+    QVERIFY(copied.readAll() == before);
 }
 
 void TestSeats::serverNamedForTheSeat_data() {
