@@ -390,7 +390,7 @@ void Form19::Label4_Click(int index) {
     choose(m_list.RowId[*entry].integer());
     if (!m_chosenDrug)
         return; // a row below the list's end shows nothing and chooses nothing
-    m_chosenRevision = m_list.RowRevision[*entry].integer();
+    m_chosenRevision = std::as_const(m_list.RowRevision)[*entry].integer(); // never allocated for a file
     m_chosenNames = DrugNames{chineseName, englishName};
     // 最近查看 follows what was shown; a store that cannot be opened was said once already.
     if (UserStore* store = userStore(true)) {
