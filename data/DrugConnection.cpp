@@ -155,6 +155,7 @@ void DrugConnection::close() {
     }
     m_server.reset();
     m_serverUrl.clear();
+    m_serverTransaction = false;
     m_programFunctions.clear();
     m_path.clear();
     m_functions.clear();
@@ -177,8 +178,12 @@ ServerConnection* DrugConnection::server() const {
 ServerConnection& DrugConnection::reachServer() {
     if (!m_server)
         throw DatabaseError(QStringLiteral("数据库没有打开"));
-    if (!m_server->isOpen())
+    if (!m_server->isOpen()) {
+        // A transaction's statements must not go on in a new connection outside it.
+        if (m_serverTransaction)
+            throw ServerError(QStringLiteral("与数据库服务器的连接断开了，这次的修改都已撤销，没有保存"), {}, true);
         m_server->open(m_serverUrl);
+    }
     return *m_server;
 }
 
@@ -403,6 +408,7 @@ void DrugConnection::execute(const QString& sql) {
 void DrugConnection::beginTransaction() {
     if (m_server) {
         reachServer().beginTransaction();
+        m_serverTransaction = true;
         return;
     }
     execute(QStringLiteral("BEGIN IMMEDIATE"));
@@ -410,6 +416,7 @@ void DrugConnection::beginTransaction() {
 
 void DrugConnection::commit() {
     if (m_server) {
+        m_serverTransaction = false;
         m_server->commit();
         return;
     }
@@ -417,9 +424,10 @@ void DrugConnection::commit() {
 }
 
 void DrugConnection::rollback() noexcept {
-    if (m_server)
+    if (m_server) {
+        m_serverTransaction = false;
         m_server->rollback();
-    else if (m_db && !sqlite3_get_autocommit(m_db))
+    } else if (m_db && !sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 

@@ -102,6 +102,7 @@ private:
     Access m_access = Access::ReadWrite;
     std::unique_ptr<ServerConnection> m_server;
     QString m_serverUrl;
+    bool m_serverTransaction = false; // begun here and not ended: a lost connection is not replaced
     std::map<QString, TextFunction> m_programFunctions;
     QStringList m_functions;
     std::chrono::milliseconds m_busyTimeout{1000};

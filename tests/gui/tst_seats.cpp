@@ -1,6 +1,8 @@
 // Seats of one drug list on a server: two seats at once, a server killed or gone, a wrong login.
 
 #include "app/CommandLine.h"
+#include "data/DatabaseError.h"
+#include "data/DrugConnection.h"
 #include "data/DrugFile.h"
 #include "data/DrugRecordset.h"
 #include "data/DrugSchema.h"
@@ -82,6 +84,7 @@ private Q_SLOTS:
     void racingSeatsOnOneDrug();
     void addedAtOneSeatListedAtAnother();
     void serverKilledMidChange();
+    void lostConnectionNotReplacedInsideATransaction();
     void wrongLoginOrHost_data();
     void wrongLoginOrHost();
     void offlineCopyWhenTheServerIsGone();
@@ -205,6 +208,24 @@ void TestSeats::serverKilledMidChange() {
     seat.form->Image7_Click();
     QCOMPARE(seat.messages(), QStringList{Ok});
     QCOMPARE(seat.englishName(1), Cell(QStringLiteral("typed here")));
+}
+
+// A statement after the connection was lost inside a transaction fails: in a new connection it would
+// be stored alone, outside the transaction that the server undid.
+void TestSeats::lostConnectionNotReplacedInsideATransaction() {
+    TwoDrugs seat;
+    DrugConnection& connection = seat.fixture.drugFile.connection();
+    connection.beginTransaction();
+    testServer().kill();
+    QCOMPARE(testServer().restart(), QString());
+    const QString change = QStringLiteral("UPDATE 西药 SET 英文名 = 'alone' WHERE 编号 = 1");
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, connection.execute(change)); // the lost connection is found
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, connection.execute(change)); // and not replaced
+    connection.rollback();
+    seat.fixture.file.server()->open(testServerUrl());
+    QCOMPARE(seat.englishName(1), Cell(QStringLiteral("Amoxicillin")));
+    connection.execute(change); // outside a transaction, a new connection
+    QCOMPARE(seat.englishName(1), Cell(QStringLiteral("alone")));
 }
 
 void TestSeats::wrongLoginOrHost_data() {
