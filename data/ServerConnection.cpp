@@ -216,7 +216,13 @@ void ServerConnection::open(const QString& url) {
     close();
     if (url.trimmed().isEmpty())
         throw ServerError(QStringLiteral("没有给出数据库服务器的地址"), {}, false);
-    const QByteArray address = url.toUtf8();
+    QByteArray address = url.toUtf8();
+    // libpq knows a URL only by a lower-case scheme, and would take "POSTGRESQL://user:password@…"
+    // for the name of a database, which its messages and target() repeat.
+    for (const QByteArrayView scheme : {QByteArrayView("postgresql://"), QByteArrayView("postgres://")}) {
+        if (address.left(scheme.size()).toLower() == scheme)
+            address.replace(0, scheme.size(), scheme);
+    }
     // Later keywords win over what the URL says: it may set its own time-out, never another
     // encoding. A host that never answers fails after the time-out rather than hanging the seat.
     const char* const keywords[] = {"connect_timeout", "fallback_application_name", "dbname", "client_encoding",

@@ -306,6 +306,11 @@ void TestServer::connectionFailuresSaidInChinese_data() {
     QTest::newRow("wrong password") << m_server.tcpUrl(SeatUser, QStringLiteral("wrong-secret"))
                                     << QStringLiteral("用户名或密码不对")
                                     << QStringLiteral("password authentication failed");
+    // libpq alone would take the whole text for a database's name, and say it.
+    QTest::newRow("wrong password, the scheme in capitals")
+        << m_server.tcpUrl(SeatUser, QStringLiteral("wrong-secret"))
+               .replace(QStringLiteral("postgresql"), QStringLiteral("PostgreSQL"))
+        << QStringLiteral("用户名或密码不对") << QStringLiteral("password authentication failed");
     QTest::newRow("no password") << QStringLiteral("postgresql://%1@127.0.0.1:%2/%3")
                                         .arg(SeatUser)
                                         .arg(m_server.port())
