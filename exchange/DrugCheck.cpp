@@ -3,6 +3,7 @@
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
 #include "data/Statement.h"
+#include "exchange/DrugRows.h"
 #include "pinyin/FindText.h"
 #include "pinyin/PinyinInitials.h"
 #include "pinyin/PinyinReadings.h"
@@ -44,9 +45,9 @@ QStringList pageProblems(DrugConnection& connection) {
     return problems;
 }
 
-bool reportProblems(QTextStream& report, const QStringList& problems) {
-    report << (problems.isEmpty() ? QStringLiteral("完整性检查：正常") : QStringLiteral("完整性检查：发现问题"))
-           << '\n';
+// what: the check, as its heading names it.
+bool reportProblems(QTextStream& report, const QString& what, const QStringList& problems) {
+    report << what << (problems.isEmpty() ? QStringLiteral("：正常") : QStringLiteral("：发现问题")) << '\n';
     for (const QString& problem : problems)
         report << QStringLiteral("  ") << problem << '\n';
     return problems.isEmpty();
@@ -78,18 +79,16 @@ void reportList(QTextStream& report, const QString& title, const QStringList& li
 }
 
 void reportInitials(DrugConnection& connection, QTextStream& report) {
-    Statement select(connection, QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %1")
-                                     .arg(quotedIdentifier(KeyColumn), quotedIdentifier(ChineseNameColumn),
-                                          quotedIdentifier(InitialsColumn), quotedIdentifier(DrugTableName)));
+    DrugRows rows(connection, {KeyColumn, ChineseNameColumn, InitialsColumn});
     qint64 count = 0;
     QStringList mismatched;
     QStringList unreachable;
     qint64 foundByFindWindow = 0;
-    while (select.step()) {
+    while (rows.next()) {
         ++count;
-        const QString key = select.column(0).toText();
-        const QString name = select.column(1).toText();
-        const Cell stored = select.column(2);
+        const QString key = rows.value(0).toText();
+        const QString name = rows.value(1).toText();
+        const Cell stored = rows.value(2);
         const QString expected = PinyinInitials(name);
         if (stored.isNull() || stored.toText() != expected) {
             mismatched.append(
@@ -117,7 +116,11 @@ void reportInitials(DrugConnection& connection, QTextStream& report) {
 
 bool checkDrugs(DrugConnection& connection, QTextStream& report) {
     const QStringList tableFaults = connection.drugTableFaults();
-    const bool intact = reportProblems(report, engineProblems(connection) + pageProblems(connection) + tableFaults);
+    // A server keeps its own pages: only its tables are the program's to check.
+    const bool intact = connection.server()
+                            ? reportProblems(report, QStringLiteral("服务器上的表"), tableFaults)
+                            : reportProblems(report, QStringLiteral("完整性检查"),
+                                             engineProblems(connection) + pageProblems(connection) + tableFaults);
     // The engine reads a quoted name that is no column as text: without every column the
     // drugs' listing would be nonsense.
     if (tableFaults.isEmpty())

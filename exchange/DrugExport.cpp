@@ -1,9 +1,8 @@
 #include "exchange/DrugExport.h"
 
-#include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
-#include "data/Statement.h"
 #include "exchange/Csv.h"
+#include "exchange/DrugRows.h"
 
 #include <QIODevice>
 
@@ -29,14 +28,12 @@ bool exportDrugs(DrugConnection& connection, QIODevice& out, CsvEncoding encodin
     const bool bom = withBom && encoding == CsvEncoding::Utf8;
     if (!writeAll(out, (bom ? Utf8Bom : QByteArray()) + encodedRecord(encoder, columns)))
         return false;
-    Statement select(
-        connection, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                        .arg(quotedIdentifiers(columns), quotedIdentifier(DrugTableName), quotedIdentifier(KeyColumn)));
+    DrugRows rows(connection, columns);
     QStringList texts;
-    while (select.step()) {
+    while (rows.next()) {
         texts.clear();
         for (int i = 0; i < columns.size(); ++i)
-            texts.append(select.column(i).toText());
+            texts.append(rows.value(i).toText());
         if (!writeAll(out, encodedRecord(encoder, texts)))
             return false;
     }

@@ -4,9 +4,12 @@
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
+#include "data/ServerConnection.h"
 #include "data/Statement.h"
 #include "exchange/Csv.h"
 #include "exchange/CsvTable.h"
+#include "exchange/DrugRows.h"
+#include "exchange/ServerDrugs.h"
 #include "pinyin/PinyinInitials.h"
 
 #include <QBuffer>
@@ -30,9 +33,11 @@ struct ImportPlan {
 class DrugRowReader {
 public:
     // Reads the header; throws CsvError.
-    DrugRowReader(QIODevice& csv, CsvEncoding encoding)
+    // refuseNul: for a server, which cannot hold U+0000 in its text.
+    DrugRowReader(QIODevice& csv, CsvEncoding encoding, bool refuseNul = false)
         : m_table(csv, encoding, {drugColumns(), {ChineseNameColumn}, importedColumns()})
-        , m_plan(readPlan()) {}
+        , m_plan(readPlan())
+        , m_refuseNul(refuseNul) {}
 
     const ImportPlan& plan() const { return m_plan; }
     // The rows without any text passed over so far, blank lines included.
@@ -45,6 +50,14 @@ public:
             return false;
         if (texts[m_plan.chineseNameField].trimmed().isEmpty())
             throw CsvError(m_table.recordLine(), QStringLiteral("缺少中文名"));
+        if (m_refuseNul) {
+            for (const qsizetype source : m_plan.sourceFields) {
+                if (texts[source].contains(QChar(0)))
+                    throw CsvError(
+                        m_table.recordLine(),
+                        QStringLiteral("“%1”中有空字符（U+0000），数据库服务器无法保存").arg(m_table.names()[source]));
+            }
+        }
         return true;
     }
 
@@ -68,16 +81,15 @@ private:
 
     CsvTableReader m_table;
     ImportPlan m_plan;
+    bool m_refuseNul;
 };
 
-// The Chinese names the file holds.
+// The Chinese names the drug list holds.
 QSet<QString> storedNames(DrugConnection& connection) {
-    Statement select(
-        connection,
-        QStringLiteral("SELECT %1 FROM %2").arg(quotedIdentifier(ChineseNameColumn), quotedIdentifier(DrugTableName)));
+    DrugRows rows(connection, {ChineseNameColumn});
     QSet<QString> names;
-    while (select.step()) {
-        const Cell name = select.column(0);
+    while (rows.next()) {
+        const Cell name = rows.value(0);
         if (!name.isNull())
             names.insert(name.toText());
     }
@@ -86,8 +98,8 @@ QSet<QString> storedNames(DrugConnection& connection) {
 
 // The first pass reads every row and writes nothing, so a bad row stops the import before
 // anything is written. It counts the rows and finds those whose name is among stored.
-ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored, CsvEncoding encoding) {
-    DrugRowReader rows(csv, encoding);
+ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored, CsvEncoding encoding, bool refuseNul) {
+    DrugRowReader rows(csv, encoding, refuseNul);
     const qsizetype nameField = rows.plan().chineseNameField;
     ImportResult result;
     QSet<QString> listed;
@@ -109,9 +121,10 @@ ImportResult surveyRows(QIODevice& csv, const QSet<QString>& stored, CsvEncoding
 
 // The first pass. A text that is not UTF-8 may be what spreadsheet programs on Chinese Windows
 // save; then the complaint says so.
-ImportResult surveyText(QIODevice& text, qint64 start, const QSet<QString>& stored, CsvEncoding encoding) {
+ImportResult surveyText(QIODevice& text, qint64 start, const QSet<QString>& stored, CsvEncoding encoding,
+                        bool refuseNul) {
     try {
-        return surveyRows(text, stored, encoding);
+        return surveyRows(text, stored, encoding, refuseNul);
     } catch (const NotUtf8Error& error) {
         throwIfGb18030(text, start, error);
         throw;
@@ -164,18 +177,30 @@ QString insertSql(const ImportPlan& plan, bool withKeys) {
         .arg(quotedIdentifier(DrugTableName), columns.join(u','), marks.join(u','));
 }
 
-// Inserts every row whose Chinese name is not among leftOut; with firstKey, the rows get keys
-// from it on in the order of the text.
-void insertRows(QIODevice& csv, CsvEncoding encoding, DrugConnection& connection, const QSet<QString>& leftOut,
-                qint64 total, std::optional<qint64> firstKey, const ImportProgress& progress) {
-    DrugRowReader rows(csv, encoding);
-    const ImportPlan& plan = rows.plan();
-    Statement insert(connection, insertSql(plan, firstKey.has_value()));
+// Hands insert every row whose Chinese name is not among leftOut, with how many went before it.
+template <typename Insert>
+void insertRows(DrugRowReader& rows, const QSet<QString>& leftOut, qint64 total, const ImportProgress& progress,
+                Insert insert) {
+    const qsizetype nameField = rows.plan().chineseNameField;
     QStringList texts;
     qint64 done = 0;
     while (rows.next(texts)) {
-        if (leftOut.contains(texts[plan.chineseNameField]))
+        if (leftOut.contains(texts[nameField]))
             continue;
+        insert(texts, done);
+        ++done;
+        if (progress && total >= ImportProgressStep && done % ImportProgressStep == 0)
+            progress(done, total);
+    }
+}
+
+// With firstKey, the rows get keys from it on in the order of the text.
+void insertFileRows(QIODevice& csv, CsvEncoding encoding, DrugConnection& connection, const QSet<QString>& leftOut,
+                    qint64 total, std::optional<qint64> firstKey, const ImportProgress& progress) {
+    DrugRowReader rows(csv, encoding);
+    const ImportPlan& plan = rows.plan();
+    Statement insert(connection, insertSql(plan, firstKey.has_value()));
+    insertRows(rows, leftOut, total, progress, [&](const QStringList& texts, qint64 done) {
         int position = 1;
         if (firstKey)
             insert.bind(position++, Cell(*firstKey + done));
@@ -184,10 +209,22 @@ void insertRows(QIODevice& csv, CsvEncoding encoding, DrugConnection& connection
         insert.bind(position, Cell(PinyinInitials(texts[plan.chineseNameField])));
         insert.step();
         insert.reset();
-        ++done;
-        if (progress && total >= ImportProgressStep && done % ImportProgressStep == 0)
-            progress(done, total);
-    }
+    });
+}
+
+// The server's identity gives the keys; every row gets revision.
+void insertServerRows(QIODevice& csv, CsvEncoding encoding, ServerConnection& server, const QSet<QString>& leftOut,
+                      qint64 total, qint64 revision, const ImportProgress& progress) {
+    DrugRowReader rows(csv, encoding, true);
+    const ImportPlan& plan = rows.plan();
+    ServerDrugBatches batches(server, plan.targetColumns + QStringList{InitialsColumn}, revision);
+    insertRows(rows, leftOut, total, progress, [&](const QStringList& texts, qint64) {
+        for (const qsizetype source : plan.sourceFields)
+            batches.add(Cell(texts[source]));
+        batches.add(Cell(PinyinInitials(texts[plan.chineseNameField])));
+        batches.endDrug();
+    });
+    batches.finish();
 }
 
 // While it lives, the connection's page cache is large enough that nothing reaches the file
@@ -234,27 +271,41 @@ ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode 
     QIODevice& text = csv.isSequential() ? static_cast<QIODevice&>(kept) : csv;
     const qint64 start = text.pos();
 
-    const LargeCache cache(connection);
+    ServerConnection* const server = connection.server();
+    std::optional<LargeCache> cache;
+    if (!server)
+        cache.emplace(connection);
     // The names are read inside the transaction: no other program changes them before the rows go in.
     connection.beginTransaction();
     try {
+        // A server's table is locked against other writers as a file is by its transaction.
+        const HeldServerDrugs held = server ? lockServerDrugs(*server) : HeldServerDrugs();
         const QSet<QString> stored = mode == ImportMode::Replace ? QSet<QString>() : storedNames(connection);
-        ImportResult result = surveyText(text, start, stored, encoding);
+        ImportResult result = surveyText(text, start, stored, encoding, server != nullptr);
         text.seek(start);
         if (mode == ImportMode::SkipExisting)
             result.imported -= result.existingRows;
-        std::optional<qint64> firstKey;
-        if (mode == ImportMode::Replace) {
-            // An emptied table would give keys from 1 again, and a window still showing an old
-            // drug would then change a new one; the new drugs follow the old keys instead.
-            const qint64 highest = highestKey(connection);
-            if (highest > std::numeric_limits<qint64>::max() - result.imported)
-                throw DatabaseError(QStringLiteral("药品编号已经用尽，无法导入"));
-            firstKey = highest + 1;
-            result.deleted = deleteAllDrugs(connection);
+        const QSet<QString> leftOut = mode == ImportMode::SkipExisting ? stored : QSet<QString>();
+        if (server) {
+            // The identity never gives a key twice, so a replaced drug's key stays unused; drugs put
+            // in by hand under keys of their own have it moved past them first.
+            if (mode == ImportMode::Replace)
+                result.deleted = deleteServerDrugs(*server);
+            moveIdentityPastKeys(*server);
+            insertServerRows(text, encoding, *server, leftOut, result.imported, held.nextRevision, progress);
+        } else {
+            std::optional<qint64> firstKey;
+            if (mode == ImportMode::Replace) {
+                // An emptied table would give keys from 1 again, and a window still showing an old
+                // drug would then change a new one; the new drugs follow the old keys instead.
+                const qint64 highest = highestKey(connection);
+                if (highest > std::numeric_limits<qint64>::max() - result.imported)
+                    throw DatabaseError(QStringLiteral("药品编号已经用尽，无法导入"));
+                firstKey = highest + 1;
+                result.deleted = deleteAllDrugs(connection);
+            }
+            insertFileRows(text, encoding, connection, leftOut, result.imported, firstKey, progress);
         }
-        insertRows(text, encoding, connection, mode == ImportMode::SkipExisting ? stored : QSet<QString>(),
-                   result.imported, firstKey, progress);
         recordImportDate(connection, QDate::currentDate());
         connection.commit();
         return result;

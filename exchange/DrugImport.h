@@ -38,13 +38,15 @@ struct ImportResult {
 // 编号 and 拼音 too, but they are never read.
 QStringList importedColumns();
 
-// Adds the drugs of a CSV text in the given encoding to the drug file. The header names the
-// columns in any order and must hold 中文名; empty cells at its end are passed over, and so are
-// rows without any text. 编号 and 拼音 are never taken from the text, the initials are
-// computed from the Chinese name, and new drugs get keys above every key the file ever gave.
-// Every row is checked before the first is written, and all are written in one transaction:
-// a bad row throws CsvError with its line (Gb18030TextError when a UTF-8 text is GB18030), a
-// failing engine throws DatabaseError, and either way the drug file keeps what it had. The import's
-// date goes into the file's information table (DataInfo) in the same transaction.
+// Adds the drugs of a CSV text in the given encoding to the drug file, or to the server the
+// connection is open on. The header names the columns in any order and must hold 中文名; empty
+// cells at its end are passed over, and so are rows without any text. 编号 and 拼音 are never taken
+// from the text, the initials are computed from the Chinese name, and new drugs get keys above
+// every key the file ever gave (on a server, from its identity, at a revision above every one its
+// table holds). Every row is checked before the first is written, and all are written in one
+// transaction: a bad row throws CsvError with its line (Gb18030TextError when a UTF-8 text is
+// GB18030; for a server, also a text with U+0000, which it cannot hold), a failing engine or server
+// throws DatabaseError, and either way the drug list keeps what it had. The import's date goes into
+// the information table (DataInfo) in the same transaction.
 ImportResult importDrugs(DrugConnection& connection, QIODevice& csv, ImportMode mode = ImportMode::Add,
                          const ImportProgress& progress = {}, CsvEncoding encoding = CsvEncoding::Utf8);
