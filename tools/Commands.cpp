@@ -5,13 +5,13 @@
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
 #include "data/ServerConnection.h"
-#include "data/Statement.h"
 #include "data/UserStore.h"
 #include "exchange/Csv.h"
 #include "exchange/DrugCheck.h"
 #include "exchange/DrugExport.h"
 #include "exchange/DrugImport.h"
 #include "exchange/DrugPublish.h"
+#include "exchange/DrugRows.h"
 #include "exchange/UserDataExchange.h"
 #include "pinyin/Cp936.h"
 #include "pinyin/PinyinInitials.h"
@@ -37,8 +37,12 @@ int fail(ToolStreams& streams, const QString& message) {
 }
 
 // The engine's failure on the drug file, its reason in Chinese.
+QString fileFailure(const QString& file, const DatabaseError& error) {
+    return QStringLiteral("%1：%2").arg(native(file), fileFailureMessage(file, error.message()));
+}
+
 int failOnFile(ToolStreams& streams, const QString& file, const DatabaseError& error, const QString& after = {}) {
-    return fail(streams, QStringLiteral("%1：%2").arg(native(file), fileFailureMessage(file, error.message())) + after);
+    return fail(streams, fileFailure(file, error) + after);
 }
 
 // Commands that compute initials refuse to run rather than give wrong ones.
@@ -94,6 +98,60 @@ int failOnCsv(ToolStreams& streams, const QString& csv, const CsvError& error, c
                     unchanged);
 }
 
+const QString ServerUnchanged = QStringLiteral("；服务器没有改动");
+
+// A PostgreSQL URL as libpq tells one, in any case: a mistyped one is refused by the server's
+// client rather than taken for a file, whose name a message would repeat. A file whose name
+// begins so is named with a folder before it (./postgres://…).
+bool isServerUrl(const QString& argument) {
+    return argument.startsWith(QStringLiteral("postgresql://"), Qt::CaseInsensitive) ||
+           argument.startsWith(QStringLiteral("postgres://"), Qt::CaseInsensitive);
+}
+
+// The drug list a command works on: the drug file the argument names, or the list on the server
+// of a URL. Messages name a server as host:port/database, never by its URL, which may hold a
+// password.
+class DrugList {
+public:
+    explicit DrugList(const QString& argument)
+        : m_argument(argument)
+        , m_onServer(isServerUrl(argument))
+        , m_name(m_onServer ? QString() : native(argument)) {}
+
+    // Throws DatabaseError, in Chinese.
+    DrugConnection& open() {
+        if (!m_onServer) {
+            m_connection.openFile(m_argument, DrugPassword);
+            return m_connection;
+        }
+        m_connection.openServer(m_argument);
+        m_name = QStringLiteral("服务器 %1").arg(m_connection.server()->target());
+        return m_connection;
+    }
+
+    bool onServer() const { return m_onServer; }
+    // For messages: the file's path, or the server once it was reached.
+    const QString& name() const { return m_name; }
+    // What failed, the list named first. A server not reached is named by the failure itself.
+    QString failure(const DatabaseError& error) const {
+        if (!m_onServer)
+            return fileFailure(m_argument, error);
+        return m_name.isEmpty() ? error.message() : QStringLiteral("%1：%2").arg(m_name, error.message());
+    }
+    // Ends the message of a command that left the list as it was.
+    const QString& unchanged() const { return m_onServer ? ServerUnchanged : DrugFileUnchanged; }
+
+private:
+    QString m_argument;
+    bool m_onServer;
+    QString m_name;
+    DrugConnection m_connection;
+};
+
+int failOnList(ToolStreams& streams, const DrugList& list, const DatabaseError& error, const QString& after = {}) {
+    return fail(streams, list.failure(error) + after);
+}
+
 } // namespace
 
 int createCommand(const QString& file, ToolStreams& streams) {
@@ -106,69 +164,70 @@ int createCommand(const QString& file, ToolStreams& streams) {
     return 0;
 }
 
-int importCommand(const QString& file, const QString& csv, ImportMode mode, CsvEncoding encoding,
+int importCommand(const QString& drugList, const QString& csv, ImportMode mode, CsvEncoding encoding,
                   ToolStreams& streams) {
     if (!initialsAvailable(streams) || !converterAvailable(encoding, streams))
         return 1;
     QFile input(csv);
     if (!input.open(QIODevice::ReadOnly))
         return fail(streams, QStringLiteral("无法读取 %1：%2").arg(native(csv), input.errorString()));
+    DrugList list(drugList);
     try {
-        DrugConnection connection;
-        connection.openFile(file, DrugPassword);
+        DrugConnection& connection = list.open();
         const auto progress = [&streams](qint64 done, qint64 total) {
             streams.err << QStringLiteral("已导入 %1 / %2 行").arg(done).arg(total) << Qt::endl;
         };
         reportImport(importDrugs(connection, input, mode, progress, encoding), mode, streams);
         return 0;
     } catch (const Gb18030TextError& error) {
-        return failOnCsv(streams, csv, error, QStringLiteral("；请加上 --encoding gb18030 再导入"));
+        return failOnCsv(streams, csv, error, QStringLiteral("；请加上 --encoding gb18030 再导入"), list.unchanged());
     } catch (const CsvError& error) {
-        return failOnCsv(streams, csv, error);
+        return failOnCsv(streams, csv, error, {}, list.unchanged());
     } catch (const DatabaseError& error) {
-        return failOnFile(streams, file, error, DrugFileUnchanged);
+        return failOnList(streams, list, error, list.unchanged());
     }
 }
 
-int exportCommand(const QString& file, CsvEncoding encoding, bool withBom, ToolStreams& streams) {
+int exportCommand(const QString& drugList, CsvEncoding encoding, bool withBom, ToolStreams& streams) {
     if (!converterAvailable(encoding, streams))
         return 1;
+    DrugList list(drugList);
     try {
-        DrugConnection connection;
-        connection.openFile(file, DrugPassword);
-        if (!exportDrugs(connection, streams.out, encoding, withBom))
+        if (!exportDrugs(list.open(), streams.out, encoding, withBom))
             return fail(streams, QStringLiteral("无法写出：%1").arg(streams.out.errorString()));
         return 0;
     } catch (const DatabaseError& error) {
-        return failOnFile(streams, file, error);
+        return failOnList(streams, list, error);
     }
 }
 
-int checkCommand(const QString& file, ToolStreams& streams) {
+int checkCommand(const QString& drugList, ToolStreams& streams) {
     if (!initialsAvailable(streams))
         return 1;
     QTextStream out(&streams.out);
+    DrugList list(drugList);
     try {
-        DrugConnection connection;
-        connection.openFile(file, DrugPassword);
-        const bool intact = checkDrugs(connection, out);
+        const bool intact = checkDrugs(list.open(), out);
         out.flush();
-        return intact ? 0 : fail(streams, QStringLiteral("%1：文件已损坏，问题见检查报告").arg(native(file)));
+        if (intact)
+            return 0;
+        return fail(streams, list.name() + (list.onServer() ? QStringLiteral("：表不合本程序的要求，问题见检查报告")
+                                                            : QStringLiteral("：文件已损坏，问题见检查报告")));
     } catch (const DatabaseError& error) {
         out.flush();
-        return failOnFile(streams, file, error);
+        return failOnList(streams, list, error);
     }
 }
 
-int infoCommand(const QString& file, ToolStreams& streams) {
+int infoCommand(const QString& drugList, ToolStreams& streams) {
+    DrugList list(drugList);
     try {
-        DrugConnection connection;
-        connection.openFile(file, DrugPassword);
+        const DrugConnection& connection = list.open();
         const DataInfo info = readDataInfo(connection);
         streams.out.write((dataInfoLines(info, drugCount(connection)).join(u'\n') + u'\n').toUtf8());
         return 0;
     } catch (const DatabaseError& error) {
-        return failOnFile(streams, file, error);
+        return failOnList(streams, list, error);
     }
 }
 
@@ -203,16 +262,16 @@ std::optional<QList<std::pair<QString, QString>>> settingItems(const QStringList
 
 } // namespace
 
-int setInfoCommand(const QString& file, const QStringList& settings, bool resetChanges, ToolStreams& streams) {
+int setInfoCommand(const QString& drugList, const QStringList& settings, bool resetChanges, ToolStreams& streams) {
+    DrugList list(drugList);
     QString fault;
     std::optional<QList<std::pair<QString, QString>>> items = settingItems(settings, fault);
     if (!items)
-        return fail(streams, fault + DrugFileUnchanged);
+        return fail(streams, fault + list.unchanged());
     if (resetChanges)
         items->append({LocalChangesItem, QStringLiteral("0")});
     try {
-        DrugConnection connection;
-        connection.openFile(file, DrugPassword);
+        DrugConnection& connection = list.open();
         connection.beginTransaction();
         try {
             writeDataInfo(connection, *items);
@@ -222,14 +281,14 @@ int setInfoCommand(const QString& file, const QStringList& settings, bool resetC
             throw;
         }
     } catch (const DatabaseError& error) {
-        return failOnFile(streams, file, error, DrugFileUnchanged);
+        return failOnList(streams, list, error, list.unchanged());
     }
-    streams.err << QStringLiteral("已写入数据信息：%1").arg(native(file)) << Qt::endl;
+    streams.err << QStringLiteral("已写入数据信息：%1").arg(list.name()) << Qt::endl;
     return 0;
 }
 
 int publishCommand(const QString& file, const QString& url, PublishMode mode, ToolStreams& streams) {
-    const QString serverUnchanged = QStringLiteral("；服务器没有改动");
+    const QString& serverUnchanged = ServerUnchanged;
     DrugConnection connection;
     try {
         connection.openFile(file, DrugPassword);
@@ -277,51 +336,42 @@ namespace {
 // The drug of each key, in the order given; or every drug, in the order of its key. The keys
 // no drug has go into missing. Throws DatabaseError.
 QList<PaperLeaflet> readLeaflets(DrugConnection& connection, const QList<qint64>& keys, QStringList& missing) {
-    const QString select =
-        QStringLiteral("SELECT %1, %2, %3, %4 FROM %5")
-            .arg(quotedIdentifier(KeyColumn), quotedIdentifier(ChineseNameColumn), quotedIdentifier(EnglishNameColumn),
-                 quotedIdentifier(LeafletColumn), quotedIdentifier(DrugTableName));
-    const auto row = [](const Statement& statement) {
-        return PaperLeaflet{statement.column(0).integer().value_or(0), statement.column(1).toText(),
-                            statement.column(2).toText(), statement.column(3).toText()};
-    };
+    const QStringList columns{KeyColumn, ChineseNameColumn, EnglishNameColumn, LeafletColumn};
     QList<PaperLeaflet> drugs;
-    if (keys.isEmpty()) {
-        Statement all(connection, select + QStringLiteral(" ORDER BY %1").arg(quotedIdentifier(KeyColumn)));
-        while (all.step())
-            drugs.append(row(all));
-        return drugs;
-    }
-    Statement one(connection, select + QStringLiteral(" WHERE %1 = ?1").arg(quotedIdentifier(KeyColumn)));
-    for (const qint64 key : keys) {
-        one.reset();
-        one.bind(1, Cell(key));
-        if (one.step())
-            drugs.append(row(one));
-        else
-            missing.append(QString::number(key));
-    }
+    const auto read = [&](std::optional<qint64> key) {
+        DrugRows rows(connection, columns, key);
+        const qsizetype before = drugs.size();
+        while (rows.next()) {
+            drugs.append(PaperLeaflet{rows.value(0).integer().value_or(0), rows.value(1).toText(),
+                                      rows.value(2).toText(), rows.value(3).toText()});
+        }
+        if (key && drugs.size() == before)
+            missing.append(QString::number(*key));
+    };
+    if (keys.isEmpty())
+        read(std::nullopt);
+    for (const qint64 key : keys)
+        read(key);
     return drugs;
 }
 
 } // namespace
 
-int pdfCommand(const QString& file, const QString& pdf, const QList<qint64>& keys, ToolStreams& streams) {
+int pdfCommand(const QString& drugList, const QString& pdf, const QList<qint64>& keys, ToolStreams& streams) {
     QList<PaperLeaflet> drugs;
     QStringList missing;
+    DrugList list(drugList);
     try {
-        DrugConnection connection;
-        connection.openFile(file, DrugPassword);
-        drugs = readLeaflets(connection, keys, missing);
+        drugs = readLeaflets(list.open(), keys, missing);
     } catch (const DatabaseError& error) {
-        return failOnFile(streams, file, error);
+        return failOnList(streams, list, error);
     }
     if (!missing.isEmpty()) {
         return fail(streams, QStringLiteral("%1 中没有编号为 %2 的药品；没有写出 PDF")
-                                 .arg(native(file), missing.join(QStringLiteral("、"))));
+                                 .arg(list.name(), missing.join(QStringLiteral("、"))));
     }
     if (drugs.isEmpty())
-        return fail(streams, QStringLiteral("%1 中没有药品；没有写出 PDF").arg(native(file)));
+        return fail(streams, QStringLiteral("%1 中没有药品；没有写出 PDF").arg(list.name()));
     QString error;
     if (!writeLeafletPdf(drugs, pdf, error))
         return fail(streams, error);
@@ -512,6 +562,10 @@ QString usage() {
                "~/.pgpass（写在地址中别人可以从进程列表看到）\n"
                "      服务器上还没有表时新建；药品保留文件中的编号；导入日期记为发布的日期\n"
                "      --replace                 服务器上已有药品时，先删除它们再发布；不加时服务器上已有药品就不发布\n"
+               "      import、export、check、info、pdf 的“文件”也可以写服务器地址（postgresql:// 或 postgres:// "
+               "开头）："
+               "读写服务器上的药品表；\n"
+               "      import 在一个事务中，出错时服务器不变，新药品的编号由服务器给出；check 检查服务器上的表和拼音\n"
                "  xiyao-db pinyin               把标准输入的每一行换成拼音首字母\n"
                "  xiyao-db pdf 文件 PDF 编号…   把这些编号的药品说明书依次写成一个 PDF 文件，每种药品从新的一页开始\n"
                "      --all                     写出全部药品，按编号的顺序\n"
@@ -567,6 +621,9 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
     const bool noOption = split.options.isEmpty() && !encodingGiven;
     const QString option = split.options.size() == 1 ? split.options[0] : QString();
     const bool noOwnOption = split.options.isEmpty();
+    // Never repeated in a message: the address may hold a password.
+    if (command == QStringLiteral("create") && count == 2 && isServerUrl(positional[1]))
+        return wrongArguments(streams, QStringLiteral("create 只新建药品数据库文件；服务器上的表由 publish 新建"));
     if (command == QStringLiteral("create") && count == 2 && noOption)
         return createCommand(positional[1], streams);
     if (command == QStringLiteral("import") && count == 3 &&

@@ -20,12 +20,15 @@ struct ToolStreams {
 int runTool(const QStringList& arguments, ToolStreams& streams);
 
 int createCommand(const QString& file, ToolStreams& streams);
-int importCommand(const QString& file, const QString& csv, ImportMode mode, CsvEncoding encoding, ToolStreams& streams);
-int exportCommand(const QString& file, CsvEncoding encoding, bool withBom, ToolStreams& streams);
-int checkCommand(const QString& file, ToolStreams& streams);
-int infoCommand(const QString& file, ToolStreams& streams);
+// drugList: a drug file, or a PostgreSQL server's URL (postgresql://… or postgres://…), whose drugs the
+// command then works on; so also for pdfCommand.
+int importCommand(const QString& drugList, const QString& csv, ImportMode mode, CsvEncoding encoding,
+                  ToolStreams& streams);
+int exportCommand(const QString& drugList, CsvEncoding encoding, bool withBom, ToolStreams& streams);
+int checkCommand(const QString& drugList, ToolStreams& streams);
+int infoCommand(const QString& drugList, ToolStreams& streams);
 // settings: "项目=内容" each; resetChanges sets the count of local changes back to 0.
-int setInfoCommand(const QString& file, const QStringList& settings, bool resetChanges, ToolStreams& streams);
+int setInfoCommand(const QString& drugList, const QStringList& settings, bool resetChanges, ToolStreams& streams);
 // url: a PostgreSQL server, as libpq reads it (a password from the URL, ~/.pgpass or a service file).
 int publishCommand(const QString& file, const QString& url, PublishMode mode, ToolStreams& streams);
 int pinyinCommand(ToolStreams& streams);
@@ -34,4 +37,4 @@ int notesExportCommand(const QString& store, const QString& csv, bool withBom, T
 int notesImportCommand(const QString& store, const QString& csv, ToolStreams& streams);
 // keys: the drugs in the order given; none for every drug in the order of its key. Needs a
 // QGuiApplication (the fonts), on no display.
-int pdfCommand(const QString& file, const QString& pdf, const QList<qint64>& keys, ToolStreams& streams);
+int pdfCommand(const QString& drugList, const QString& pdf, const QList<qint64>& keys, ToolStreams& streams);

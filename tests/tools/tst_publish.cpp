@@ -71,6 +71,28 @@ Rows earlierEdition() {
     return drugs;
 }
 
+// Drugs to import: more than one batch of them, in the columns of a spreadsheet (编号 there but
+// never read), one of them named as a drug of the earlier edition, and the empty lines
+// spreadsheets leave. bad: the drug whose row has no Chinese name, -1 for none.
+QByteArray importedCsv(int bad = -1) {
+    QString csv = QStringLiteral("药物说明书,中文名,编号,英文名,剂型\r\n\r\n,,,,\r\n\"\",旧药3,,Old,\r\n");
+    for (int i = 0; i < 1100; ++i) {
+        // Each record takes two lines: the leaflet's line break is quoted.
+        csv +=
+            QStringLiteral("\"【用法用量】第 %1 种，\"\"口服\"\"。\r\n【贮藏】密封。\",%2,999,%3,%4\r\n")
+                .arg(i)
+                .arg(i == bad ? QString()
+                              : QStringLiteral("导入的药%1%2").arg(i).arg(i % 100 ? QString() : QStringLiteral("𠀀")),
+                     i % 2 ? QStringLiteral("Drug %1").arg(i) : QString(), i % 3 ? QStringLiteral("片剂") : QString());
+    }
+    return csv.toUtf8();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
 } // namespace
 
 // xiyao-db publish against a real server that the test program starts once; each test function
@@ -84,12 +106,19 @@ private Q_SLOTS:
     void init();
     void publishedAsTheFileHoldsThem_data();
     void publishedAsTheFileHoldsThem();
-    void refusedPublishChangesNothing_data();
-    void refusedPublishChangesNothing();
+    void sameFromServerAsFromFile_data();
+    void sameFromServerAsFromFile();
+    void importedAsIntoAFile_data();
+    void importedAsIntoAFile();
+    void refusedChangesNothing_data();
+    void refusedChangesNothing();
 
 private:
     std::unique_ptr<ServerConnection> connect() const;
+    ProgramRun xiyaoDb(const QStringList& arguments) const;
     ProgramRun publish(const QStringList& arguments) const;
+    // The server as xiyao-db's messages name it.
+    QString serverName() const;
     // Everything the database holds that a publish may touch: tables, columns, rows, sequences.
     QStringList snapshot() const;
 
@@ -130,8 +159,16 @@ std::unique_ptr<ServerConnection> TestPublish::connect() const {
     return connection;
 }
 
+ProgramRun TestPublish::xiyaoDb(const QStringList& arguments) const {
+    return runProgram(QStringLiteral(XIYAO_DB_PATH), arguments);
+}
+
 ProgramRun TestPublish::publish(const QStringList& arguments) const {
-    return runProgram(QStringLiteral(XIYAO_DB_PATH), QStringList{QStringLiteral("publish")} + arguments);
+    return xiyaoDb(QStringList{QStringLiteral("publish")} + arguments);
+}
+
+QString TestPublish::serverName() const {
+    return QStringLiteral("服务器 ") + connect()->target();
 }
 
 QStringList TestPublish::snapshot() const {
@@ -235,11 +272,105 @@ void TestPublish::publishedAsTheFileHoldsThem() {
              info);
 }
 
-void TestPublish::refusedPublishChangesNothing_data() {
-    QTest::addColumn<QStringList>("setup");     // SQL, or "publish": the earlier edition published
-    QTest::addColumn<QStringList>("arguments"); // FILE: the drug file; URL: the server's URL
+// The commands that read a drug list give from the server what they give from the file published
+// there, the list named by the server's place instead of the file's path.
+void TestPublish::sameFromServerAsFromFile_data() {
+    QTest::addColumn<QStringList>("arguments"); // LIST: the file, then the server; OUT: a PDF not written
+    QTest::addColumn<QString>("heading");       // the check report's first line from the server
+    QTest::newRow("export") << QStringList{QStringLiteral("export"), QStringLiteral("LIST")} << QString();
+    // The server's pages are its own: only its tables are checked, then every drug's initials.
+    QTest::newRow("check") << QStringList{QStringLiteral("check"), QStringLiteral("LIST")}
+                           << QStringLiteral("服务器上的表：正常");
+    // Each key read on its own: the one no drug has is named, and no PDF is written.
+    QTest::newRow("pdf of a key there and one not")
+        << QStringList{QStringLiteral("pdf"), QStringLiteral("LIST"), QStringLiteral("OUT"), QStringLiteral("3"),
+                       QStringLiteral("5")}
+        << QString();
+}
+
+void TestPublish::sameFromServerAsFromFile() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, heading);
+    const ProgramRun published = publish({m_newFile.path(), m_server.url()});
+    QVERIFY2(published.status == 0, qPrintable(published.err));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    arguments.replaceInStrings(QStringLiteral("OUT"), pdf);
+    QList<ProgramRun> runs;
+    for (const QString& list : {m_newFile.path(), m_server.url()})
+        runs.append(xiyaoDb(QStringList(arguments).replaceInStrings(QStringLiteral("LIST"), list)));
+    const ProgramRun& file = runs[0];
+    const ProgramRun& server = runs[1];
+    QCOMPARE(server.status, file.status);
+    QCOMPARE(server.err, QString(file.err).replace(QDir::toNativeSeparators(m_newFile.path()), serverName()));
+    QVERIFY(!QFile::exists(pdf));
+    if (heading.isEmpty()) {
+        QCOMPARE(server.out, file.out);
+        return;
+    }
+    QList<QByteArray> serverLines = server.out.split('\n');
+    QList<QByteArray> fileLines = file.out.split('\n');
+    QCOMPARE(QString::fromUtf8(serverLines.takeFirst()), heading);
+    QCOMPARE(QString::fromUtf8(fileLines.takeFirst()), QStringLiteral("完整性检查：正常"));
+    QCOMPARE(serverLines, fileLines);
+}
+
+// xiyao-db import into a server does what it does to a file that holds the same drugs: the same
+// drugs under the same keys, the same report and the same information; the server's identity
+// gives the keys, above every key it gave, at a revision above every one it held.
+void TestPublish::importedAsIntoAFile_data() {
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("message");
-    const QStringList replace{QStringLiteral("--replace"), QStringLiteral("FILE"), QStringLiteral("URL")};
+    QTest::newRow("--replace") << QStringList{QStringLiteral("--replace")} << QStringLiteral("已删除原有的 3 种药品");
+    QTest::newRow("--skip-existing") << QStringList{QStringLiteral("--skip-existing")} << QStringLiteral("已跳过 1 行");
+}
+
+void TestPublish::importedAsIntoAFile() {
+    QFETCH(QStringList, options);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("drugs.m"));
+    const QString csv = dir.filePath(QStringLiteral("drugs.csv"));
+    writeFile(csv, importedCsv());
+    // The earlier edition in both, one of its drugs changed since on the server.
+    const ProgramRun published = publish({m_earlierFile.path(), m_server.url()});
+    QVERIFY2(published.status == 0, qPrintable(published.err));
+    const auto server = connect();
+    server->execute(QStringLiteral("UPDATE 西药 SET 修订 = 7 WHERE 编号 = 3"));
+    QVERIFY(QFile::copy(m_earlierFile.path(), file));
+    const auto both = [&](const QStringList& arguments) {
+        QList<ProgramRun> runs;
+        for (const QString& list : {file, m_server.url()})
+            runs.append(xiyaoDb(QStringList(arguments).replaceInStrings(QStringLiteral("LIST"), list)));
+        runs[0].err.replace(QDir::toNativeSeparators(file), serverName());
+        return runs;
+    };
+    const QList<ProgramRun> imports =
+        both(QStringList{QStringLiteral("import")} + options + QStringList{QStringLiteral("LIST"), csv});
+    QVERIFY2(imports[1].status == 0, qPrintable(imports[1].err));
+    QVERIFY2(imports[1].err.contains(message), qPrintable(imports[1].err));
+    QCOMPARE(imports[1].err, imports[0].err);
+    const QList<ProgramRun> exports = both({QStringLiteral("export"), QStringLiteral("LIST")});
+    QCOMPARE(exports[1].out.count("导入的药"), 1100);
+    QCOMPARE(exports[1].out, exports[0].out);
+    const QList<ProgramRun> settings =
+        both({QStringLiteral("info"), QStringLiteral("--set"), QStringLiteral("来源=新来源"),
+              QStringLiteral("--reset-changes"), QStringLiteral("LIST")});
+    QCOMPARE(settings[1].status, 0);
+    QCOMPARE(settings[1].err, settings[0].err);
+    const QList<ProgramRun> infos = both({QStringLiteral("info"), QStringLiteral("LIST")});
+    QVERIFY2(infos[1].out.contains("来源：新来源"), infos[1].out.constData());
+    QCOMPARE(infos[1].out, infos[0].out);
+    QCOMPARE(serverRows(*server, QStringLiteral("SELECT DISTINCT 修订 FROM 西药 WHERE 中文名 LIKE '导入的药%'")),
+             Rows{{Cell(8)}});
+}
+
+void TestPublish::refusedChangesNothing_data() {
+    QTest::addColumn<QStringList>("setup");     // SQL, or "publish": the earlier edition published
+    QTest::addColumn<QStringList>("arguments"); // FILE: the drug file; URL: the server's URL; CSV: drugs
+    QTest::addColumn<QString>("message");
+    const QString publishing = QStringLiteral("publish");
+    const QStringList replace{publishing, QStringLiteral("--replace"), QStringLiteral("FILE"), QStringLiteral("URL")};
     // The drug table as the program makes it, with columns left out or changed.
     const auto table = [](const QString& key, const QString& left, const QString& right) {
         QString sql = QStringLiteral("CREATE TABLE 西药 (编号 %1, 中文名 text, 英文名 text, 拼音 text, 类别 text, "
@@ -253,7 +384,7 @@ void TestPublish::refusedPublishChangesNothing_data() {
     };
     const QString identity = QStringLiteral("bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY");
     QTest::newRow("drugs there, without --replace")
-        << QStringList{QStringLiteral("publish")} << QStringList{QStringLiteral("FILE"), QStringLiteral("URL")}
+        << QStringList{publishing} << QStringList{publishing, QStringLiteral("FILE"), QStringLiteral("URL")}
         << QStringLiteral("服务器上的药品表已有 3 种药品；要用文件中的药品替换它们，请加上 --replace；服务器没有改动");
     QTest::newRow("a column missing") << table(identity, QStringLiteral(" 剂型 text,"), QString()) << replace
                                       << QStringLiteral("药品表缺少列：剂型");
@@ -274,23 +405,46 @@ void TestPublish::refusedPublishChangesNothing_data() {
         << QStringLiteral("服务器上的“数据信息”不是本程序的数据信息表");
     // Found only once the earlier drugs are deleted and some of the file's are sent.
     QTest::newRow("--replace, a text the server cannot hold")
-        << QStringList{QStringLiteral("publish")}
-        << QStringList{QStringLiteral("--replace"), QStringLiteral("NUL"), QStringLiteral("URL")}
+        << QStringList{publishing}
+        << QStringList{publishing, QStringLiteral("--replace"), QStringLiteral("NUL"), QStringLiteral("URL")}
         << ServerNulTextMessage;
-    QTest::newRow("wrong password") << QStringList{QStringLiteral("publish")}
-                                    << QStringList{QStringLiteral("FILE"), QStringLiteral("WRONG")}
+    QTest::newRow("wrong password") << QStringList{publishing}
+                                    << QStringList{publishing, QStringLiteral("FILE"), QStringLiteral("WRONG")}
                                     << QStringLiteral("用户名或密码不对");
     QTest::newRow("nothing at the port") << QStringList{}
-                                         << QStringList{QStringLiteral("FILE"),
+                                         << QStringList{publishing, QStringLiteral("FILE"),
                                                         QStringLiteral("postgresql://127.0.0.1:1/xiyao")}
                                          << QStringLiteral("服务器拒绝连接");
-    QTest::newRow("drug file not there") << QStringList{QStringLiteral("publish")}
-                                         << QStringList{QStringLiteral("--replace"), QStringLiteral("NONE"),
+    QTest::newRow("drug file not there") << QStringList{publishing}
+                                         << QStringList{publishing, QStringLiteral("--replace"), QStringLiteral("NONE"),
                                                         QStringLiteral("URL")}
                                          << QStringLiteral("NONE：");
+
+    const QString importing = QStringLiteral("import");
+    const QString replaceOption = QStringLiteral("--replace");
+    QTest::newRow("import, wrong password")
+        << QStringList{} << QStringList{importing, replaceOption, QStringLiteral("WRONG"), QStringLiteral("CSV")}
+        << QStringLiteral("用户名或密码不对");
+    // A name the resolver refuses by itself, so that the test asks no name server.
+    QTest::newRow("import, a host no one knows")
+        << QStringList{}
+        << QStringList{importing, QStringLiteral("postgres://xiyao%20no-such-host/xiyao"), QStringLiteral("CSV")}
+        << QStringLiteral("找不到服务器");
+    QTest::newRow("import, tables of another shape")
+        << table(identity, QStringLiteral(" 剂型 text,"), QString())
+        << QStringList{importing, QStringLiteral("URL"), QStringLiteral("CSV")} << QStringLiteral("药品表缺少列：剂型");
+    // Line 1,105 begins the row of the 551st drug, which has no name.
+    QTest::newRow("import --replace, a bad row in the middle")
+        << QStringList{publishing}
+        << QStringList{importing, replaceOption, QStringLiteral("URL"), QStringLiteral("BAD")}
+        << QStringLiteral("bad.csv 第 1105 行：缺少中文名");
+    QTest::newRow("import --replace, a text the server cannot hold")
+        << QStringList{publishing}
+        << QStringList{importing, replaceOption, QStringLiteral("URL"), QStringLiteral("ZERO")}
+        << QStringLiteral("zero.csv 第 5 行：“药物说明书”中有空字符（U+0000）");
 }
 
-void TestPublish::refusedPublishChangesNothing() {
+void TestPublish::refusedChangesNothing() {
     QFETCH(QStringList, setup);
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
@@ -305,13 +459,26 @@ void TestPublish::refusedPublishChangesNothing() {
     QTemporaryDir dir;
     const QString none = dir.filePath(QStringLiteral("none.m"));
     const QString wrong = m_server.tcpUrl(SeatUser, QStringLiteral("wrong-secret"));
-    arguments.replaceInStrings(QStringLiteral("FILE"), m_newFile.path());
-    arguments.replaceInStrings(QStringLiteral("NUL"), m_unstorableFile.path());
-    arguments.replaceInStrings(QStringLiteral("NONE"), none);
-    arguments.replaceInStrings(QStringLiteral("URL"), m_server.url());
-    arguments.replaceInStrings(QStringLiteral("WRONG"), wrong);
+    const QByteArray csv = importedCsv();
+    writeFile(dir.filePath(QStringLiteral("drugs.csv")), csv);
+    writeFile(dir.filePath(QStringLiteral("bad.csv")), importedCsv(550));
+    writeFile(dir.filePath(QStringLiteral("zero.csv")),
+              QByteArray(csv).replace("第 0 种", QByteArray("第 0 种") + '\0'));
+    // Whole arguments only: a temporary folder's name may hold any letters.
+    const QHash<QString, QString> placed{
+        {QStringLiteral("FILE"), m_newFile.path()},
+        {QStringLiteral("NUL"), m_unstorableFile.path()},
+        {QStringLiteral("NONE"), none},
+        {QStringLiteral("URL"), m_server.url()},
+        {QStringLiteral("WRONG"), wrong},
+        {QStringLiteral("CSV"), dir.filePath(QStringLiteral("drugs.csv"))},
+        {QStringLiteral("BAD"), dir.filePath(QStringLiteral("bad.csv"))},
+        {QStringLiteral("ZERO"), dir.filePath(QStringLiteral("zero.csv"))},
+    };
+    for (QString& argument : arguments)
+        argument = placed.value(argument, argument);
     const QStringList before = snapshot();
-    const ProgramRun run = publish(arguments);
+    const ProgramRun run = xiyaoDb(arguments);
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.startsWith(QStringLiteral("xiyao-db：错误：")), qPrintable(run.err));
     QVERIFY2(run.err.contains(message.replace(QStringLiteral("NONE"), none)), qPrintable(run.err));
