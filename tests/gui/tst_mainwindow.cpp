@@ -49,7 +49,7 @@ void TestMainWindow::aboutShowsTheVersions() {
     for (const QString& shown :
          {QStringLiteral("西药手册 xiyao " XIYAO_VERSION_TEXT "\n"), QStringLiteral("数据版本：2026.1\n"),
           QStringLiteral("修订日期：2026-02-28\n"), QStringLiteral("来源：未知\n"), QStringLiteral("本地修改次数：0\n"),
-          QStringLiteral("药品数：1\n"), fixture.file.path(), QStringLiteral("LGPLv3"),
+          QStringLiteral("药品数：1\n"), fixture.drugFile.describe(), QStringLiteral("LGPLv3"),
           QStringLiteral("Unicode 许可证")})
         QVERIFY2(text.contains(shown), qPrintable(shown));
     // The main window keeps its controls and its size.
