@@ -558,6 +558,8 @@ void TestServer::offlineCopyFollowsTheServer_data() {
 }
 
 void TestServer::offlineCopyFollowsTheServer() {
+    if (!qEnvironmentVariableIsSet("XIYAO_SLOW_TESTS"))
+        QSKIP("seconds of work: tst_server_slow (label slow) runs it");
     QFETCH(QString, change);
     QFETCH(QString, copy);
     QFETCH(bool, written);

@@ -53,6 +53,7 @@ public:
 private:
     // The command line that runs program as the server's user.
     QStringList command(const QString& program, const QStringList& arguments) const;
+    QString copyOfNewCluster();
     QString startServer();
     QString dataFolder() const;
 

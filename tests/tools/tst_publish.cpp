@@ -289,6 +289,8 @@ void TestPublish::sameFromServerAsFromFile_data() {
 }
 
 void TestPublish::sameFromServerAsFromFile() {
+    if (!qEnvironmentVariableIsSet("XIYAO_SLOW_TESTS"))
+        QSKIP("seconds of work: tst_publish_slow (label slow) runs it");
     QFETCH(QStringList, arguments);
     QFETCH(QString, heading);
     const ProgramRun published = publish({m_newFile.path(), m_server.url()});
@@ -326,6 +328,8 @@ void TestPublish::importedAsIntoAFile_data() {
 }
 
 void TestPublish::importedAsIntoAFile() {
+    if (!qEnvironmentVariableIsSet("XIYAO_SLOW_TESTS"))
+        QSKIP("seconds of work: tst_publish_slow (label slow) runs it");
     QFETCH(QStringList, options);
     QFETCH(QString, message);
     QTemporaryDir dir;
