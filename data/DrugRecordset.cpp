@@ -29,28 +29,12 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
         throw DatabaseError(QStringLiteral("记录集的打开方式不受支持"));
     if (!connection.isOpen())
         throw DatabaseError(QStringLiteral("数据库没有打开"));
-    if (connection.server()) {
-        openOnServer(sql, connection, lockType, parameters);
-        return;
-    }
+    m_editable = lockType == adLockOptimistic;
     try {
-        auto statement = std::make_unique<Statement>(connection, sql);
-        if (!statement->isReadOnly())
-            throw DatabaseError(QStringLiteral("记录集只能由查询语句打开"));
-        for (int i = 0; i < parameters.size(); ++i)
-            statement->bind(i + 1, parameters[i]);
-        for (int i = 0; i < statement->columnCount(); ++i)
-            m_columns.append(statement->columnName(i));
-        m_askedNames.assign(m_columns.size(), nullptr);
-        m_rows.reset(static_cast<int>(m_columns.size()));
-        m_editable = lockType == adLockOptimistic;
-        if (m_editable) {
-            readEditInfo(*statement);
-            m_unread = std::move(statement);
-        } else {
-            // The whole result is read now: the count is true and the rows stay those selected.
-            readRows(*statement);
-        }
+        if (connection.server())
+            openOnServer(sql, connection, parameters);
+        else
+            openOnFile(sql, connection, parameters);
     } catch (const DatabaseError&) {
         Close();
         throw;
@@ -60,28 +44,37 @@ void DrugRecordset::Open(const QString& sql, DrugConnection& connection, int cur
     m_open = true;
 }
 
-void DrugRecordset::openOnServer(const QString& sql, DrugConnection& connection, int lockType,
-                                 const QList<Cell>& parameters) {
-    try {
-        requireServerQuery(sql);
-        m_columns = serverRowColumns();
-        m_askedNames.assign(m_columns.size(), nullptr);
-        m_rows.reset(static_cast<int>(m_columns.size()));
-        m_editable = lockType == adLockOptimistic;
-        if (m_editable) {
-            m_table = DrugTableName;
-            m_originColumns = m_columns;
-            m_unreadOnServer = UnreadQuery{sql, parameters};
-        } else {
-            readServerRows(connection, sql, parameters, m_rows);
-        }
-    } catch (const DatabaseError&) {
-        Close();
-        throw;
+void DrugRecordset::openOnFile(const QString& sql, DrugConnection& connection, const QList<Cell>& parameters) {
+    auto statement = std::make_unique<Statement>(connection, sql);
+    if (!statement->isReadOnly())
+        throw DatabaseError(QStringLiteral("记录集只能由查询语句打开"));
+    for (int i = 0; i < parameters.size(); ++i)
+        statement->bind(i + 1, parameters[i]);
+    for (int i = 0; i < statement->columnCount(); ++i)
+        m_columns.append(statement->columnName(i));
+    m_askedNames.assign(m_columns.size(), nullptr);
+    m_rows.reset(static_cast<int>(m_columns.size()));
+    if (m_editable) {
+        readEditInfo(*statement);
+        m_unread = std::move(statement);
+    } else {
+        // The whole result is read now: the count is true and the rows stay those selected.
+        readRows(*statement);
     }
-    m_connection = &connection;
-    m_position = 0;
-    m_open = true;
+}
+
+void DrugRecordset::openOnServer(const QString& sql, DrugConnection& connection, const QList<Cell>& parameters) {
+    requireServerQuery(sql);
+    m_columns = serverRowColumns();
+    m_askedNames.assign(m_columns.size(), nullptr);
+    m_rows.reset(static_cast<int>(m_columns.size()));
+    if (m_editable) {
+        m_table = DrugTableName;
+        m_originColumns = m_columns;
+        m_unreadOnServer = UnreadQuery{sql, parameters};
+    } else {
+        readServerRows(connection, sql, parameters, m_rows);
+    }
 }
 
 std::optional<qint64> DrugRecordset::revision() {

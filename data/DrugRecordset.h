@@ -79,7 +79,8 @@ private:
     int columnIndex(const QString& column);
     [[noreturn]] void failAndClose(const QString& message);
     void readEditInfo(const Statement& statement);
-    void openOnServer(const QString& sql, DrugConnection& connection, int lockType, const QList<Cell>& parameters);
+    void openOnFile(const QString& sql, DrugConnection& connection, const QList<Cell>& parameters);
+    void openOnServer(const QString& sql, DrugConnection& connection, const QList<Cell>& parameters);
     void readRows(Statement& statement);
     void keepAddedRow(std::vector<Cell> row);
     void storeAddedRowOnServer();
