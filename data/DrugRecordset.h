@@ -21,7 +21,7 @@ inline const QString DrugChangedElsewhere =
     QStringLiteral("这种药品在您点选之后已被其他座位修改。为了不覆盖别人的修改，这次没有保存任何内容。"
                    "请重新查找并点选它，看过最新的内容后再操作。");
 inline const QString DrugDeletedElsewhere =
-    QStringLiteral("这种药品在您点选之后已被其他座位删除，没有保存任何内容。请重新查找后再点选。");
+    QStringLiteral("这种药品在您点选之后已被删除（另一个座位删除了它），没有保存任何内容。请重新查找后再点选。");
 
 // Cursor and lock types of Open(); the program uses only these three values.
 constexpr int adOpenKeyset = 1;

@@ -64,10 +64,11 @@ struct TwoDrugs {
 // Holds a change of drug 1 open in a transaction of another connection, so that the seat's change
 // of it waits; then ends it.
 struct HeldChange {
-    HeldChange() {
+    explicit HeldChange(
+        const QString& change = QStringLiteral("UPDATE 西药 SET 英文名 = 'held', 修订 = 修订 + 1 WHERE 编号 = 1")) {
         other.open(testServerUrl());
         other.beginTransaction();
-        other.execute(QStringLiteral("UPDATE 西药 SET 英文名 = 'held', 修订 = 修订 + 1 WHERE 编号 = 1"));
+        other.execute(change);
     }
     ServerConnection other;
 };
@@ -81,6 +82,7 @@ private Q_SLOTS:
     void initTestCase();
     void changedOrDeletedByAnotherSeat_data();
     void changedOrDeletedByAnotherSeat();
+    void racingSeatsOnOneDrug_data();
     void racingSeatsOnOneDrug();
     void addedAtOneSeatListedAtAnother();
     void serverKilledMidChange();
@@ -148,9 +150,22 @@ void TestSeats::changedOrDeletedByAnotherSeat() {
 
 // The other seat's change is committed while this seat's UPDATE waits for its lock: the revision in
 // the UPDATE's condition, not only the one read before it, keeps it from being overwritten.
+void TestSeats::racingSeatsOnOneDrug_data() {
+    QTest::addColumn<QString>("change"); // the other seat's, committed while this seat's waits
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<Cell>("left"); // drug 1's English name after both
+    QTest::newRow("changed") << "UPDATE 西药 SET 英文名 = 'held', 修订 = 修订 + 1 WHERE 编号 = 1"
+                             << "已被其他座位修改" << Cell(QStringLiteral("held"));
+    QTest::newRow("deleted") << "DELETE FROM 西药 WHERE 编号 = 1"
+                             << "已被删除" << Cell::null();
+}
+
 void TestSeats::racingSeatsOnOneDrug() {
+    QFETCH(QString, change);
+    QFETCH(QString, said);
+    QFETCH(Cell, left);
     TwoDrugs seat;
-    HeldChange held;
+    HeldChange held(change);
     std::thread commitLater([&held] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         held.other.commit();
@@ -159,8 +174,8 @@ void TestSeats::racingSeatsOnOneDrug() {
     seat.form->Image7_Click();
     commitLater.join();
     QCOMPARE(seat.messages().size(), 1);
-    QVERIFY2(seat.messages()[0].contains(QStringLiteral("已被其他座位修改")), qPrintable(seat.messages()[0]));
-    QCOMPARE(seat.englishName(1), Cell(QStringLiteral("held")));
+    QVERIFY2(seat.messages()[0].contains(said), qPrintable(seat.messages()[0]));
+    QCOMPARE(seat.englishName(1), left);
     QCOMPARE(seat.form->Text6->text(), QStringLiteral("typed here"));
 }
 
