@@ -647,7 +647,7 @@ int runTool(const QStringList& arguments, ToolStreams& streams) {
     }
     if (command == QStringLiteral("publish") && count == 3 && !encodingGiven && (noOwnOption || option == replace)) {
         // Never repeated in a message: the address may hold a password.
-        if (positional[1].startsWith(QStringLiteral("postgres"), Qt::CaseInsensitive))
+        if (isServerUrl(positional[1]))
             return wrongArguments(streams, QStringLiteral("publish 先写药品数据库文件，再写服务器地址"));
         return publishCommand(positional[1], positional[2],
                               option == replace ? PublishMode::Replace : PublishMode::IntoEmpty, streams);

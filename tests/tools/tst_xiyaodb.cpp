@@ -253,6 +253,11 @@ void TestXiyaoDb::missingFileFails_data() {
         << QStringList{QStringLiteral("export"), QStringLiteral("NONE")} << QStringLiteral("NONE：");
     QTest::newRow("check: no drug file") << QStringList{QStringLiteral("check"), QStringLiteral("NONE")}
                                          << QStringLiteral("NONE：");
+    // A file whose name begins like a server's is a file: only an address is refused before it.
+    QTest::newRow("publish: no drug file, named like the server")
+        << QStringList{QStringLiteral("publish"), QStringLiteral("postgres-old.m"),
+                       QStringLiteral("postgresql://127.0.0.1:1/xiyao")}
+        << QStringLiteral("postgres-old.m：");
 }
 
 void TestXiyaoDb::missingFileFails() {
