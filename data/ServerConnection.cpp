@@ -6,12 +6,98 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 #include <cmath>
+#include <dlfcn.h>
 #include <limits>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace {
+
+// libpq, loaded at the first connection: a program on its drug file never maps it, nor the TLS,
+// Kerberos, LDAP and SASL libraries that come with it.
+struct LibPq {
+    decltype(&::PQclear) PQclear = nullptr;
+    decltype(&::PQclientEncoding) PQclientEncoding = nullptr;
+    decltype(&::PQcmdStatus) PQcmdStatus = nullptr;
+    decltype(&::PQcmdTuples) PQcmdTuples = nullptr;
+    decltype(&::PQconnectdbParams) PQconnectdbParams = nullptr;
+    decltype(&::PQdb) PQdb = nullptr;
+    decltype(&::PQerrorMessage) PQerrorMessage = nullptr;
+    decltype(&::PQexec) PQexec = nullptr;
+    decltype(&::PQexecParams) PQexecParams = nullptr;
+    decltype(&::PQfinish) PQfinish = nullptr;
+    decltype(&::PQfname) PQfname = nullptr;
+    decltype(&::PQftype) PQftype = nullptr;
+    decltype(&::PQgetisnull) PQgetisnull = nullptr;
+    decltype(&::PQgetlength) PQgetlength = nullptr;
+    decltype(&::PQgetvalue) PQgetvalue = nullptr;
+    decltype(&::PQhost) PQhost = nullptr;
+    decltype(&::PQnfields) PQnfields = nullptr;
+    decltype(&::PQntuples) PQntuples = nullptr;
+    decltype(&::PQport) PQport = nullptr;
+    decltype(&::PQresultErrorField) PQresultErrorField = nullptr;
+    decltype(&::PQresultErrorMessage) PQresultErrorMessage = nullptr;
+    decltype(&::PQresultStatus) PQresultStatus = nullptr;
+    decltype(&::PQsetNoticeReceiver) PQsetNoticeReceiver = nullptr;
+    decltype(&::PQstatus) PQstatus = nullptr;
+    decltype(&::PQtransactionStatus) PQtransactionStatus = nullptr;
+    decltype(&::pg_char_to_encoding) pg_char_to_encoding = nullptr;
+};
+
+const LibPq& libpq() {
+    static const std::pair<const LibPq*, QString> loaded = []() -> std::pair<const LibPq*, QString> {
+        void* handle = ::dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            return {nullptr, QString::fromLocal8Bit(::dlerror())};
+        static LibPq lib;
+        QStringList missing;
+        const auto resolve = [&](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(handle, name));
+            if (!function)
+                missing.append(QString::fromLatin1(name));
+        };
+        resolve(lib.PQclear, "PQclear");
+        resolve(lib.PQclientEncoding, "PQclientEncoding");
+        resolve(lib.PQcmdStatus, "PQcmdStatus");
+        resolve(lib.PQcmdTuples, "PQcmdTuples");
+        resolve(lib.PQconnectdbParams, "PQconnectdbParams");
+        resolve(lib.PQdb, "PQdb");
+        resolve(lib.PQerrorMessage, "PQerrorMessage");
+        resolve(lib.PQexec, "PQexec");
+        resolve(lib.PQexecParams, "PQexecParams");
+        resolve(lib.PQfinish, "PQfinish");
+        resolve(lib.PQfname, "PQfname");
+        resolve(lib.PQftype, "PQftype");
+        resolve(lib.PQgetisnull, "PQgetisnull");
+        resolve(lib.PQgetlength, "PQgetlength");
+        resolve(lib.PQgetvalue, "PQgetvalue");
+        resolve(lib.PQhost, "PQhost");
+        resolve(lib.PQnfields, "PQnfields");
+        resolve(lib.PQntuples, "PQntuples");
+        resolve(lib.PQport, "PQport");
+        resolve(lib.PQresultErrorField, "PQresultErrorField");
+        resolve(lib.PQresultErrorMessage, "PQresultErrorMessage");
+        resolve(lib.PQresultStatus, "PQresultStatus");
+        resolve(lib.PQsetNoticeReceiver, "PQsetNoticeReceiver");
+        resolve(lib.PQstatus, "PQstatus");
+        resolve(lib.PQtransactionStatus, "PQtransactionStatus");
+        resolve(lib.pg_char_to_encoding, "pg_char_to_encoding");
+        if (!missing.isEmpty())
+            return {nullptr, QStringLiteral("缺少函数 ") + missing.join(QStringLiteral("、"))};
+        return {&lib, QString()};
+    }();
+    if (!loaded.first)
+        throw ServerError(
+            QStringLiteral("无法载入 PostgreSQL 的客户端库 libpq.so.5（Debian 的 libpq5 软件包；scripts/deps "
+                           "会安装它）：%1")
+                .arg(loaded.second),
+            {}, false);
+    return *loaded.first;
+}
 
 // The server's type numbers (pg_type.oid) of the values read and sent as numbers.
 constexpr Oid BoolType = 16;
@@ -124,32 +210,33 @@ bool ServerError::isConflict() const noexcept {
 }
 
 void ServerResult::Clear::operator()(pg_result* result) const {
-    PQclear(result);
+    libpq().PQclear(result);
 }
 
 int ServerResult::rowCount() const {
-    return PQntuples(m_result.get());
+    return libpq().PQntuples(m_result.get());
 }
 
 int ServerResult::columnCount() const {
-    return PQnfields(m_result.get());
+    return libpq().PQnfields(m_result.get());
 }
 
 QString ServerResult::columnName(int column) const {
-    const char* name = PQfname(m_result.get(), column);
+    const char* name = libpq().PQfname(m_result.get(), column);
     return name ? QString::fromUtf8(name) : QString();
 }
 
 bool ServerResult::isNull(int row, int column) const {
-    return PQgetisnull(m_result.get(), row, column) != 0;
+    return libpq().PQgetisnull(m_result.get(), row, column) != 0;
 }
 
 QByteArrayView ServerResult::utf8(int row, int column) const {
-    return QByteArrayView(PQgetvalue(m_result.get(), row, column), PQgetlength(m_result.get(), row, column));
+    return QByteArrayView(libpq().PQgetvalue(m_result.get(), row, column),
+                          libpq().PQgetlength(m_result.get(), row, column));
 }
 
 bool ServerResult::isTextColumn(int column) const {
-    switch (PQftype(m_result.get(), column)) {
+    switch (libpq().PQftype(m_result.get(), column)) {
     case BoolType:
     case BigintType:
     case IntegerType:
@@ -169,7 +256,7 @@ Cell ServerResult::value(int row, int column) const {
         return Cell::null();
     const QByteArrayView text = utf8(row, column);
     bool whole = false;
-    switch (PQftype(m_result.get(), column)) {
+    switch (libpq().PQftype(m_result.get(), column)) {
     case BoolType:
         return Cell(text == "t" ? 1 : 0);
     case BigintType:
@@ -191,7 +278,7 @@ Cell ServerResult::value(int row, int column) const {
 }
 
 qint64 ServerResult::changedRows() const {
-    return QByteArrayView(PQcmdTuples(m_result.get())).toLongLong();
+    return QByteArrayView(libpq().PQcmdTuples(m_result.get())).toLongLong();
 }
 
 ServerConnection::~ServerConnection() {
@@ -200,16 +287,17 @@ ServerConnection::~ServerConnection() {
 
 void ServerConnection::close() {
     if (m_conn) {
-        PQfinish(m_conn);
+        libpq().PQfinish(m_conn);
         m_conn = nullptr;
     }
 }
 
 QString ServerConnection::target() const {
-    const QString host = m_conn ? QString::fromUtf8(PQhost(m_conn)) : QString();
+    const QString host = m_conn ? QString::fromUtf8(libpq().PQhost(m_conn)) : QString();
     if (host.isEmpty())
         return {};
-    return QStringLiteral("%1:%2/%3").arg(host, QString::fromUtf8(PQport(m_conn)), QString::fromUtf8(PQdb(m_conn)));
+    return QStringLiteral("%1:%2/%3")
+        .arg(host, QString::fromUtf8(libpq().PQport(m_conn)), QString::fromUtf8(libpq().PQdb(m_conn)));
 }
 
 void ServerConnection::open(const QString& url) {
@@ -228,11 +316,11 @@ void ServerConnection::open(const QString& url) {
     const char* const keywords[] = {"connect_timeout", "fallback_application_name", "dbname", "client_encoding",
                                     nullptr};
     const char* const values[] = {"10", "xiyao", address.constData(), "UTF8", nullptr};
-    m_conn = PQconnectdbParams(keywords, values, 1);
+    m_conn = libpq().PQconnectdbParams(keywords, values, 1);
     if (!m_conn)
         throw ServerError(QStringLiteral("内存不足，无法连接数据库服务器"), {}, false);
-    if (PQstatus(m_conn) != CONNECTION_OK) {
-        const QString words = ownWords(PQerrorMessage(m_conn));
+    if (libpq().PQstatus(m_conn) != CONNECTION_OK) {
+        const QString words = ownWords(libpq().PQerrorMessage(m_conn));
         const QString where = target();
         close();
         const QString failed = where.isEmpty() ? QStringLiteral("连接数据库服务器失败：")
@@ -240,9 +328,9 @@ void ServerConnection::open(const QString& url) {
         throw ServerError(withWords(failed + connectionReason(words), words), {}, false);
     }
     // The server's notices (a COMMIT outside a transaction …) are not the user's to read on stderr.
-    PQsetNoticeReceiver(
+    libpq().PQsetNoticeReceiver(
         m_conn, [](void*, const PGresult*) {}, nullptr);
-    if (PQclientEncoding(m_conn) != pg_char_to_encoding("UTF8")) {
+    if (libpq().PQclientEncoding(m_conn) != libpq().pg_char_to_encoding("UTF8")) {
         close();
         throw ServerError(QStringLiteral("数据库服务器不接受 UTF-8 编码的文字"), {}, false);
     }
@@ -254,10 +342,11 @@ void ServerConnection::requireOpen() const {
 }
 
 void ServerConnection::fail(const pg_result* result) {
-    const char* message = result ? PQresultErrorMessage(result) : "";
-    const QString words = ownWords(*message ? message : PQerrorMessage(m_conn));
-    const QString state = result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
-    const bool lost = PQstatus(m_conn) == CONNECTION_BAD;
+    const char* message = result ? libpq().PQresultErrorMessage(result) : "";
+    const QString words = ownWords(*message ? message : libpq().PQerrorMessage(m_conn));
+    const QString state =
+        result ? QString::fromLatin1(libpq().PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
+    const bool lost = libpq().PQstatus(m_conn) == CONNECTION_BAD;
     if (lost)
         close();
     const QString reason =
@@ -310,9 +399,9 @@ ServerResult ServerConnection::execute(const QString& sql, std::span<const Cell>
         values[i] = texts[i].constData();
     }
 
-    ServerResult result(PQexecParams(m_conn, statement.constData(), int(parameters.size()), types.data(), values.data(),
-                                     nullptr, nullptr, 0));
-    switch (PQresultStatus(result.m_result.get())) {
+    ServerResult result(libpq().PQexecParams(m_conn, statement.constData(), int(parameters.size()), types.data(),
+                                             values.data(), nullptr, nullptr, 0));
+    switch (libpq().PQresultStatus(result.m_result.get())) {
     case PGRES_COMMAND_OK:
     case PGRES_TUPLES_OK:
         return result;
@@ -324,7 +413,8 @@ ServerResult ServerConnection::execute(const QString& sql, std::span<const Cell>
 }
 
 bool ServerConnection::inTransaction() const {
-    return m_conn && PQtransactionStatus(m_conn) != PQTRANS_IDLE && PQtransactionStatus(m_conn) != PQTRANS_UNKNOWN;
+    return m_conn && libpq().PQtransactionStatus(m_conn) != PQTRANS_IDLE &&
+           libpq().PQtransactionStatus(m_conn) != PQTRANS_UNKNOWN;
 }
 
 void ServerConnection::beginTransaction() {
@@ -339,9 +429,9 @@ void ServerConnection::commit() {
     if (!inTransaction())
         throw ServerError(QStringLiteral("没有进行中的事务，无从提交"), {}, false);
     // The server answers the COMMIT of a failed transaction with a rollback, not with an error.
-    const bool failed = PQtransactionStatus(m_conn) == PQTRANS_INERROR;
+    const bool failed = libpq().PQtransactionStatus(m_conn) == PQTRANS_INERROR;
     const ServerResult result = execute(QStringLiteral("COMMIT"));
-    if (failed || QByteArrayView(PQcmdStatus(result.m_result.get())) == "ROLLBACK")
+    if (failed || QByteArrayView(libpq().PQcmdStatus(result.m_result.get())) == "ROLLBACK")
         throw ServerError(QStringLiteral("事务中有语句失败，事务中的修改都已撤销，没有保存"), QStringLiteral("25P02"),
                           false);
 }
@@ -349,7 +439,7 @@ void ServerConnection::commit() {
 void ServerConnection::rollback() noexcept {
     if (!inTransaction())
         return;
-    PQclear(PQexec(m_conn, "ROLLBACK"));
-    if (PQstatus(m_conn) == CONNECTION_BAD)
+    libpq().PQclear(libpq().PQexec(m_conn, "ROLLBACK"));
+    if (libpq().PQstatus(m_conn) == CONNECTION_BAD)
         close();
 }
