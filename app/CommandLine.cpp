@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
 #include <QSettings>
 
@@ -112,7 +113,11 @@ QString versionText() {
 std::optional<QString> seatServer(const CommandLine& line, const QString& programFolder) {
     if (line.server)
         return line.server;
-    const QSettings settings(QDir(programFolder).filePath(SeatSettingsFileName), QSettings::IniFormat);
+    const QString file = QDir(programFolder).filePath(SeatSettingsFileName);
+    // QSettings costs a start-up tens of milliseconds before the drug file's key is begun.
+    if (!QFileInfo::exists(file))
+        return std::nullopt;
+    const QSettings settings(file, QSettings::IniFormat);
     // An unquoted comma makes the INI value a list; a URL may hold one (options=-c a=1,b=2).
     const QVariant value = settings.value(QStringLiteral("server/url"));
     const QString url =

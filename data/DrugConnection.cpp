@@ -159,7 +159,6 @@ void DrugConnection::close() {
     m_programFunctions.clear();
     m_path.clear();
     m_functions.clear();
-    m_access = Access::ReadWrite;
 }
 
 void DrugConnection::openServer(const QString& url) {
@@ -255,7 +254,6 @@ void DrugConnection::openFile(const QString& path, const QString& password, Acce
     }
     m_db = std::exchange(pending.m_db, nullptr);
     m_path = path;
-    m_access = access;
 }
 
 void DrugConnection::requireOpen() const {

@@ -52,7 +52,6 @@ public:
     void openUserFile(const QString& path);
 
     bool isOpen() const { return m_db != nullptr || m_server != nullptr; }
-    bool isReadOnly() const { return m_access == Access::ReadOnly; }
     void close();
     const QString& path() const { return m_path; }
     // How long a statement waits for another program's lock before it fails with "database is
@@ -99,7 +98,6 @@ private:
 
     sqlite3* m_db = nullptr;
     QString m_path;
-    Access m_access = Access::ReadWrite;
     std::unique_ptr<ServerConnection> m_server;
     QString m_serverUrl;
     bool m_serverTransaction = false; // begun here and not ended: a lost connection is not replaced
