@@ -2,6 +2,7 @@
 
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
+#include "data/DrugRows.h"
 #include "data/DrugSchema.h"
 #include "data/OwnersFiles.h"
 #include "data/ServerConnection.h"
@@ -15,20 +16,13 @@
 #include <QSet>
 #include <QStandardPaths>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <optional>
 #include <sys/file.h>
 #include <unistd.h>
 
 namespace {
-
-// One result holds this many drugs at most, fewer where the last batch's leaflets were long: a
-// large list never sits in memory whole.
-constexpr qint64 BatchDrugs = 1000;
-constexpr qint64 BatchBytes = 8 << 20;
 
 // Written beside the copy and renamed over it; its name never ends like a copy's.
 QString temporaryPath(const QString& path) {
@@ -134,43 +128,23 @@ bool copyHolds(const QString& path, const Fingerprint& kept, const QByteArray& f
     }
 }
 
-// The server's drugs into the file's drug table in batches by key, in the order of their keys.
+// The server's drugs into the file's drug table in the order of their keys, a batch at a time
+// (DrugRows), so that a large list never sits in memory whole.
 void copyDrugs(ServerConnection& server, DrugConnection& file, const std::atomic<bool>* stop) {
     const QStringList columns = serverDrugColumns();
-    const QString key = quotedIdentifier(KeyColumn);
-    const auto select = [&](const QString& where) {
-        return QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4 LIMIT $1")
-            .arg(quotedIdentifiers(columns), quotedIdentifier(DrugTableName), where, key);
-    };
-    const QString first = select(QString());
-    const QString after = select(QStringLiteral("WHERE %1 > $2").arg(key));
     QStringList marks;
     for (qsizetype i = 1; i <= columns.size(); ++i)
         marks.append(QStringLiteral("?%1").arg(i));
     Statement insert(file, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                .arg(quotedIdentifier(DrugTableName), quotedIdentifiers(columns), marks.join(u',')));
-    std::optional<qint64> last;
-    for (qint64 limit = BatchDrugs;;) {
+    DrugRows rows(server, columns);
+    while (rows.next()) {
         if (stop && stop->load())
             throw DatabaseError(QStringLiteral("程序正在退出"));
-        const ServerResult batch =
-            last ? server.execute(after, {Cell(limit), Cell(*last)}) : server.execute(first, {Cell(limit)});
-        qint64 bytes = 0;
-        for (int row = 0; row < batch.rowCount(); ++row) {
-            last = batch.utf8(row, 0).toLongLong();
-            insert.bind(1, Cell(*last));
-            // Every column but the key as the server writes it: the file's columns hold text.
-            for (int column = 1; column < columns.size(); ++column) {
-                const QByteArrayView text = batch.utf8(row, column);
-                bytes += text.size();
-                insert.bind(column + 1, batch.isNull(row, column) ? Cell::null() : Cell(storedText(text)));
-            }
-            insert.step();
-            insert.reset();
-        }
-        if (batch.rowCount() < limit)
-            return;
-        limit = std::clamp(limit * BatchBytes / std::max<qint64>(bytes, 1), qint64(1), BatchDrugs);
+        for (int column = 0; column < columns.size(); ++column)
+            insert.bind(column + 1, rows.value(column));
+        insert.step();
+        insert.reset();
     }
 }
 

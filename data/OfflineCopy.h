@@ -26,5 +26,5 @@ enum class CopyRefresh { Written, Unchanged };
 // whose connectionLost() tells that the server is out of reach), in Chinese, naming the copy; the
 // previous copy is then left as it was and nothing new remains beside it.
 // A stop set while the drugs are copied (the program ends) ends the refresh the same way, at the next
-// batch.
+// drug.
 CopyRefresh refreshOfflineCopy(ServerConnection& server, const QString& path, const std::atomic<bool>* stop = nullptr);

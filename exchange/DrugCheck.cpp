@@ -1,9 +1,9 @@
 #include "exchange/DrugCheck.h"
 
 #include "data/DrugConnection.h"
+#include "data/DrugRows.h"
 #include "data/DrugSchema.h"
 #include "data/Statement.h"
-#include "exchange/DrugRows.h"
 #include "pinyin/FindText.h"
 #include "pinyin/PinyinInitials.h"
 #include "pinyin/PinyinReadings.h"

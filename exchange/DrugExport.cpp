@@ -1,8 +1,8 @@
 #include "exchange/DrugExport.h"
 
+#include "data/DrugRows.h"
 #include "data/DrugSchema.h"
 #include "exchange/Csv.h"
-#include "exchange/DrugRows.h"
 
 #include <QIODevice>
 

@@ -3,12 +3,12 @@
 #include "data/DataInfo.h"
 #include "data/DatabaseError.h"
 #include "data/DrugConnection.h"
+#include "data/DrugRows.h"
 #include "data/DrugSchema.h"
 #include "data/ServerConnection.h"
 #include "data/Statement.h"
 #include "exchange/Csv.h"
 #include "exchange/CsvTable.h"
-#include "exchange/DrugRows.h"
 #include "exchange/ServerDrugs.h"
 #include "pinyin/PinyinInitials.h"
 

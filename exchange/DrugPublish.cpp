@@ -2,11 +2,11 @@
 
 #include "data/DataInfo.h"
 #include "data/DrugConnection.h"
+#include "data/DrugRows.h"
 #include "data/DrugSchema.h"
 #include "data/ServerConnection.h"
 #include "data/ServerSchema.h"
 #include "data/Statement.h"
-#include "exchange/DrugRows.h"
 #include "exchange/ServerDrugs.h"
 
 #include <QScopeGuard>

@@ -1,4 +1,4 @@
-#include "exchange/DrugRows.h"
+#include "data/DrugRows.h"
 
 #include "data/DrugConnection.h"
 #include "data/DrugSchema.h"
@@ -40,7 +40,15 @@ DrugRows::DrugRows(DrugConnection& connection, const QStringList& columns, std::
             m_statement->bind(1, Cell(*key));
         return;
     }
-    m_server = &connection.reachServer();
+    openOnServer(connection.reachServer(), columns, key);
+}
+
+DrugRows::DrugRows(ServerConnection& server, const QStringList& columns) {
+    openOnServer(server, columns, std::nullopt);
+}
+
+void DrugRows::openOnServer(ServerConnection& server, const QStringList& columns, std::optional<qint64> key) {
+    m_server = &server;
     m_fetch = BatchRows;
     // Each reader's cursor has a name of its own, so that two may be open in one transaction.
     static std::atomic<qint64> readers = 0;

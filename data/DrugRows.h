@@ -21,6 +21,8 @@ class DrugRows {
 public:
     // key: only the drug of that key. Throws DatabaseError (ServerError for the server's failures).
     DrugRows(DrugConnection& connection, const QStringList& columns, std::optional<qint64> key = std::nullopt);
+    // Every drug of a server, for a caller that holds a connection of its own.
+    DrugRows(ServerConnection& server, const QStringList& columns);
     ~DrugRows();
     DrugRows(const DrugRows&) = delete;
     DrugRows& operator=(const DrugRows&) = delete;
@@ -31,6 +33,7 @@ public:
     Cell value(int column) const;
 
 private:
+    void openOnServer(ServerConnection& server, const QStringList& columns, std::optional<qint64> key);
     void endOnServer();
 
     std::unique_ptr<Statement> m_statement; // a drug file's
